@@ -92,6 +92,7 @@ struct CommPort::Private
     bool closingDevice = false;
 
     QByteArray input;
+    bool arrivedWhileAnnouncing = false;
     QStringDecoder textDecoder{LocalCodePage};
     InputMode inputMode = InputMode::Binary;
     int threshold = 1;
@@ -293,11 +294,27 @@ QString CommPort::errorText() const
 
 qsizetype CommPort::bytesWaiting() const
 {
+    collect();
     return d->input.size();
+}
+
+void CommPort::collect() const
+{
+    QByteArray fresh;
+    if (d->serial)
+        fresh = d->serial->readAll();
+    else if (d->device)
+        fresh = d->device->readAll();
+    if (fresh.isEmpty())
+        return;
+    d->input += fresh;
+    if (d->announcing)
+        d->arrivedWhileAnnouncing = true;
 }
 
 std::optional<quint8> CommPort::readByte()
 {
+    collect();
     if (d->input.isEmpty())
         return std::nullopt;
     const auto byte = static_cast<quint8>(d->input.front());
@@ -307,6 +324,7 @@ std::optional<quint8> CommPort::readByte()
 
 QByteArray CommPort::readAll()
 {
+    collect();
     return std::exchange(d->input, {});
 }
 
@@ -399,12 +417,7 @@ int CommPort::receiveThreshold() const
 
 void CommPort::pullInput()
 {
-    if (d->serial)
-        d->input += d->serial->readAll();
-    else if (d->device)
-        d->input += d->device->readAll();
-    else
-        return;
+    collect();
     announce();
 }
 
@@ -421,12 +434,16 @@ void CommPort::announce()
     d->announcing = true;
     do {
         d->announcePending = false;
+        d->arrivedWhileAnnouncing = false;
         emit received();
         if (!self)
             return;
-    } while (d->announcePending && due());
+        // Bytes may have come in while the receiver ran, without a fresh notice from the device.
+        collect();
+    } while ((d->announcePending || d->arrivedWhileAnnouncing) && due());
     d->announcing = false;
     d->announcePending = false;
+    d->arrivedWhileAnnouncing = false;
 }
 
 void CommPort::RegisterVirtualPort(const QString &name, LineDevice *device)

@@ -105,6 +105,7 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 
+    void collect() const;
     void pullInput();
     void announce();
     void fail(const QString &reason);
