@@ -13,12 +13,9 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<bool>("complains");
-        QTest::newRow("frame in one argument")
-            << QStringList{"01050000FF00"} << 0 << QByteArray("8C 3A\n") << false;
         QTest::newRow("one byte per argument") << QStringList{"01", "03", "00", "00", "00", "01"}
                                                << 0 << QByteArray("84 0A\n") << false;
         QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray() << false;
-        QTest::newRow("odd length") << QStringList{"010"} << 2 << QByteArray() << true;
         QTest::newRow("not hex") << QStringList{"0105G7"} << 2 << QByteArray() << true;
     }
     void run()
