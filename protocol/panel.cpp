@@ -1,0 +1,148 @@
+#include "protocol/panel.h"
+
+#include "protocol/address.h"
+#include "protocol/timebox.h"
+
+#include <algorithm>
+
+namespace protocol {
+
+namespace {
+
+using Outcome = PanelDecision::Outcome;
+
+std::optional<TimedAction> timedActionOf(PanelCommand command)
+{
+    switch (command) {
+    case PanelCommand::Jog:
+    case PanelCommand::AllJog:
+        return TimedAction::Jog;
+    case PanelCommand::DelayedOn:
+    case PanelCommand::AllDelayedOn:
+        return TimedAction::DelayedOn;
+    case PanelCommand::DelayedOff:
+    case PanelCommand::AllDelayedOff:
+        return TimedAction::DelayedOff;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool isAllChannel(PanelCommand command)
+{
+    return command == PanelCommand::AllJog || command == PanelCommand::AllDelayedOn ||
+           command == PanelCommand::AllDelayedOff;
+}
+
+std::vector<SwitchMove> allSwitches(int channelCount, bool on)
+{
+    std::vector<SwitchMove> moves;
+    for (int k = 0; k < std::clamp(channelCount, 0, SwitchCount); ++k)
+        moves.push_back({k, on});
+    return moves;
+}
+
+} // namespace
+
+CommandRule RuleOf(PanelCommand command)
+{
+    switch (command) {
+    case PanelCommand::SwitchOn:
+        return {true, true, false};
+    case PanelCommand::SwitchOff:
+        return {false, false, false};
+    case PanelCommand::Jog:
+    case PanelCommand::DelayedOn:
+    case PanelCommand::DelayedOff:
+    case PanelCommand::AllJog:
+    case PanelCommand::AllDelayedOn:
+    case PanelCommand::AllDelayedOff:
+        return {true, true, true};
+    case PanelCommand::AllOn:
+    case PanelCommand::AllOff:
+        return {false, true, false};
+    case PanelCommand::Mask:
+    case PanelCommand::ReadState:
+        return {false, false, false};
+    }
+    return {};
+}
+
+PanelDecision DecideCommand(PanelCommand command, const PanelInputs &in)
+{
+    const CommandRule rule = RuleOf(command);
+    PanelDecision decision;
+
+    if (!in.portOpen) {
+        if (rule.portClosedMessage)
+            decision.outcome = Outcome::PortClosed;
+        if (command == PanelCommand::SwitchOn)
+            decision.switches.push_back({in.channel, false});
+        return decision;
+    }
+    const auto address = SlaveAddress(in.addressText);
+    if (!address)
+        return decision;
+    if (in.channel < 0 || in.channel >= SwitchCount)
+        return decision;
+    const auto channel = static_cast<std::uint8_t>(in.channel);
+
+    if (rule.usesTimes) {
+        const auto action = *timedActionOf(command);
+        if (isAllChannel(command)) {
+            const int count = std::clamp(in.channelCount, 0, SwitchCount);
+            const ChannelTimes times = CollectTimes(in.timeTexts, count);
+            if (!times.ok()) {
+                decision.outcome = Outcome::BadTime;
+                decision.badTimeBox = times.firstInvalid;
+                return decision;
+            }
+            decision.request = TimedAllRequest(action, *address, times.times, in.channelCount);
+        } else {
+            const auto time = in.channel < in.timeTexts.size()
+                                  ? TimeField(in.timeTexts.at(in.channel))
+                                  : std::nullopt;
+            if (!time) {
+                decision.outcome = Outcome::BadTime;
+                decision.badTimeBox = in.channel;
+                return decision;
+            }
+            decision.request = TimedChannelRequest(action, *address, channel, *time);
+        }
+    } else {
+        switch (command) {
+        case PanelCommand::SwitchOn:
+        case PanelCommand::SwitchOff:
+            decision.request = SwitchRequest(*address, channel, command == PanelCommand::SwitchOn);
+            break;
+        case PanelCommand::AllOn:
+            decision.request = AllOnRequest(*address);
+            decision.switches = allSwitches(in.channelCount, true);
+            break;
+        case PanelCommand::AllOff:
+            decision.request = AllOffRequest(*address);
+            decision.switches = allSwitches(in.channelCount, false);
+            break;
+        case PanelCommand::Mask:
+            decision.request = MaskRequest(*address, in.checks);
+            break;
+        case PanelCommand::ReadState:
+            decision.request = StateRequest(*address);
+            break;
+        default:
+            return decision;
+        }
+    }
+    decision.outcome = Outcome::Send;
+    decision.clearReceived = rule.clearsReceived;
+    return decision;
+}
+
+bool RowEnabled(int row, int channelCount)
+{
+    if (channelCount != 4 && channelCount != 8)
+        return false;
+    return row >= 0 && row < channelCount;
+}
+
+} // namespace protocol

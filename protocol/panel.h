@@ -1,0 +1,78 @@
+#pragma once
+
+#include "protocol/reply.h"
+#include "protocol/requests.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace protocol {
+
+inline const QString PortClosedMessage = QStringLiteral("串口未打开");
+
+// The commands of the relay panel's buttons and switches.
+enum class PanelCommand {
+    SwitchOn,      // SafeSwitch(i) turned on
+    SwitchOff,     // SafeSwitch(i) turned off
+    Jog,           // DD(i), time from DDT(i)
+    DelayedOn,     // ONQ(i), time from TM(i)
+    DelayedOff,    // OFF(i), time from TM(i)
+    AllOn,         // qzbutton3
+    AllOff,        // qzbutton4
+    AllJog,        // ALLDD, times from DDT(0..N-1)
+    AllDelayedOn,  // allyanshi, times from TM(0..N-1)
+    AllDelayedOff, // qzbutton12, times from TM(0..N-1)
+    Mask,          // qzbutton9, mask from ChkTD(0..7)
+    ReadState,     // Readzt
+};
+
+// How a command behaves around its request.
+struct CommandRule
+{
+    bool portClosedMessage = false; // "串口未打开" when the port is closed (else silence)
+    bool clearsReceived = false;    // the received box is emptied after sending
+    bool usesTimes = false;         // reads time boxes (one, or one per channel)
+};
+CommandRule RuleOf(PanelCommand command);
+
+// What the panel knows when a command is given.
+struct PanelInputs
+{
+    bool portOpen = false;
+    QString addressText;         // Text1
+    int channelCount = 0;        // from the model choice
+    int channel = 0;             // the index of the switch or button pressed
+    QStringList timeTexts;       // the eight texts of TM or DDT, whichever the command reads
+    std::array<int, 8> checks{}; // ChkTD(0..7): 1 ticked, 0 not
+};
+
+struct PanelDecision
+{
+    enum class Outcome {
+        Send,       // write request, then clear the received box if clearReceived
+        PortClosed, // show PortClosedMessage (error icon); nothing sent
+        Silent,     // nothing sent, nothing said
+        BadTime,    // show TimeRangeMessage, focus the time box badTimeBox; nothing sent
+    };
+    Outcome outcome = Outcome::Silent;
+    std::optional<Request> request;
+    bool clearReceived = false;
+    int badTimeBox = -1;
+    // Switches to move quietly after the outcome: back off when switching on finds the port
+    // closed; all of the model's channels after an all-on or all-off is sent.
+    std::vector<SwitchMove> switches;
+};
+
+// The order of checks every command follows: the port, the address, the time boxes; then the
+// request. Nothing is sent when any check fails.
+PanelDecision DecideCommand(PanelCommand command, const PanelInputs &in);
+
+// The model choice enables the rows 0..channelCount-1 on every page (4 or 8); any other count
+// leaves every row disabled.
+bool RowEnabled(int row, int channelCount);
+
+} // namespace protocol

@@ -1,0 +1,104 @@
+#include "protocol/reply.h"
+
+#include "protocol/hexcodec.h"
+
+#include <algorithm>
+
+namespace protocol {
+
+namespace {
+
+const QString NoticeTitle = QStringLiteral("提示");
+
+std::uint8_t byteAt(const QByteArray &reply, qsizetype position)
+{
+    return static_cast<std::uint8_t>(reply.at(position));
+}
+
+bool has(const QByteArray &reply, qsizetype position)
+{
+    return position < reply.size();
+}
+
+// The part of the interpretation that depends on the request kind alone. Returns false when
+// the reply ends before a position the kind needs, which ends the whole interpretation.
+bool interpretByKind(const QByteArray &reply, const ReplyContext &context, ReplyActions &out)
+{
+    if (reply.size() <= 1 || !context.kind)
+        return true;
+    switch (*context.kind) {
+    case RequestKind::Address:
+        if (byteAt(reply, 1) == 0) {
+            out.message = ReplyMessage{QStringLiteral("没有搜索到模块"), NoticeTitle};
+            return true;
+        }
+        if (!has(reply, 4))
+            return false;
+        out.onlyAddress = QString::number(byteAt(reply, 4));
+        return true;
+    case RequestKind::SetAddress:
+        if (byteAt(reply, 1) == 0) {
+            out.message = ReplyMessage{QStringLiteral("波特率设置失败"), NoticeTitle};
+            return true;
+        }
+        if (!has(reply, 5))
+            return false;
+        out.addressText = QString::number(byteAt(reply, 5));
+        return true;
+    case RequestKind::Connect:
+    case RequestKind::DisConnect: {
+        if (!has(reply, 3))
+            return false;
+        const int channel = byteAt(reply, 3);
+        if (channel >= SwitchCount)
+            return false;
+        out.switches.push_back({channel, *context.kind == RequestKind::Connect});
+        return true;
+    }
+    case RequestKind::State:
+        if (reply.size() == 7) {
+            const auto value = static_cast<std::uint16_t>(byteAt(reply, 3) << 8 | byteAt(reply, 4));
+            out.switches = StateSwitches(value, context.channelCount);
+        }
+        return true;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
+std::vector<SwitchMove> StateSwitches(std::uint16_t value, int channelCount)
+{
+    std::vector<SwitchMove> moves;
+    const int count = std::clamp(channelCount, 0, SwitchCount);
+    for (int d = 1; d <= count; ++d)
+        moves.push_back({d - 1, ((value >> (d - 1)) & 1) != 0});
+    return moves;
+}
+
+ReplyActions InterpretReply(const QByteArray &reply, const ReplyContext &context)
+{
+    ReplyActions out;
+    out.receivedText = HexFrameText(reply);
+
+    if (context.scanRunning) {
+        if (!has(reply, 4))
+            return out;
+        out.scanAddress = QString::number(byteAt(reply, 4));
+    }
+
+    if (!interpretByKind(reply, context, out))
+        return out;
+
+    if (context.kind == RequestKind::SetRate) {
+        if (out.receivedText == context.sentText && context.newBaudIndex >= 0)
+            out.baudIndex = context.newBaudIndex;
+    } else if (context.kind == RequestKind::ReadRate && reply.size() == 7) {
+        if (byteAt(reply, 4) <= 4)
+            out.baudIndex = byteAt(reply, 4);
+    }
+    return out;
+}
+
+} // namespace protocol

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "linedevice.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QSerialPort;
+
+namespace serial {
+
+// Why an open failed. NoSuchPort and Busy are the two failures the window tells apart with their
+// own messages; NoPermission is told apart too (a device node the user may not open); anything
+// else is Other, with CommPort::errorText() saying what happened.
+enum class OpenResult { Ok, NoSuchPort, Busy, NoPermission, Other };
+
+// The program's one serial port (the window's MSComm1), on a QSerialPort or on a registered
+// virtual port served by a LineDevice.
+//
+// Everything happens on the thread that owns the object. Arriving bytes are collected into the
+// port's own input buffer from the event loop; received() announces them.
+class CommPort : public QObject
+{
+    Q_OBJECT
+public:
+    enum class InputMode { Binary, Text };
+
+    explicit CommPort(QObject *parent = nullptr);
+    ~CommPort() override;
+
+    // The port to open: "COMn" on Windows, a device path such as "/dev/ttyUSB0" elsewhere, or
+    // the name of a registered virtual port. Ignored (returns false) while open.
+    bool setPortName(const QString &name);
+    QString portName() const;
+
+    // The settings text, such as "9600 ,N,8,1" (see ParseSettings). Applied at once while open,
+    // else at the next open. Returns false and keeps the previous settings when the text does not
+    // parse or the open port refuses them (errorText() says why).
+    bool setSettings(const QString &text);
+    QString settings() const;
+    LineSettings lineSettings() const;
+
+    // Opens the named port with the current settings. Both buffers start empty. Opening an open
+    // port closes it first.
+    OpenResult open();
+    // Closes the port; nothing waiting is kept. Closing a closed port does nothing.
+    void close();
+    bool isOpen() const;
+    // The text of the last failure (open, settings, write, or a failure while open).
+    QString errorText() const;
+
+    // Input. bytesWaiting() counts the bytes received and not yet read.
+    qsizetype bytesWaiting() const;
+    // The next waiting byte, or none when nothing waits.
+    std::optional<quint8> readByte();
+    // Every waiting byte.
+    QByteArray readAll();
+    // Every waiting byte as text of the local 8-bit code page (GBK). A character split across
+    // arrivals is kept back until its rest arrives. *byteCount receives the number of bytes taken.
+    QString readText(qsizetype *byteCount = nullptr);
+    void discardInput();
+    // Drops output not yet sent.
+    void discardOutput();
+
+    // Output: the whole array, or nothing when the port is closed (returns false).
+    bool write(const QByteArray &bytes);
+    // Text in the local 8-bit code page (GBK), written whole.
+    bool writeText(const QString &text);
+    static QByteArray EncodeLocal8Bit(const QString &text);
+    static QString DecodeLocal8Bit(const QByteArray &bytes);
+
+    // How the console reads: kept for the caller's choice between readByte() and readText().
+    void setInputMode(InputMode mode);
+    InputMode inputMode() const;
+
+    // 1: every arrival raises received(). 0: arrivals stay buffered silently. When the threshold
+    // returns to 1 while bytes wait, received() follows from the event loop, so nothing sits
+    // unnoticed until the next arrival. received() is never raised again while a receiver of it
+    // is still running; arrivals meanwhile are announced once it has returned.
+    void setReceiveThreshold(int threshold);
+    int receiveThreshold() const;
+
+    // Virtual ports: a name (such as "DEMO") served by a device in this process. The registry is
+    // process-wide; the device stays owned by the caller and is forgotten when destroyed.
+    static void RegisterVirtualPort(const QString &name, LineDevice *device);
+    static void UnregisterVirtualPort(const QString &name);
+    // Names in the order registered.
+    static QStringList VirtualPortNames();
+
+signals:
+    // Bytes arrived (the data-received event).
+    void received();
+    // The open port failed (adapter pulled, other end gone). The port is already closed when
+    // this is emitted, and it is emitted once per failure.
+    void failed(const QString &reason);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+
+    void collect() const;
+    void pullInput();
+    void announce();
+    void fail(const QString &reason);
+    void closeBackend();
+};
+
+} // namespace serial
