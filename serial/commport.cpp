@@ -257,6 +257,8 @@ void CommPort::fail(const QString &reason)
 {
     if (!d->open)
         return;
+    // What arrived before the failure stays readable until the next open.
+    collect();
     // Stop listening before anything else: a vanished device keeps reporting errors.
     if (d->serial) {
         QSerialPort *port = d->serial;
@@ -276,7 +278,6 @@ void CommPort::fail(const QString &reason)
         d->device = nullptr; // it is closing itself, or gone
     }
     d->open = false;
-    d->input.clear();
     d->error = reason;
     QMetaObject::invokeMethod(
         this, [this, reason] { emit failed(reason); }, Qt::QueuedConnection);
@@ -368,6 +369,10 @@ bool CommPort::write(const QByteArray &bytes)
         }
         done += n;
     }
+    // Hand the bytes to the driver now rather than from the event loop, as a port that is
+    // closed or reconfigured right after a write still sends them first.
+    if (d->serial)
+        d->serial->flush();
     return true;
 }
 
