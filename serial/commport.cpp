@@ -133,11 +133,16 @@ bool CommPort::setSettings(const QString &text)
         d->error = tr("Invalid line settings \"%1\"").arg(text);
         return false;
     }
-    if (d->serial && !ApplySettings(*d->serial, *parsed)) {
-        d->error = d->serial->errorString();
-        d->serial->clearError();
-        ApplySettings(*d->serial, d->settings);
-        return false;
+    if (QSerialPort *port = d->serial) {
+        const bool applied = ApplySettings(*port, *parsed);
+        if (d->serial != port)
+            return false; // the device failed meanwhile; the port is closed and says why
+        if (!applied) {
+            d->error = port->errorString();
+            port->clearError();
+            ApplySettings(*port, d->settings);
+            return false;
+        }
     }
     if (d->device)
         d->device->setLineSettings(*parsed);

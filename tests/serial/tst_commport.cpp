@@ -383,6 +383,21 @@ private slots:
         QCOMPARE(failed.count(), 1);
     }
 
+    void settingsChangeAfterThePeerWentAway()
+    {
+        PtyPair pty;
+        CommPort port;
+        port.setPortName(pty.slavePath());
+        QCOMPARE(port.open(), OpenResult::Ok);
+        QSignalSpy failed(&port, &CommPort::failed);
+        pty.closeMaster();
+        // Before the event loop noticed anything.
+        QVERIFY(!port.setSettings(QStringLiteral("115200,N,8,1")));
+        QCOMPARE(port.settings(), QStringLiteral("9600 ,N,8,1"));
+        QTRY_VERIFY(!port.isOpen());
+        QTRY_COMPARE(failed.count(), 1);
+    }
+
     void peerClosingWhileReportingIsHandledOnce()
     {
         // The receiver of failed() may run a nested event loop (a message box): the port must
