@@ -66,15 +66,6 @@ QPixmap bulb(const QColor &colour)
     return pm;
 }
 
-QLabel *heading(const QString &text, QWidget *parent)
-{
-    auto *l = new QLabel(text, parent);
-    QFont f = l->font();
-    f.setBold(true);
-    l->setFont(f);
-    return l;
-}
-
 struct Gallery
 {
     QWidget *window = nullptr;
