@@ -28,22 +28,6 @@ std::optional<qint64> digitValue(const QString &text)
 
 } // namespace
 
-QStringList TimeList()
-{
-    return {"1",  "2",  "3",  "4",  "5",   "6",   "7",   "8",   "9",   "10",
-            "20", "30", "50", "80", "100", "200", "300", "500", "800", "1000"};
-}
-
-int StartTimePosition(int channel)
-{
-    return 2 * channel;
-}
-
-bool TimeBoxAcceptsKey(QChar c)
-{
-    return isDigit(c) || c == QChar(0x08);
-}
-
 QString TimeBoxDigits(const QString &text)
 {
     QString digits;

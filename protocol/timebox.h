@@ -15,22 +15,12 @@ namespace protocol {
 inline constexpr int TimeMinimum = 1;
 inline constexpr int TimeMaximum = 65535;
 
-// What an out-of-range box is reset to, and the message shown first (title NoticeTitle).
+// What an out-of-range box is reset to, and the message shown first (title TimeRangeTitle).
 inline const QString TimeResetText = QStringLiteral("65535");
 inline const QString TimeRangeMessage = QStringLiteral("输入错误，数值范围在1-65535");
 inline const QString TimeRangeTitle = QStringLiteral("提示");
 
-// The twenty entries every time box offers: 1..10, 20, 30, 50, 80, 100 ... 1000.
-QStringList TimeList();
-
-// The list position a channel's time box starts at: channels 1..8 start with 1, 3, 5, 7, 9,
-// 20, 50 and 100 (position 2i for channel index i).
-int StartTimePosition(int channel);
-
-// Only digits and Backspace may be typed into a time box.
-bool TimeBoxAcceptsKey(QChar c);
-
-// A time box's text keeping only what could have been typed: the digits.
+// Only digits can be entered into a time box: what is typed or pasted keeps its digits only.
 QString TimeBoxDigits(const QString &text);
 
 enum class TimeCheck {

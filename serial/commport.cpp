@@ -133,11 +133,16 @@ bool CommPort::setSettings(const QString &text)
         d->error = tr("Invalid line settings \"%1\"").arg(text);
         return false;
     }
-    if (d->serial && !ApplySettings(*d->serial, *parsed)) {
-        d->error = d->serial->errorString();
-        d->serial->clearError();
-        ApplySettings(*d->serial, d->settings);
-        return false;
+    if (QSerialPort *port = d->serial) {
+        const bool applied = ApplySettings(*port, *parsed);
+        if (d->serial != port)
+            return false; // the device failed meanwhile; the port is closed and says why
+        if (!applied) {
+            d->error = port->errorString();
+            port->clearError();
+            ApplySettings(*port, d->settings);
+            return false;
+        }
     }
     if (d->device)
         d->device->setLineSettings(*parsed);
@@ -257,6 +262,8 @@ void CommPort::fail(const QString &reason)
 {
     if (!d->open)
         return;
+    // What arrived before the failure stays readable until the next open.
+    collect();
     // Stop listening before anything else: a vanished device keeps reporting errors.
     if (d->serial) {
         QSerialPort *port = d->serial;
@@ -276,7 +283,6 @@ void CommPort::fail(const QString &reason)
         d->device = nullptr; // it is closing itself, or gone
     }
     d->open = false;
-    d->input.clear();
     d->error = reason;
     QMetaObject::invokeMethod(
         this, [this, reason] { emit failed(reason); }, Qt::QueuedConnection);
@@ -368,6 +374,10 @@ bool CommPort::write(const QByteArray &bytes)
         }
         done += n;
     }
+    // Hand the bytes to the driver now rather than from the event loop, as a port that is
+    // closed or reconfigured right after a write still sends them first.
+    if (d->serial)
+        d->serial->flush();
     return true;
 }
 

@@ -50,7 +50,7 @@ public:
     // Opens the named port with the current settings. Both buffers start empty. Opening an open
     // port closes it first.
     OpenResult open();
-    // Closes the port; nothing waiting is kept. Closing a closed port does nothing.
+    // Closes the port and drops the bytes waiting. Closing a closed port does nothing.
     void close();
     bool isOpen() const;
     // The text of the last failure (open, settings, write, or a failure while open).
@@ -97,8 +97,9 @@ public:
 signals:
     // Bytes arrived (the data-received event).
     void received();
-    // The open port failed (adapter pulled, other end gone). The port is already closed when
-    // this is emitted, and it is emitted once per failure.
+    // The open port failed (adapter pulled, other end gone). The port is closed at once (isOpen()
+    // is false from then on) and this follows from the event loop, once per failure. Bytes that
+    // had arrived before the failure stay readable until the next open.
     void failed(const QString &reason);
 
 private:

@@ -61,6 +61,26 @@ PortListing SystemPorts()
 #endif
 }
 
+QStringList PortPathsFromArguments(const QStringList &arguments)
+{
+    const QString option = QStringLiteral("--port");
+    QStringList paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == QStringLiteral("--"))
+            break;
+        if (argument == option) {
+            if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QStringLiteral("--")))
+                paths << arguments[++i];
+        } else if (argument.startsWith(option + u'=')) {
+            const QString path = argument.mid(option.size() + 1);
+            if (!path.isEmpty())
+                paths << path;
+        }
+    }
+    return paths;
+}
+
 bool NaturalLess(const QString &a, const QString &b)
 {
     qsizetype i = 0;

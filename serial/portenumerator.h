@@ -19,6 +19,10 @@ struct PortListing
 PortListing SystemPorts();
 PortListing SystemPortsFromSysfs(const QString &sysfsClassTty, const QString &devDir = "/dev");
 
+// The paths given with "--port PATH" or "--port=PATH" (repeatable) among the program's
+// arguments, in the order given. A "--port" without a path is ignored.
+QStringList PortPathsFromArguments(const QStringList &arguments);
+
 // True when a sorts before b in natural order: runs of digits compare by value, the rest as
 // text, so COM3 < COM10 and /dev/ttyUSB2 < /dev/ttyUSB10, and ttyACM, ttyS, ttyUSB group.
 bool NaturalLess(const QString &a, const QString &b);

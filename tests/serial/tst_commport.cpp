@@ -2,8 +2,10 @@
 #include "serial/commport.h"
 #include "serial/openerror.h"
 
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <sys/resource.h>
@@ -24,10 +26,13 @@ double CpuSeconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Lets the event loop run for ms; used only where the point is that nothing more happens.
+// Lets the event loop run for ms (a plain loop, which sleeps while idle); used only where the
+// point is that nothing more happens, and to measure what the process does meanwhile.
 void RunEventLoopFor(int ms)
 {
-    QTest::qWait(ms);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace
@@ -113,6 +118,18 @@ private slots:
             read.append(char(*port.readByte()));
         QCOMPARE(read, reply);
         QVERIFY(!port.readByte().has_value());
+    }
+
+    void writeThenCloseStillSends()
+    {
+        PtyPair pty;
+        CommPort port;
+        port.setPortName(pty.slavePath());
+        QCOMPARE(port.open(), OpenResult::Ok);
+        const QByteArray frame = QByteArray::fromHex("01030000000845cc");
+        QVERIFY(port.write(frame));
+        port.close();
+        QTRY_COMPARE(pty.received(), frame);
     }
 
     void discardInputDropsWaitingBytes()
@@ -364,6 +381,21 @@ private slots:
         QVERIFY(!port.write("x"));
         port.close(); // the user's close after a failure is harmless
         QCOMPARE(failed.count(), 1);
+    }
+
+    void settingsChangeAfterThePeerWentAway()
+    {
+        PtyPair pty;
+        CommPort port;
+        port.setPortName(pty.slavePath());
+        QCOMPARE(port.open(), OpenResult::Ok);
+        QSignalSpy failed(&port, &CommPort::failed);
+        pty.closeMaster();
+        // Before the event loop noticed anything.
+        QVERIFY(!port.setSettings(QStringLiteral("115200,N,8,1")));
+        QCOMPARE(port.settings(), QStringLiteral("9600 ,N,8,1"));
+        QTRY_VERIFY(!port.isOpen());
+        QTRY_COMPARE(failed.count(), 1);
     }
 
     void peerClosingWhileReportingIsHandledOnce()

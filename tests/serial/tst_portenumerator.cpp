@@ -80,6 +80,29 @@ private slots:
         QCOMPARE(enumerator.list().deviceCount, 0);
     }
 
+    void portArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("paths");
+        QTest::newRow("none") << QStringList{"quorvane"} << QStringList{};
+        QTest::newRow("repeated, in order")
+            << QStringList{"quorvane", "--port", "/dev/pts/3", "--demo", "--port=/tmp/relay"}
+            << QStringList{"/dev/pts/3", "/tmp/relay"};
+        QTest::newRow("program name is not an argument")
+            << QStringList{"--port", "--port", "/dev/pts/1"} << QStringList{"/dev/pts/1"};
+        QTest::newRow("missing path")
+            << QStringList{"quorvane", "--port", "--demo", "--port"} << QStringList{};
+        QTest::newRow("empty path") << QStringList{"quorvane", "--port="} << QStringList{};
+        QTest::newRow("after the end of options")
+            << QStringList{"quorvane", "--", "--port", "/dev/pts/1"} << QStringList{};
+    }
+    void portArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, paths);
+        QCOMPARE(PortPathsFromArguments(arguments), paths);
+    }
+
     void sysfsListing()
     {
         QTemporaryDir root;

@@ -206,7 +206,7 @@ private slots:
         QVERIFY(notices);
         const QString source = notices->sourceName();
         qInfo("device notices from: %s", qPrintable(source));
-        QVERIFY(source == "udev" || source == "dev-directory");
+        QVERIFY(source == "udev" || source == "dev-directory" || source == "windows");
         if (source != "dev-directory")
             return;
         QSignalSpy changed(notices.get(), &DeviceNotices::deviceChanged);

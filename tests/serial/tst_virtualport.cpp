@@ -153,6 +153,24 @@ private slots:
         QCOMPARE(failed.count(), 1);
     }
 
+    void bytesBeforeAFailureStayReadable()
+    {
+        FakeDevice device;
+        CommPort::RegisterVirtualPort(QStringLiteral("DEMO"), &device);
+        CommPort port;
+        port.setPortName(QStringLiteral("DEMO"));
+        QCOMPARE(port.open(), OpenResult::Ok);
+        QSignalSpy failed(&port, &CommPort::failed);
+        device.deliver("\x01\x05");
+        device.close(); // before the port took the bytes from the event loop
+        QVERIFY(!port.isOpen());
+        QCOMPARE(port.bytesWaiting(), 2);
+        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(port.readAll(), QByteArray("\x01\x05"));
+        QCOMPARE(port.open(), OpenResult::Ok);
+        QCOMPARE(port.bytesWaiting(), 0);
+    }
+
     void deviceDestroyedWhileOpen()
     {
         CommPort port;

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+namespace sim {
+
+// Time on the virtual line: microseconds since an arbitrary start. The model never reads a
+// clock itself; the front ends pass the time in, and the tests pass whatever they like.
+using Micros = std::chrono::microseconds;
+
+// What a module is made as and how it is set up when it comes out of the box.
+struct ModuleConfig
+{
+    std::uint8_t address = 1;
+    int baudCode = 5; // position in the baud list, 5 = 9600
+    int relayCount = 8;
+
+    friend bool operator==(const ModuleConfig &, const ModuleConfig &) = default;
+};
+
+// The model names the modules are sold under, and their relay counts.
+QString ModelName(int relayCount);
+std::optional<int> RelayCountOfModel(const QString &modelName);
+
+// Reads "ADDR[:MODEL[:BAUD]]" as the command line gives it: "3", "200:QV-04",
+// "7:QV-08:19200". The address is 1..255, the model "QV-04" or "QV-08" (default "QV-08"),
+// the baud a rate of the baud list (default 9600). None for anything else.
+std::optional<ModuleConfig> ParseModuleOption(const QString &text);
+
+// How one stretch of bytes on the line reads.
+enum class FrameKind {
+    Probe,   // the fixed address probe 24 FF 03 A0 00 C6
+    Rtu,     // a MODBUS RTU frame with a correct CRC
+    Text,    // a text command ending in LF
+    Garbage, // anything else: dropped by every module
+};
+
+struct FrameCut
+{
+    FrameKind kind;
+    qsizetype length;
+};
+
+// The first frame in bytes heard back to back, or none while more bytes are needed to tell.
+// A frame of unknown length (a function this module type does not know) is only ended by
+// silence on the line: see FrameAtSilence.
+std::optional<FrameCut> NextFrame(QByteArrayView bytes);
+// What bytes left over when the line went quiet are: a whole RTU frame when their CRC is
+// right, else garbage.
+FrameKind FrameAtSilence(QByteArrayView bytes);
+
+// One relay module: its address, baud code, relays and the timers of its timed functions.
+// Bytes in, bytes out; time is passed in.
+class RelayModule
+{
+public:
+    static constexpr int CoilCount = 16;
+    static constexpr int MaxRelays = 8;
+
+    explicit RelayModule(const ModuleConfig &config = {});
+
+    std::uint8_t address() const { return m_address; }
+    int baudCode() const { return m_baudCode; }
+    qint32 baudRate() const;
+    int relayCount() const { return m_relayCount; }
+    QString modelName() const { return ModelName(m_relayCount); }
+
+    // Relay index 0..relayCount-1 (relay 1 is index 0).
+    bool relay(int index) const;
+    // Relay k+1 in bit k.
+    std::uint16_t relayBits() const;
+    void setRelay(int index, bool on);
+    // Whether a timed function is still running on the relay.
+    bool timerRunning(int index) const;
+
+    // Works out what the module makes of one frame heard on the line at now, and returns its
+    // answer (empty: the module stays silent). Timers that ran out before now are run first.
+    // A new address or baud code takes effect only with answerSent(), since the answer still
+    // goes out under the old ones; a broadcast change, never answered, takes effect at once.
+    QByteArray hear(FrameKind kind, QByteArrayView frame, Micros now);
+    // The last answer has left the module.
+    void answerSent();
+
+    // Runs every timer that ran out by now.
+    void advance(Micros now);
+    // When the next timer runs out, if one runs.
+    std::optional<Micros> nextDeadline() const;
+
+private:
+    struct Timer
+    {
+        Micros due;
+        bool switchOn;
+    };
+
+    QByteArray hearRtu(QByteArrayView frame, Micros now);
+    QByteArray hearText(QByteArrayView frame, Micros now);
+    QByteArray exception(std::uint8_t function, std::uint8_t code) const;
+    void startTimer(int index, std::uint16_t tenths, bool switchOn, Micros now);
+    void switchRelay(int index, bool on);
+
+    std::uint8_t m_address;
+    int m_baudCode;
+    int m_relayCount;
+    std::array<bool, MaxRelays> m_relays{};
+    std::array<std::optional<Timer>, MaxRelays> m_timers{};
+    std::optional<std::uint8_t> m_pendingAddress;
+    std::optional<int> m_pendingBaudCode;
+};
+
+} // namespace sim
