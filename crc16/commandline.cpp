@@ -1,0 +1,84 @@
+#include "commandline.h"
+
+#include "crcmath.h"
+#include "frameinput.h"
+
+namespace crccalc {
+
+QString usageText()
+{
+    return QStringLiteral(
+        "Usage: crc16 [HEX...]\n"
+        "\n"
+        "Without arguments, opens the CRC-16 calculator window.\n"
+        "\n"
+        "With arguments, reads them as the bytes of a MODBUS RTU frame, two hex digits\n"
+        "per byte, with or without blanks between bytes, as one or several arguments,\n"
+        "and prints the frame's CRC-16 as the two bytes that end the frame on the wire\n"
+        "(low byte first), for example:\n"
+        "\n"
+        "  crc16 01050000FF00          prints  8C 3A\n"
+        "  crc16 01 03 00 00 00 01     prints  84 0A\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help    show this text and exit\n"
+        "\n"
+        "Exit status: 0 on success, 2 when an argument is not hex bytes.\n");
+}
+
+namespace {
+
+CommandLineOutcome refuse(const QString &message)
+{
+    CommandLineOutcome outcome;
+    outcome.exitCode = badArgumentsExitCode;
+    outcome.err = QStringLiteral("crc16: %1\n").arg(message);
+    return outcome;
+}
+
+} // namespace
+
+CommandLineOutcome runCommandLine(const QStringList &arguments)
+{
+    CommandLineOutcome outcome;
+    if (arguments.isEmpty()) {
+        outcome.openWindow = true;
+        return outcome;
+    }
+    if (arguments.contains(QStringLiteral("-h")) || arguments.contains(QStringLiteral("--help"))) {
+        outcome.out = usageText();
+        return outcome;
+    }
+
+    QByteArray frame;
+    for (qsizetype n = 0; n < arguments.size(); ++n) {
+        const QString &argument = arguments[n];
+        if (argument.startsWith(QLatin1Char('-')))
+            return refuse(QStringLiteral("unknown option \"%1\"; try crc16 --help").arg(argument));
+        const FrameInput input = readFrameText(argument);
+        const QString where = QStringLiteral("argument %1 \"%2\": ").arg(n + 1).arg(argument);
+        switch (input.problem) {
+        case InputProblem::None:
+        case InputProblem::Empty:
+            break;
+        case InputProblem::InvalidCharacter:
+            return refuse(where + QStringLiteral("\"%1\" at column %2 is not a hex digit")
+                                      .arg(argument.mid(input.position, 1))
+                                      .arg(input.position + 1));
+        case InputProblem::LoneDigit:
+            return refuse(where +
+                          QStringLiteral("\"%1\" at column %2 has no partner; every byte is two "
+                                         "hex digits")
+                              .arg(argument.mid(input.position, 1))
+                              .arg(input.position + 1));
+        }
+        frame += input.bytes;
+    }
+    if (frame.isEmpty())
+        return refuse(QStringLiteral("no bytes given; try crc16 --help"));
+
+    outcome.out = wireOrderBytesText(CRC16(frame)) + QLatin1Char('\n');
+    return outcome;
+}
+
+} // namespace crccalc
