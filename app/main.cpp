@@ -1,12 +1,23 @@
+#include "app/commandline.h"
 #include "app/mainwindow.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    Form1 window;
+    QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+
+    const app::CommandLine commandLine = app::ParseCommandLine(QApplication::arguments());
+    if (commandLine.exit) {
+        std::fputs(qPrintable(commandLine.output), commandLine.exitCode ? stderr : stdout);
+        return commandLine.exitCode;
+    }
+
+    Form1 window(commandLine.options);
     window.show();
     return QApplication::exec();
 }

@@ -1,0 +1,61 @@
+#include "app/commandline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace app {
+
+CommandLine ParseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Tests and operates MODBUS RTU relay modules over a serial line."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Also list PATH in the port list (a pseudo-terminal, a socat or ser2net "
+                       "link, any port the system does not list). Repeatable."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Offer a virtual eight-channel module at address 1, 9600 baud, as the port "
+                       "\"DEMO\", and select it."));
+    parser.addOption(port);
+    parser.addOption(demo);
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.exit = true;
+        result.exitCode = 2;
+        result.output = parser.errorText() + u'\n' + parser.helpText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.exit = true;
+        result.output = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.exit = true;
+        result.output = QCoreApplication::applicationName() + u' ' +
+                        QCoreApplication::applicationVersion() + u'\n';
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.exit = true;
+        result.exitCode = 2;
+        result.output =
+            QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().front()) +
+            parser.helpText();
+        return result;
+    }
+    for (const QString &path : parser.values(port)) {
+        if (!path.isEmpty() && !result.options.extraPorts.contains(path))
+            result.options.extraPorts << path;
+    }
+    result.options.demo = parser.isSet(demo);
+    return result;
+}
+
+} // namespace app

@@ -1,0 +1,30 @@
+#include "app/lamp.h"
+
+#include <QPainter>
+
+namespace app {
+
+Lamp::Lamp(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void Lamp::setFillColor(const QColor &colour)
+{
+    if (colour == m_fill)
+        return;
+    m_fill = colour;
+    update();
+}
+
+void Lamp::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(QColor(0, 0, 0), 1.0));
+    painter.setBrush(m_fill);
+    painter.drawEllipse(area);
+}
+
+} // namespace app

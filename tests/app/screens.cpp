@@ -1,0 +1,49 @@
+// Renders each page of the main window off-screen into DIR/page-<n>.png.
+// Usage: quorvane-screens DIR   (run with QT_QPA_PLATFORM=offscreen)
+
+#include "app/mainwindow.h"
+#include "controls/safetabs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.exists() && !QDir().mkpath(dir.path())) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    app::StartOptions options;
+    options.extraPorts << QStringLiteral("/dev/ttyUSB0");
+    Form1 window(options);
+    window.show();
+    // Let the start-up timer list the ports.
+    QEventLoop loop;
+    QObject::connect(&window.Timer4, &QTimer::timeout, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+    loop.exec();
+
+    for (int page = 0; page < window.safetabs1->TabCount(); ++page) {
+        window.safetabs1->setActiveTab(page);
+        const QString file = dir.filePath(QStringLiteral("page-%1.png").arg(page));
+        if (!window.grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    return 0;
+}

@@ -1,0 +1,71 @@
+#include "app/commandline.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("9.8.7"));
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<bool>("exit");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("outputHas");
+
+        QTest::newRow("nothing") << QStringList{} << QStringList{} << false << false << 0 << "";
+        QTest::newRow("one port") << QStringList{"--port", "/dev/pts/3"}
+                                  << QStringList{"/dev/pts/3"} << false << false << 0 << "";
+        QTest::newRow("ports keep their order")
+            << QStringList{"--port", "/tmp/b", "--port=/tmp/a"} << QStringList{"/tmp/b", "/tmp/a"}
+            << false << false << 0 << "";
+        QTest::newRow("a port given twice is listed once")
+            << QStringList{"--port", "/tmp/a", "--port", "/tmp/a"} << QStringList{"/tmp/a"} << false
+            << false << 0 << "";
+        QTest::newRow("demo") << QStringList{"--demo"} << QStringList{} << true << false << 0 << "";
+        QTest::newRow("demo and port") << QStringList{"--port", "/tmp/a", "--demo"}
+                                       << QStringList{"/tmp/a"} << true << false << 0 << "";
+        QTest::newRow("help") << QStringList{"--help"} << QStringList{} << false << true << 0
+                              << "--port <PATH>";
+        QTest::newRow("version") << QStringList{"--version"} << QStringList{} << false << true << 0
+                                 << "Quorvane 9.8.7";
+        QTest::newRow("unknown option")
+            << QStringList{"--bogus"} << QStringList{} << false << true << 2 << "bogus";
+        QTest::newRow("port without a path")
+            << QStringList{"--port"} << QStringList{} << false << true << 2 << "port";
+        QTest::newRow("stray argument")
+            << QStringList{"COM3"} << QStringList{} << false << true << 2 << "COM3";
+    }
+
+    void parse()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, ports);
+        QFETCH(bool, demo);
+        QFETCH(bool, exit);
+        QFETCH(int, exitCode);
+        QFETCH(QString, outputHas);
+
+        arguments.prepend(QStringLiteral("quorvane"));
+        const app::CommandLine result = app::ParseCommandLine(arguments);
+        QCOMPARE(result.exit, exit);
+        QCOMPARE(result.exitCode, exitCode);
+        if (!exit) {
+            QCOMPARE(result.options.extraPorts, ports);
+            QCOMPARE(result.options.demo, demo);
+        }
+        QVERIFY2(result.output.contains(outputHas), qPrintable(result.output));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

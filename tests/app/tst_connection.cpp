@@ -1,0 +1,319 @@
+// The connection strip over a real pseudo-terminal: the test holds the module side of the line
+// and reads the line settings back from it.
+
+#include "app/lamp.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/openfailure.h"
+#include "controls/qzbutton.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+// A pseudo-terminal pair: the window opens path, the test keeps the other side.
+struct Pty
+{
+    int master = -1;
+    QString path;
+
+    bool open()
+    {
+        int slave = -1;
+        char name[256] = {};
+        if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+            return false;
+        ::close(slave);
+        path = QString::fromLocal8Bit(name);
+        return true;
+    }
+    void closeMaster()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+    ~Pty() { closeMaster(); }
+
+    termios settings() const
+    {
+        termios t{};
+        tcgetattr(master, &t);
+        return t;
+    }
+};
+
+const QString Closed = QStringLiteral("串口已关闭");
+const QString Opened = QStringLiteral("串口已打开");
+
+} // namespace
+
+class TestConnection : public QObject
+{
+    Q_OBJECT
+
+    Pty pty;
+    std::unique_ptr<app::RecordedMessages> messages;
+    std::unique_ptr<Form1> window;
+
+    void start(const QStringList &ports)
+    {
+        messages = std::make_unique<app::RecordedMessages>();
+        app::StartOptions options;
+        options.extraPorts = ports;
+        window = std::make_unique<Form1>(options, messages.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
+    }
+
+    void click() { QTest::mouseClick(window->Command2, Qt::LeftButton); }
+
+    void verifyClosedDisplay()
+    {
+        QCOMPARE(window->Label2->text(), Closed);
+        QCOMPARE(window->Label2->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(window->Command2->Caption(), QStringLiteral("打开串口"));
+        QCOMPARE(window->Shape1->FillColor(), QColor(0, 0, 0));
+        QVERIFY(window->Combo2->isEnabled());
+        QVERIFY(!window->MSComm1.isOpen());
+    }
+
+    void verifyOpenDisplay()
+    {
+        QCOMPARE(window->Label2->text(), Opened);
+        QCOMPARE(window->Label2->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        QCOMPARE(window->Command2->Caption(), QStringLiteral("关闭串口"));
+        QCOMPARE(window->Shape1->FillColor(), QColor(255, 0, 0));
+        QVERIFY(!window->Combo2->isEnabled());
+        QVERIFY(window->Combo3->isEnabled());
+        QVERIFY(window->MSComm1.isOpen());
+    }
+
+private slots:
+    void init() { QVERIFY(pty.open()); }
+
+    void cleanup()
+    {
+        window.reset();
+        messages.reset();
+        pty.closeMaster();
+    }
+
+    // The port named with --port is listed and selected; opening applies the chosen rate, 8N1.
+    void opensAtTheChosenRate_data()
+    {
+        QTest::addColumn<int>("baudIndex");
+        QTest::addColumn<int>("speed");
+        QTest::newRow("300 ") << 0 << int(B300);
+        QTest::newRow("1200 ") << 2 << int(B1200);
+        QTest::newRow("9600 ") << 5 << int(B9600);
+        QTest::newRow("19200") << 7 << int(B19200);
+        QTest::newRow("57600") << 10 << int(B57600);
+        QTest::newRow("115200") << 11 << int(B115200);
+    }
+
+    void opensAtTheChosenRate()
+    {
+        QFETCH(int, baudIndex);
+        QFETCH(int, speed);
+        start({pty.path});
+        QVERIFY(window->Combo2->findText(pty.path) >= 0);
+        QCOMPARE(window->Combo2->currentText(), pty.path);
+        window->Combo3->setCurrentIndex(baudIndex);
+        QVERIFY(!window->MSComm1.isOpen()); // choosing a rate while closed opens nothing
+
+        click();
+        verifyOpenDisplay();
+        const termios t = pty.settings();
+        QCOMPARE(int(cfgetospeed(&t)), speed);
+        QCOMPARE(int(t.c_cflag & CSIZE), int(CS8));
+        QVERIFY(!(t.c_cflag & PARENB));
+        QVERIFY(!(t.c_cflag & CSTOPB));
+        QVERIFY(messages->messages.isEmpty());
+
+        click();
+        verifyClosedDisplay();
+        QVERIFY(messages->messages.isEmpty());
+    }
+
+    void newRateWhileOpenApplies()
+    {
+        start({pty.path});
+        QCOMPARE(window->Combo3->currentText(), QStringLiteral("9600 "));
+        click();
+        verifyOpenDisplay();
+        termios t = pty.settings();
+        QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+
+        window->Combo3->setCurrentIndex(window->Combo3->findText(QStringLiteral("115200")));
+        QTRY_COMPARE_WITH_TIMEOUT(int(cfgetospeed(&(t = pty.settings()))), int(B115200), 5000);
+        QCOMPARE(int(t.c_cflag & CSIZE), int(CS8));
+        verifyOpenDisplay(); // caption and labels untouched
+        QVERIFY(messages->messages.isEmpty());
+    }
+
+    void openFailuresAreShownAndLeaveTheDisplayClosed_data()
+    {
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("missing port") << false << "没有发现此串口号";
+        QTest::newRow("port in use") << true << "此串口存在但是被占用";
+    }
+
+    void openFailuresAreShownAndLeaveTheDisplayClosed()
+    {
+        QFETCH(bool, busy);
+        QFETCH(QString, text);
+        const QString missing = QStringLiteral("/nonexistent/ttyQV9");
+        start({busy ? pty.path : missing});
+        serial::CommPort other;
+        if (busy) {
+            other.setPortName(pty.path);
+            QCOMPARE(other.open(), serial::OpenResult::Ok);
+        }
+        click();
+        QCOMPARE(messages->messages.size(), 1);
+        const app::Message &message = messages->messages.front();
+        QCOMPARE(message.text, text);
+        QCOMPARE(message.title, QStringLiteral("提示"));
+        QCOMPARE(message.icon, app::Message::Icon::Error);
+        verifyClosedDisplay();
+        // A second try behaves the same; nothing was left half open.
+        click();
+        QCOMPARE(messages->messages.size(), 2);
+        verifyClosedDisplay();
+    }
+
+    void noPortChosenDoesNothing()
+    {
+        start({});
+        window->Combo2->setCurrentIndex(-1);
+        click();
+        QVERIFY(messages->messages.isEmpty());
+        verifyClosedDisplay();
+    }
+
+    // The other end goes away while open: closed once, the Closed display, no message storm.
+    void peerGoneWhileOpen()
+    {
+        start({pty.path});
+        click();
+        verifyOpenDisplay();
+        QSignalSpy failures(&window->MSComm1, &serial::CommPort::failed);
+
+        pty.closeMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(window->Label2->text(), Closed, 5000);
+        verifyClosedDisplay();
+        // Absence of a storm can only be observed over a while.
+        QTest::qWait(300);
+        QCOMPARE(failures.size(), 1);
+        QVERIFY(messages->messages.isEmpty());
+        // The next click tries to open again (and says why it cannot).
+        click();
+        QCOMPARE(messages->messages.size(), 1);
+        verifyClosedDisplay();
+    }
+
+    // What the hot-plug watch reports once the number of ports changed.
+    void watchOutcome_data()
+    {
+        QTest::addColumn<bool>("stillListed");
+        QTest::newRow("open port pulled") << false;
+        QTest::newRow("another adapter plugged") << true;
+    }
+
+    void watchOutcome()
+    {
+        QFETCH(bool, stillListed);
+        start({pty.path});
+        click();
+        verifyOpenDisplay();
+
+        serial::WatchUpdate update;
+        update.ports = stillListed ? QStringList{QStringLiteral("/dev/ttyUSB7"), pty.path}
+                                   : QStringList{QStringLiteral("/dev/ttyUSB7")};
+        update.selectedPresent = stillListed;
+        update.closePort = !stillListed;
+        update.selection = stillListed ? pty.path : QStringLiteral("/dev/ttyUSB7");
+        window->ApplyWatchUpdate(update);
+
+        QCOMPARE(window->Combo2->count(), update.ports.size());
+        QCOMPARE(window->Combo2->currentText(), update.selection);
+        if (stillListed)
+            verifyOpenDisplay();
+        else
+            verifyClosedDisplay();
+        QVERIFY(messages->messages.isEmpty());
+    }
+
+    void closingTheWindowClosesThePort()
+    {
+        start({pty.path});
+        click();
+        verifyOpenDisplay();
+        window->close();
+        QVERIFY(!window->MSComm1.isOpen());
+    }
+
+    void failureTexts_data()
+    {
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("text");
+        using R = serial::OpenResult;
+        QTest::newRow("ok") << int(R::Ok) << ""
+                            << "";
+        QTest::newRow("missing") << int(R::NoSuchPort) << ""
+                                 << "没有发现此串口号";
+        QTest::newRow("busy") << int(R::Busy) << ""
+                              << "此串口存在但是被占用";
+        QTest::newRow("other") << int(R::Other) << ""
+                               << "无法打开此串口：Input/output error";
+        const QString hint = QStringLiteral("没有权限打开此串口\n请把您的账户加入用户组 %1（sudo "
+                                            "usermod -aG %1 $USER），然后重新登录。");
+        QTest::newRow("no permission, dialout")
+            << int(R::NoPermission) << "dialout" << hint.arg("dialout");
+        QTest::newRow("no permission, uucp") << int(R::NoPermission) << "uucp" << hint.arg("uucp");
+        QTest::newRow("no permission, root's group")
+            << int(R::NoPermission) << "root" << hint.arg("dialout");
+    }
+
+    void failureTexts()
+    {
+        QFETCH(int, result);
+        QFETCH(QString, group);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString device = dir.filePath(QStringLiteral("ttyQV0"));
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        if (!group.isEmpty()) {
+            const struct group *entry = getgrnam(group.toLocal8Bit().constData());
+            if (!entry)
+                QSKIP("this machine has no such group");
+            if (chown(device.toLocal8Bit().constData(), uid_t(-1), entry->gr_gid) != 0)
+                QSKIP("cannot give the file to that group here");
+        }
+        QCOMPARE(app::OpenFailureText(serial::OpenResult(result), device,
+                                      QStringLiteral("Input/output error")),
+                 text);
+    }
+};
+
+QTEST_MAIN(TestConnection)
+#include "tst_connection.moc"

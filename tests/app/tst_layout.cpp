@@ -1,0 +1,353 @@
+#include "app/layout.h"
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/twips.h"
+#include "controls/qzbutton.h"
+#include "controls/safeswitch.h"
+#include "controls/safetabs.h"
+#include "protocol/baud.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSet>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// The text a control shows: caption, edit text or label text.
+QString ShownText(const QWidget *widget)
+{
+    if (const auto *label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    if (const auto *combo = qobject_cast<const QComboBox *>(widget))
+        return combo->currentText();
+    if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
+        return edit->text();
+    if (const auto *check = qobject_cast<const QCheckBox *>(widget))
+        return check->text();
+    if (const auto *button = qobject_cast<const QzButton *>(widget))
+        return button->Caption();
+    return {};
+}
+
+// A control array of the window by its name.
+QList<QWidget *> Members(Form1 &w, const QString &name)
+{
+    const auto list = [](const auto &array) {
+        QList<QWidget *> widgets;
+        for (auto *widget : array)
+            widgets << widget;
+        return widgets;
+    };
+    const QHash<QString, QList<QWidget *>> arrays{
+        {"SafeSwitch", list(w.SafeSwitch)},
+        {"LblTD", list(w.LblTD)},
+        {"ddcon", list(w.ddcon)},
+        {"DDT", list(w.DDT)},
+        {"DDM", list(w.DDM)},
+        {"DD", list(w.DD)},
+        {"yscon", list(w.yscon)},
+        {"TM", list(w.TM)},
+        {"ht", list(w.ht)},
+        {"ONQ", list(w.ONQ)},
+        {"OFF", list(w.OFF)},
+        {"ChkTD", list(w.ChkTD)},
+        {"TxtTD", list(w.TxtTD)},
+        {"Label1", list(w.Label1)},
+    };
+    return arrays.value(name);
+}
+
+} // namespace
+
+class TestLayout : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<app::RecordedMessages> messages;
+    std::unique_ptr<Form1> window;
+
+private slots:
+    void init()
+    {
+        messages = std::make_unique<app::RecordedMessages>();
+        window = std::make_unique<Form1>(app::StartOptions{}, messages.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // The start-up timer has run once and stopped itself.
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        messages.reset();
+    }
+
+    void twipsToPixels_data()
+    {
+        QTest::addColumn<int>("twips");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("zero") << 0 << 0;
+        QTest::newRow("just under half a pixel") << 7 << 0;
+        QTest::newRow("just over half a pixel") << 8 << 1;
+        QTest::newRow("one pixel") << 15 << 1;
+        QTest::newRow("client width") << 9270 << 618;
+        QTest::newRow("client height") << 8010 << 534;
+        QTest::newRow("negative") << -15 << -1;
+    }
+
+    void twipsToPixels()
+    {
+        QFETCH(int, twips);
+        QFETCH(int, pixels);
+        QCOMPARE(app::TwipsToPixels(twips), pixels);
+    }
+
+    void windowIsFixedAndTitled()
+    {
+        QCOMPARE(window->size(), QSize(618, 534));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quorvane（MODBUS协议）"));
+        QVERIFY(!window->windowIcon().isNull());
+        QVERIFY(!window->windowIcon().pixmap(32, 32).isNull());
+    }
+
+    void objectNamesAreUnique()
+    {
+        QSet<QString> seen;
+        const auto widgets = window->findChildren<QWidget *>();
+        for (const QWidget *widget : widgets) {
+            const QString name = widget->objectName();
+            if (name.isEmpty() || name.startsWith(QStringLiteral("qt_")))
+                continue; // parts Qt makes inside its own widgets
+            QVERIFY2(!seen.contains(name), qPrintable(name));
+            seen.insert(name);
+        }
+        QVERIFY(seen.remove(QStringLiteral("mmu"))); // the popup menu
+        QCOMPARE(seen.size(), window->controls().size());
+    }
+
+    // Each control lies inside its container and inside the client area. A label may run past
+    // its container's edge (as designed) only where it has no text left to show.
+    void controlsLieInsideTheirContainers()
+    {
+        const QRect client = window->rect();
+        for (auto it = window->controls().cbegin(); it != window->controls().cend(); ++it) {
+            const QWidget *widget = it.value();
+            const QWidget *container = widget->parentWidget();
+            const QRect inContainer = widget->geometry();
+            const QRect visible = inContainer & container->rect();
+            QVERIFY2(!visible.isEmpty(), qPrintable(it.key()));
+            if (visible != inContainer) {
+                const auto *label = qobject_cast<const QLabel *>(widget);
+                QVERIFY2(label, qPrintable(it.key() + " is cut off by its container"));
+                const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
+                QVERIFY2(textWidth <= visible.width(),
+                         qPrintable(it.key() + " shows only part of its text"));
+            }
+            const QRect inWindow(widget->mapTo(window.get(), QPoint()), visible.size());
+            QVERIFY2(client.contains(inWindow), qPrintable(it.key()));
+        }
+    }
+
+    void controlArraysAreComplete_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QList<int>>("indices");
+        const auto range = [](int first, int last) {
+            QList<int> indices;
+            for (int i = first; i <= last; ++i)
+                indices << i;
+            return indices;
+        };
+        for (const char *name : {"SafeSwitch", "ddcon", "DDT", "DDM", "DD", "yscon", "TM", "ht",
+                                 "ONQ", "OFF", "ChkTD"})
+            QTest::newRow(name) << name << range(0, 7);
+        QTest::newRow("LblTD") << "LblTD" << range(0, 19);
+        QTest::newRow("TxtTD") << "TxtTD" << range(0, 8);
+        QTest::newRow("Label1") << "Label1" << QList<int>{1, 2, 4, 7, 8, 9};
+    }
+
+    void controlArraysAreComplete()
+    {
+        QFETCH(QString, name);
+        QFETCH(QList<int>, indices);
+        const QList<QWidget *> members = Members(*window, name);
+        QVERIFY(!members.isEmpty());
+        for (int i = 0; i < members.size(); ++i) {
+            const QString objectName = QStringLiteral("%1(%2)").arg(name).arg(i);
+            if (indices.contains(i)) {
+                QVERIFY2(members.at(i), qPrintable(objectName));
+                QCOMPARE(members.at(i)->objectName(), objectName);
+                QCOMPARE(window->control(objectName), members.at(i));
+            } else {
+                QVERIFY2(!members.at(i), qPrintable(objectName + " should not exist"));
+            }
+        }
+    }
+
+    void firstPageOnViewOthersHidden()
+    {
+        QCOMPARE(window->safetabs1->activeTab(), 0);
+        QVERIFY(window->Frame4->isVisible());
+        const QList<QWidget *> others{window->Frame18, window->Label16, window->Frame17,
+                                      window->Frame9,  window->Frame16, window->Frame8,
+                                      window->Frame11, window->Label20};
+        for (const QWidget *hidden : others)
+            QVERIFY2(!hidden->isVisible(), qPrintable(hidden->objectName()));
+        QVERIFY(window->SafeSwitch[0]->isVisible());
+        QVERIFY(!window->OFF[7]->isVisible());
+    }
+
+    void eachTabShowsExactlyItsChildren_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("children");
+        QTest::newRow("单路控制") << 0 << QStringList{"Frame4"};
+        QTest::newRow("点动控制") << 1 << QStringList{"Frame18"};
+        QTest::newRow("延时控制") << 2 << QStringList{"Frame17", "Label16"};
+        QTest::newRow("组合控制") << 3 << QStringList{"Frame9"};
+        QTest::newRow("协议测试") << 4 << QStringList{"Frame16"};
+        QTest::newRow("名称设置") << 5 << QStringList{"Frame8"};
+        QTest::newRow("系统设置") << 6 << QStringList{"Frame11", "Label20"};
+    }
+
+    void eachTabShowsExactlyItsChildren()
+    {
+        QFETCH(int, page);
+        QFETCH(QStringList, children);
+        SafeTabs *tabs = window->safetabs1;
+        QCOMPARE(tabs->Caption(page), QString::fromUtf8(QTest::currentDataTag()));
+        tabs->setActiveTab(page);
+        QStringList shown;
+        for (QWidget *child : tabs->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisible())
+                shown << child->objectName();
+            QCOMPARE(child->isVisible(), tabs->pageOf(child) == page);
+        }
+        shown.sort();
+        QCOMPARE(shown, children);
+        // Going back restores the first page exactly as it was.
+        const QRect before = window->Frame4->geometry();
+        tabs->setActiveTab(0);
+        QVERIFY(window->Frame4->isVisible());
+        QCOMPARE(window->Frame4->geometry(), before);
+    }
+
+    void startValues_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        // The PC baud list and the new-baud list start at "9600 ", trailing space kept.
+        QTest::newRow("Combo3") << "Combo3"
+                                << "9600 ";
+        QTest::newRow("Combo4") << "Combo4"
+                                << "9600 ";
+        QTest::newRow("Combo7") << "Combo7"
+                                << "RS232";
+        QTest::newRow("Text1") << "Text1"
+                               << "1";
+        QTest::newRow("Text2") << "Text2"
+                               << "1";
+        QTest::newRow("LblOut") << "LblOut"
+                                << "";
+        QTest::newRow("LblIn") << "LblIn"
+                               << "";
+        QTest::newRow("Label2") << "Label2"
+                                << "串口已关闭";
+        QTest::newRow("Command2") << "Command2"
+                                  << "打开串口";
+        // Channel 1 keeps its 1; channels 2..8 start at 3, 5, 7, 9, 20, 50 and 100 tenths.
+        const QStringList times{"1", "3", "5", "7", "9", "20", "50", "100"};
+        for (int i = 0; i < 8; ++i) {
+            for (const char *box : {"TM", "DDT"}) {
+                const QString name = QStringLiteral("%1(%2)").arg(QLatin1String(box)).arg(i);
+                QTest::newRow(qPrintable(name)) << name << times.at(i);
+            }
+        }
+        QTest::newRow("QTM") << "QTM"
+                             << "1";
+        QTest::newRow("ALLDDT") << "ALLDDT"
+                                << "1";
+        QTest::newRow("TxtTD(8)") << "TxtTD(8)"
+                                  << "Quorvane(MODBUS) Ver3.1";
+        QTest::newRow("ChkHexSend") << "ChkHexSend"
+                                    << " 十六进制发送";
+    }
+
+    void startValues()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QWidget *widget = window->control(control);
+        QVERIFY(widget);
+        QCOMPARE(ShownText(widget), text);
+    }
+
+    void baudListsKeepTheirSpaces()
+    {
+        for (QComboBox *combo : {window->Combo3, window->Combo4, window->Combo5}) {
+            QStringList items;
+            for (int i = 0; i < combo->count(); ++i)
+                items << combo->itemText(i);
+            QCOMPARE(items, protocol::BaudList());
+            QCOMPARE(combo->itemText(0), QStringLiteral("300 "));
+            QCOMPARE(combo->itemText(11), QStringLiteral("115200"));
+        }
+    }
+
+    void switchesStartAsDesigned()
+    {
+        for (SwitchControl *channel : window->SafeSwitch) {
+            QCOMPARE(channel->value(), false);
+            QCOMPARE(channel->skin(), 2);
+        }
+        QCOMPARE(window->bkps->value(), true);
+        QCOMPARE(window->dizhi->value(), true);
+        for (SwitchControl *off : {window->prots, window->RUN, window->sp, window->duqu}) {
+            QCOMPARE(off->value(), false);
+            QCOMPARE(off->skin(), 0);
+        }
+    }
+
+    void timersAfterStart()
+    {
+        const struct
+        {
+            QTimer *timer;
+            int interval;
+            bool active;
+        } expected[] = {
+            {&window->Timer1, 1000, true},  {&window->Timer2, 200, false},
+            {&window->Timer3, 50, false},   {&window->Timer4, 100, false},
+            {&window->Timer5, 35, false},   {&window->readBT, 50, false},
+            {&window->sdduqu, 1000, false}, {&window->sheding, 1000, false},
+        };
+        for (const auto &e : expected) {
+            QCOMPARE(e.timer->interval(), e.interval);
+            QVERIFY2(e.timer->isActive() == e.active, qPrintable(e.timer->objectName()));
+        }
+    }
+
+    void menuButtonShowsThePopup()
+    {
+        QVERIFY(!window->mmu->isVisible());
+        QCOMPARE(window->mmu->actions().size(), 23);
+        QVERIFY(window->menuItems.value("N9")->isSeparator());
+        QVERIFY(!window->MOD1->isSeparator());
+        window->safetabs1->setActiveTab(4);
+        QTest::mouseClick(window->qzbutton7, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(window->mmu->isVisible(), 5000);
+        window->mmu->hide();
+    }
+};
+
+QTEST_MAIN(TestLayout)
+#include "tst_layout.moc"
