@@ -1,0 +1,22 @@
+#include "sim/demo.h"
+
+#include "serial/commport.h"
+#include "sim/virtualline.h"
+
+namespace sim {
+
+QString InstallDemoPort(QObject *owner, VirtualLine **line)
+{
+    auto *device = new VirtualLine(owner);
+    device->addModule(ModuleConfig{1, 5, 8});
+    const QString name = QString::fromLatin1(DemoPortName);
+    serial::CommPort::RegisterVirtualPort(name, device);
+    // The registry keeps a name whose device is gone; the demo line takes its name with it.
+    QObject::connect(device, &QObject::destroyed,
+                     [name] { serial::CommPort::UnregisterVirtualPort(name); });
+    if (line)
+        *line = device;
+    return name;
+}
+
+} // namespace sim

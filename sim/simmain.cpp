@@ -1,0 +1,346 @@
+// quorvane-sim: virtual relay modules behind a pseudo-terminal, for trying Quorvane (or any
+// MODBUS master) without hardware and for the end-to-end tests.
+//
+//   quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]
+//
+// Prints the path to open on its first line, then serves until killed or until its standard
+// input (when that is a pipe) closes.
+
+#include "protocol/hexcodec.h"
+#include "sim/bus.h"
+#include "sim/linerate.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#if defined(__linux__)
+#include <sys/inotify.h>
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void onStopSignal(int)
+{
+    stopRequested = 1;
+}
+
+void usage(FILE *to)
+{
+    std::fputs("usage: quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]\n"
+               "  --module  a relay module on the line: address 1..255, model QV-04 or QV-08\n"
+               "            (default QV-08), baud rate of the baud list (default 9600);\n"
+               "            repeatable; without it one QV-08 at address 1, 9600 baud\n"
+               "  --link    also make PATH a symbolic link to the terminal\n"
+               "  --log     print every frame in and out on standard error\n"
+               "Prints the terminal to open on its first line and serves until killed or until\n"
+               "standard input (a pipe) closes.\n",
+               to);
+}
+
+struct Options
+{
+    std::vector<sim::ModuleConfig> modules;
+    std::string link;
+    bool log = false;
+};
+
+bool parseArguments(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        const auto takeValue = [&](const std::string &name) {
+            if (arg.rfind(name + "=", 0) == 0) {
+                value = arg.substr(name.size() + 1);
+                return true;
+            }
+            if (arg == name && i + 1 < argc) {
+                value = argv[++i];
+                return true;
+            }
+            return false;
+        };
+        if (arg == "--log") {
+            options.log = true;
+        } else if (arg == "--help" || arg == "-h") {
+            usage(stdout);
+            std::exit(0);
+        } else if (takeValue("--module")) {
+            const auto config = sim::ParseModuleOption(QString::fromLocal8Bit(value.c_str()));
+            if (!config) {
+                std::fprintf(stderr, "quorvane-sim: not a module: %s\n", value.c_str());
+                return false;
+            }
+            options.modules.push_back(*config);
+        } else if (takeValue("--link")) {
+            options.link = value;
+        } else {
+            std::fprintf(stderr, "quorvane-sim: unknown argument: %s\n", arg.c_str());
+            return false;
+        }
+    }
+    if (options.modules.empty())
+        options.modules.push_back(sim::ModuleConfig{});
+    return true;
+}
+
+void logLine(const QString &text)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    std::fprintf(stderr, "%s %s\n", qPrintable(stamp), qPrintable(text));
+}
+
+sim::Micros monotonicNow()
+{
+    return std::chrono::duration_cast<sim::Micros>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
+
+// The slave side starts raw at 9600 8N1, as a serial port out of the box, so that nothing is
+// echoed back before the program on it has set the line up.
+bool prepareSlave(const char *path)
+{
+    const int fd = ::open(path, O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct termios t
+    {
+    };
+    bool ok = tcgetattr(fd, &t) == 0;
+    if (ok) {
+        cfmakeraw(&t);
+        t.c_cflag |= CLOCAL | CREAD;
+        cfsetispeed(&t, B9600);
+        cfsetospeed(&t, B9600);
+        ok = tcsetattr(fd, TCSANOW, &t) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool lineUp(int master)
+{
+    struct pollfd p
+    {
+        master, POLLIN, 0
+    };
+    return !(::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!parseArguments(argc, argv, options)) {
+        usage(stderr);
+        return 2;
+    }
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        std::perror("quorvane-sim: pseudo-terminal");
+        return 1;
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    const char *name = ::ptsname(master);
+    if (!name || !prepareSlave(name)) {
+        std::perror("quorvane-sim: pseudo-terminal");
+        return 1;
+    }
+    const std::string slavePath = name;
+
+    if (!options.link.empty()) {
+        struct stat st
+        {
+        };
+        if (::lstat(options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            ::unlink(options.link.c_str());
+        if (::symlink(slavePath.c_str(), options.link.c_str()) != 0) {
+            std::fprintf(stderr, "quorvane-sim: cannot link %s: %s\n", options.link.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
+
+    struct sigaction sa
+    {
+    };
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    sim::Bus bus;
+    for (const sim::ModuleConfig &config : options.modules)
+        bus.addModule(config);
+    if (options.log) {
+        bus.setMonitor([](sim::Bus::Direction direction, QByteArrayView bytes, qint32 rate) {
+            logLine(QStringLiteral("%1 %2 %3")
+                        .arg(direction == sim::Bus::Direction::In ? QStringLiteral("in ")
+                                                                  : QStringLiteral("out"))
+                        .arg(rate, 6)
+                        .arg(protocol::HexFrameText(bytes)));
+        });
+        for (int i = 0; i < bus.moduleCount(); ++i) {
+            const sim::RelayModule &m = bus.module(i);
+            logLine(QStringLiteral("module %1 %2 at %3 baud")
+                        .arg(m.address())
+                        .arg(m.modelName())
+                        .arg(m.baudRate()));
+        }
+    }
+
+    // Standard input is watched only when it is a pipe or socket: a terminal or /dev/null there
+    // would end the program at once.
+    struct stat in
+    {
+    };
+    const bool watchInput =
+        ::fstat(STDIN_FILENO, &in) == 0 && (S_ISFIFO(in.st_mode) || S_ISSOCK(in.st_mode));
+
+    // While nobody has the terminal open the master reports a hang-up on every poll; to wait
+    // without spinning, the opening of the slave is watched instead.
+    int openWatch = -1;
+#if defined(__linux__)
+    openWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (openWatch >= 0 && ::inotify_add_watch(openWatch, slavePath.c_str(), IN_OPEN) < 0) {
+        ::close(openWatch);
+        openWatch = -1;
+    }
+#endif
+
+    bool up = lineUp(master);
+    const auto goDown = [&] {
+        if (!up)
+            return;
+        up = false;
+        bus.dropLine();
+        if (options.log)
+            logLine(QStringLiteral("the terminal was closed"));
+    };
+    const auto writeOut = [&](const QByteArray &bytes) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master, bytes.constData() + done, bytes.size() - done);
+            if (n > 0) {
+                done += n;
+            } else if (n < 0 && errno == EAGAIN) {
+                struct pollfd p
+                {
+                    master, POLLOUT, 0
+                };
+                if (::poll(&p, 1, 100) <= 0)
+                    return; // the other side reads nothing: the rest is lost, as on a wire
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else {
+                goDown();
+                return;
+            }
+        }
+    };
+
+    while (!stopRequested) {
+        sim::Micros now = monotonicNow();
+        bus.advance(now);
+        if (const QByteArray out = bus.takeOutput(); !out.isEmpty() && up)
+            writeOut(out);
+
+        struct pollfd fds[3] = {{up ? master : -1, POLLIN, 0},
+                                {openWatch, POLLIN, 0},
+                                {watchInput ? STDIN_FILENO : -1, POLLIN, 0}};
+        std::optional<sim::Micros> wait;
+        if (const auto deadline = bus.nextDeadline())
+            wait = std::max(sim::Micros{0}, *deadline - now);
+        if (!up && (openWatch < 0 || !wait || *wait > sim::Micros{500000}))
+            wait = sim::Micros{openWatch < 0 ? 20000 : 500000};
+        struct timespec ts
+        {
+        };
+        if (wait) {
+            ts.tv_sec = static_cast<time_t>(wait->count() / 1000000);
+            ts.tv_nsec = static_cast<long>(wait->count() % 1000000 * 1000);
+        }
+        const int ready = ::ppoll(fds, 3, wait ? &ts : nullptr, nullptr);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("quorvane-sim: poll");
+            break;
+        }
+
+        if (fds[0].revents & POLLIN) {
+            char buffer[512];
+            for (;;) {
+                const ssize_t n = ::read(master, buffer, sizeof buffer);
+                if (n > 0) {
+                    // The rate is read for every chunk: the program may change it at any time.
+                    bus.receive(QByteArrayView(buffer, n), sim::LineRateOf(master), monotonicNow());
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && errno == EAGAIN)
+                    break;
+                goDown(); // EIO: the last holder of the terminal closed it
+                break;
+            }
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            goDown();
+        }
+
+        if (fds[1].revents & POLLIN) {
+            char events[1024];
+            while (::read(openWatch, events, sizeof events) > 0) {
+            }
+        }
+        if (!up && lineUp(master)) {
+            up = true;
+            if (options.log)
+                logLine(QStringLiteral("the terminal was opened"));
+        }
+
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                break;
+        }
+    }
+
+    if (!options.link.empty()) {
+        char target[4096];
+        const ssize_t n = ::readlink(options.link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == slavePath)
+            ::unlink(options.link.c_str());
+    }
+    if (openWatch >= 0)
+        ::close(openWatch);
+    ::close(master);
+    return 0;
+}

@@ -1,0 +1,106 @@
+#include "sim/virtualline.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+VirtualLine::VirtualLine(QObject *parent) : serial::LineDevice(parent)
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &VirtualLine::runDue);
+}
+
+VirtualLine::~VirtualLine()
+{
+    if (isOpen())
+        close();
+}
+
+int VirtualLine::addModule(const ModuleConfig &config)
+{
+    return m_bus.addModule(config);
+}
+
+Micros VirtualLine::now() const
+{
+    return std::chrono::duration_cast<Micros>(std::chrono::nanoseconds(m_clock.nsecsElapsed()));
+}
+
+qint32 VirtualLine::lineRate() const
+{
+    // The modules speak 8 data bits without parity; anything else reaches them as noise.
+    if (m_settings.dataBits != 8 || m_settings.parity != 'N')
+        return 0;
+    return m_settings.baudRate;
+}
+
+void VirtualLine::setLineSettings(const serial::LineSettings &settings)
+{
+    m_settings = settings;
+}
+
+bool VirtualLine::open(OpenMode mode)
+{
+    m_arrived.clear();
+    m_bus.dropLine();
+    return serial::LineDevice::open(mode | QIODevice::Unbuffered);
+}
+
+void VirtualLine::close()
+{
+    serial::LineDevice::close();
+    m_timer.stop();
+    m_bus.dropLine();
+    m_arrived.clear();
+}
+
+qint64 VirtualLine::bytesAvailable() const
+{
+    return m_arrived.size() + serial::LineDevice::bytesAvailable();
+}
+
+qint64 VirtualLine::readData(char *data, qint64 maxSize)
+{
+    const qint64 n = std::min<qint64>(maxSize, m_arrived.size());
+    if (n > 0) {
+        std::memcpy(data, m_arrived.constData(), static_cast<std::size_t>(n));
+        m_arrived.remove(0, n);
+    }
+    return n;
+}
+
+qint64 VirtualLine::writeData(const char *data, qint64 size)
+{
+    m_bus.receive(QByteArrayView(data, size), lineRate(), now());
+    schedule();
+    return size;
+}
+
+void VirtualLine::runDue()
+{
+    if (!isOpen())
+        return;
+    m_bus.advance(now());
+    const QByteArray out = m_bus.takeOutput();
+    schedule();
+    if (!out.isEmpty()) {
+        m_arrived += out;
+        emit readyRead();
+    }
+}
+
+void VirtualLine::schedule()
+{
+    const auto next = m_bus.nextDeadline();
+    if (!next || !isOpen()) {
+        m_timer.stop();
+        return;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now());
+    m_timer.start(std::max<qint64>(0, wait.count()));
+}
+
+} // namespace sim
