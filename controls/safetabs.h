@@ -87,7 +87,9 @@ public:
 
     // Puts a direct child on a page. Children never assigned belong to the page that was
     // active when they were added. Only the active page's children are shown; a child on
-    // another page has no tab stop until its page is active again.
+    // another page has no tab stop until its page is active again. A child hidden by its
+    // owner while its page is on view stays hidden when its page comes back; showing a child
+    // of a page not on view takes effect when that page becomes active.
     void setPageOf(QWidget *child, int page);
     // The page of a direct child, or -1 for a widget that is not a direct child.
     int pageOf(const QWidget *child) const;
