@@ -102,6 +102,11 @@ public:
     // ratio (1 gives the 120 x 160 image), cached.
     static QImage skinImage(qreal devicePixelRatio = 1.0);
 
+    // One label image (kind 0 active, 1 normal, 2 hot) of a colour scheme, nine-slice scaled
+    // from the skin image to a size in logical pixels at a device-pixel ratio; the cut-away
+    // corners are transparent.
+    static QImage labelImage(int skin, int kind, QSize size, qreal devicePixelRatio = 1.0);
+
     // Redraws from the prepared label images.
     void Refresh() { update(); }
     // Rebuilds the label images, then redraws.

@@ -61,6 +61,8 @@ private slots:
     void hotLabelFollowsPointer();
     void skinColours();
     void labelArtCornersAreTransparent();
+    void labelImageScales_data();
+    void labelImageScales();
 };
 
 void TstSafeTabs::newInstance()
@@ -369,6 +371,41 @@ void TstSafeTabs::labelArtCornersAreTransparent()
         // The gap before a label shows what lies behind.
         QCOMPARE(qAlpha(img.pixel(QPoint(3, t.headerHeight() / 2) * dpr)), 0);
     }
+}
+
+void TstSafeTabs::labelImageScales_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<qreal>("dpr");
+    QTest::newRow("active 60x25") << 0 << QSize(60, 25) << 1.0;
+    QTest::newRow("normal 80x24 at 2") << 1 << QSize(80, 24) << 2.0;
+    QTest::newRow("hot 15x15 at 1.5") << 2 << QSize(15, 15) << 1.5;
+    QTest::newRow("active 120x29 at 2") << 0 << QSize(120, 29) << 2.0;
+}
+
+void TstSafeTabs::labelImageScales()
+{
+    QFETCH(int, kind);
+    QFETCH(QSize, size);
+    QFETCH(qreal, dpr);
+    for (int skin = 0; skin < 8; ++skin) {
+        const QImage img = SafeTabs::labelImage(skin, kind, size, dpr);
+        QCOMPARE(img.size(), (QSizeF(size) * dpr).toSize());
+        const int w = img.width(), h = img.height();
+        // Cut-away top corners, an opaque body, no magenta or mask colour left anywhere.
+        QCOMPARE(qAlpha(img.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(img.pixel(w - 1, 0)), 0);
+        QCOMPARE(qAlpha(img.pixel(w / 2, h / 2)), 255);
+        QCOMPARE(qAlpha(img.pixel(w / 2, h - 1)), 255);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                QVERIFY(img.pixel(x, y) != SafeTabs::CutColor &&
+                        img.pixel(x, y) != SafeTabs::MaskColor);
+    }
+    // The bottom row of the active label carries the label colour into the page.
+    const QImage active = SafeTabs::labelImage(6, 0, QSize(60, 25), 1.0);
+    QCOMPARE(active.pixelColor(30, 24), SafeTabs::labelColour(6));
 }
 
 QTEST_MAIN(TstSafeTabs)
