@@ -3,8 +3,9 @@
 #include "openerror.h"
 
 #include <QList>
-#include <QPair>
+#include <QPointer>
 #include <QSerialPort>
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace serial {
@@ -475,8 +476,10 @@ void CommPort::UnregisterVirtualPort(const QString &name)
 QStringList CommPort::VirtualPortNames()
 {
     QStringList names;
-    for (const VirtualPort &port : VirtualPorts())
-        names << port.name;
+    for (const VirtualPort &port : VirtualPorts()) {
+        if (port.device)
+            names << port.name;
+    }
     return names;
 }
 

@@ -4,9 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QStringDecoder>
 #include <QStringList>
 
 #include <memory>
@@ -80,7 +78,8 @@ public:
     void setInputMode(InputMode mode);
     InputMode inputMode() const;
 
-    // 1: every arrival raises received(). 0: arrivals stay buffered silently. When the threshold
+    // 1: every arrival raises received(). 0: arrivals stay buffered silently. (A larger n waits
+    // until n bytes are waiting.) When the threshold
     // returns to 1 while bytes wait, received() follows from the event loop, so nothing sits
     // unnoticed until the next arrival. received() is never raised again while a receiver of it
     // is still running; arrivals meanwhile are announced once it has returned.
@@ -88,10 +87,11 @@ public:
     int receiveThreshold() const;
 
     // Virtual ports: a name (such as "DEMO") served by a device in this process. The registry is
-    // process-wide; the device stays owned by the caller and is forgotten when destroyed.
+    // process-wide; the device stays owned by the caller. A destroyed device is no longer listed,
+    // and opening its name reports NoSuchPort.
     static void RegisterVirtualPort(const QString &name, LineDevice *device);
     static void UnregisterVirtualPort(const QString &name);
-    // Names in the order registered.
+    // Names of live devices in the order registered.
     static QStringList VirtualPortNames();
 
 signals:

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace serial {
@@ -26,7 +27,8 @@ WatchUpdate DecideWatchUpdate(const PortListing &listing, const QString &selecte
 // The hot-plug watch. Idle until notice() (a device arrived or left); then it enumerates every
 // interval (200 ms) until the device count differs from the count last listed, reports the new
 // list through changed() once, and goes idle again. Devices that do not change the count (a USB
-// stick) keep it polling until the count changes.
+// stick) keep it polling until the count changes. A caller with a timer of its own may call
+// tick() from it instead of notice().
 class PortWatch : public QObject
 {
     Q_OBJECT

@@ -128,6 +128,7 @@ private slots:
             QVERIFY(!port.isOpen());
         }
         // The device is gone but its name is still registered.
+        QVERIFY(CommPort::VirtualPortNames().isEmpty());
         QCOMPARE(port.open(), OpenResult::NoSuchPort);
         CommPort::UnregisterVirtualPort(QStringLiteral("DEMO"));
         QCOMPARE(port.open(), OpenResult::NoSuchPort);
