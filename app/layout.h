@@ -47,6 +47,7 @@ struct ControlRow
     int skin = 0;           // a switch's skin
     bool scrollBar = false; // a multi-line text box with a vertical scroll bar
     bool flat = false;      // a text box without a border
+    bool hidden = false;    // created hidden; shown by its handlers when there is news
 };
 
 using LayoutTable = std::vector<ControlRow>;

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "sim/demo.h"
 
 #include <QApplication>
 
@@ -18,6 +19,9 @@ int main(int argc, char *argv[])
     }
 
     Form1 window(commandLine.options);
+    // The virtual module is listed once the window fills its port list, right after start-up.
+    if (commandLine.options.demo)
+        sim::InstallDemoPort(&window);
     window.show();
     return QApplication::exec();
 }

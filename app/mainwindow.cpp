@@ -227,6 +227,8 @@ void Form1::createControls()
             font.setBold(row.bold);
             widget->setFont(font);
         }
+        if (row.hidden)
+            widget->hide();
         if (row.page >= 0) {
             if (auto *tabs = qobject_cast<SafeTabs *>(parent))
                 tabs->setPageOf(widget, row.page);

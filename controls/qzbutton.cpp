@@ -278,7 +278,7 @@ void QzButton::setLook(int look)
     update();
 }
 
-int QzButton::faceLook() const
+int QzButton::shownLook() const
 {
     if (!isEnabled())
         return Normal;
@@ -527,9 +527,7 @@ QPixmap QzButton::shownPicture() const
     QPixmap pic = hoverLook && !m_pictureHover.isNull() ? m_pictureHover : m_picture;
     if (pic.isNull())
         return pic;
-    if (m_useMaskColor && !pic.hasAlphaChannel())
-        pic.setMask(pic.createMaskFromColor(m_maskColor, Qt::MaskInColor));
-    else if (m_useMaskColor)
+    if (m_useMaskColor)
         pic.setMask(pic.createMaskFromColor(m_maskColor, Qt::MaskInColor));
     if (!isEnabled()) {
         QStyleOption opt;
@@ -542,7 +540,7 @@ QPixmap QzButton::shownPicture() const
 void QzButton::paintEvent(QPaintEvent *)
 {
     const qreal dpr = devicePixelRatioF();
-    const int look = faceLook();
+    const int look = shownLook();
     QzFace face;
     face.style = m_style;
     face.look = look;

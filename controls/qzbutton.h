@@ -106,8 +106,10 @@ public:
     bool isDefault() const { return m_default; }
     void setDefault(bool on);
 
-    // The look shown now (Look), and the mouse and key marks behind it.
+    // The look from the mouse and keys (Look), and the look the face is drawn with (toggle
+    // mode on shows pressed for every style but 0, 3 and 9; a disabled button shows normal).
     int look() const { return m_look; }
+    int shownLook() const;
     bool isMouseInside() const { return m_inside; }
     bool isMouseDown() const { return m_mouseDown; }
     bool isSpaceDown() const { return m_spaceDown; }
@@ -163,7 +165,6 @@ private:
     void leftButtonDown();
     void updateShortcut();
     QPixmap shownPicture() const;
-    int faceLook() const;
 
     int m_style = 0;
     QString m_caption;

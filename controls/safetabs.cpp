@@ -368,6 +368,22 @@ QSize SafeTabs::sizeHint() const
     return {qMax(80, stripWidth() + m_labelBlank), qMax(30, headerHeight() + 120)};
 }
 
+QImage SafeTabs::labelImage(int skin, int kind, QSize size, qreal devicePixelRatio)
+{
+    const qreal dpr = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    const int band = qBound(0, skin, 7);
+    kind = qBound(0, kind, 2);
+    QImage source =
+        skinImage(dpr).copy(qRound(kind * ArtWidth * dpr), qRound(band * ArtHeight * dpr),
+                            qRound(ArtWidth * dpr), qRound(ArtHeight * dpr));
+    source.setDevicePixelRatio(1); // sizes below are device pixels
+    QImage built = nineSlice(source, (QSizeF(size) * dpr).toSize(), qRound(Border * dpr));
+    markCorners(built, qRound(6 * dpr));
+    applyMask(built);
+    built.setDevicePixelRatio(dpr);
+    return built;
+}
+
 const QImage &SafeTabs::labelImages()
 {
     const qreal dpr = devicePixelRatioF();
@@ -375,12 +391,7 @@ const QImage &SafeTabs::labelImages()
         return m_labels;
     m_labelsDirty = false;
 
-    const QImage skin = skinImage(dpr);
-    const int band = qBound(0, m_skinIndex, 7);
-    auto source = [&](int kind) {
-        return skin.copy(qRound(kind * ArtWidth * dpr), qRound(band * ArtHeight * dpr),
-                         qRound(ArtWidth * dpr), qRound(ArtHeight * dpr));
-    };
+    // The three label images side by side: active, normal, hot.
     const int w = qRound(m_labelWidth * dpr);
     m_labels = QImage(3 * w, qRound(headerHeight() * dpr), QImage::Format_ARGB32_Premultiplied);
     m_labels.fill(Qt::transparent);
@@ -388,10 +399,8 @@ const QImage &SafeTabs::labelImages()
     QPainter p(&m_labels);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     for (int kind = 0; kind < 3; ++kind) {
-        QImage built =
-            nineSlice(source(kind), QSize(w, qRound(heights[kind] * dpr)), qRound(Border * dpr));
-        markCorners(built, qRound(6 * dpr));
-        applyMask(built);
+        QImage built = labelImage(m_skinIndex, kind, QSize(m_labelWidth, heights[kind]), dpr);
+        built.setDevicePixelRatio(1);
         p.drawImage(kind * w, 0, built);
     }
     p.end();

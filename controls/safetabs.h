@@ -87,7 +87,9 @@ public:
 
     // Puts a direct child on a page. Children never assigned belong to the page that was
     // active when they were added. Only the active page's children are shown; a child on
-    // another page has no tab stop until its page is active again.
+    // another page has no tab stop until its page is active again. A child hidden by its
+    // owner while its page is on view stays hidden when its page comes back; showing a child
+    // of a page not on view takes effect when that page becomes active.
     void setPageOf(QWidget *child, int page);
     // The page of a direct child, or -1 for a widget that is not a direct child.
     int pageOf(const QWidget *child) const;
@@ -99,6 +101,11 @@ public:
     // (active, normal, hot); cut-away corners are pure magenta. Rendered at a device-pixel
     // ratio (1 gives the 120 x 160 image), cached.
     static QImage skinImage(qreal devicePixelRatio = 1.0);
+
+    // One label image (kind 0 active, 1 normal, 2 hot) of a colour scheme, nine-slice scaled
+    // from the skin image to a size in logical pixels at a device-pixel ratio; the cut-away
+    // corners are transparent.
+    static QImage labelImage(int skin, int kind, QSize size, qreal devicePixelRatio = 1.0);
 
     // Redraws from the prepared label images.
     void Refresh() { update(); }

@@ -3,6 +3,7 @@
 
 #include "app/mainwindow.h"
 #include "controls/safetabs.h"
+#include "sim/demo.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,9 +26,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
+    // As script/run starts it: the virtual module offered and selected.
     app::StartOptions options;
-    options.extraPorts << QStringLiteral("/dev/ttyUSB0");
+    options.demo = true;
     Form1 window(options);
+    sim::InstallDemoPort(&window);
     window.show();
     // Let the start-up timer list the ports.
     QEventLoop loop;

@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/openfailure.h"
 #include "controls/qzbutton.h"
+#include "sim/demo.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -68,11 +69,12 @@ class TestConnection : public QObject
     std::unique_ptr<app::RecordedMessages> messages;
     std::unique_ptr<Form1> window;
 
-    void start(const QStringList &ports)
+    void start(const QStringList &ports, bool demo = false)
     {
         messages = std::make_unique<app::RecordedMessages>();
         app::StartOptions options;
         options.extraPorts = ports;
+        options.demo = demo;
         window = std::make_unique<Form1>(options, messages.get());
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -253,6 +255,22 @@ private slots:
         else
             verifyClosedDisplay();
         QVERIFY(messages->messages.isEmpty());
+    }
+
+    // --demo: the virtual module is listed and selected, so one click opens it.
+    void demoIsSelectedAndOpens()
+    {
+        QObject owner;
+        const QString demo = sim::InstallDemoPort(&owner);
+        start({pty.path}, true);
+        QCOMPARE(window->Combo2->currentText(), demo);
+        QCOMPARE(demo, QStringLiteral("DEMO"));
+        click();
+        verifyOpenDisplay();
+        QVERIFY(messages->messages.isEmpty());
+        click();
+        verifyClosedDisplay();
+        window.reset(); // before the line goes
     }
 
     void closingTheWindowClosesThePort()
