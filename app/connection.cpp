@@ -30,13 +30,30 @@ void Form1::connectConnectionStrip()
     connect(Command2, &QzButton::Click, this, &Form1::Command2_Click);
     connect(Combo3, &QComboBox::currentIndexChanged, this, &Form1::Combo3_Click);
     connect(&MSComm1, &serial::CommPort::failed, this, &Form1::PortFailed);
+    // The whole port name, also when the list is too narrow to show it.
+    connect(Combo2, &QComboBox::currentTextChanged, Combo2, &QComboBox::setToolTip);
+}
 
-    // A device arrived or left: poll the port list until its size changes.
+void Form1::createWatch()
+{
+    m_watch = std::make_unique<serial::PortWatch>(
+        m_enumerator, [this] { return Combo2->currentText(); },
+        [this] { return MSComm1.isOpen(); });
+    // A device arrived or left (Timer2 is started then): poll the port list until the number of
+    // ports changes.
     connect(&Timer2, &QTimer::timeout, m_watch.get(), &serial::PortWatch::tick);
-    connect(m_watch.get(), &serial::PortWatch::changed, this, [this](const auto &update) {
-        Timer2.stop();
-        ApplyWatchUpdate(update);
-    });
+    connect(m_watch.get(), &serial::PortWatch::changed, this,
+            [this](const serial::WatchUpdate &update) {
+                Timer2.stop();
+                ApplyWatchUpdate(update);
+            });
+}
+
+void Form1::setPortSource(serial::PortEnumerator::Source source)
+{
+    m_enumerator = serial::PortEnumerator(std::move(source));
+    m_enumerator.setExtraPorts(m_options.extraPorts);
+    createWatch();
 }
 
 void Form1::ShowPortClosed()

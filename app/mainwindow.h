@@ -145,6 +145,9 @@ public:
     // The port list and the hot-plug watch behind Combo2.
     serial::PortEnumerator &portEnumerator() { return m_enumerator; }
     serial::PortWatch &portWatch() { return *m_watch; }
+    // Where the machine's ports come from (tests list made-up ports); the ports given on the
+    // command line and the virtual ports are always added.
+    void setPortSource(serial::PortEnumerator::Source source);
 
     // Connection strip handlers.
     void Command2_Click();
@@ -175,6 +178,7 @@ private:
     void createTimers();
     void createPopupMenu();
     void connectConnectionStrip();
+    void createWatch();
     template <typename T> T *find(const QString &name) const;
     template <typename T, std::size_t N>
     void bindArray(std::array<T *, N> &array, const char *name, int first, int last);

@@ -537,53 +537,15 @@ QPixmap QzButton::shownPicture() const
     return pic;
 }
 
-void QzButton::paintEvent(QPaintEvent *)
+QzButton::ContentLayout QzButton::contentLayout() const
 {
-    const qreal dpr = devicePixelRatioF();
-    const int look = shownLook();
-    QzFace face;
-    face.style = m_style;
-    face.look = look;
-    face.enabled = isEnabled();
-    face.marked = (hasFocus() || m_default) && (m_style == 0 || m_style == 11 || m_style == 4);
-    face.checked = m_checkBoxMode && m_value;
-    face.checkedOut = m_style == 13 && face.checked && !m_inside;
-    face.back = m_back;
-
-    // The face depends only on these; keep it per device-pixel ratio.
-    const QString key = QStringLiteral("qzface:%1:%2:%3:%4:%5:%6:%7:%8x%9@%10")
-                            .arg(m_style)
-                            .arg(look)
-                            .arg(face.enabled)
-                            .arg(face.marked)
-                            .arg(face.checked)
-                            .arg(face.checkedOut)
-                            .arg(m_back.rgba())
-                            .arg(width())
-                            .arg(height())
-                            .arg(qRound(dpr * 100));
-    QPixmap facePixmap;
-    if (!QPixmapCache::find(key, &facePixmap)) {
-        facePixmap = QPixmap((QSizeF(size()) * dpr).toSize());
-        facePixmap.setDevicePixelRatio(dpr);
-        facePixmap.fill(Qt::transparent);
-        QPainter fp(&facePixmap);
-        drawQzFace(fp, QRectF(rect()), face);
-        fp.end();
-        QPixmapCache::insert(key, facePixmap);
-    }
-
-    QPainter p(this);
-    p.drawPixmap(0, 0, facePixmap);
-
-    // Picture and caption.
     const int w = width(), h = height();
     const QFontMetrics fm(font());
     const QString caption = Caption();
     const QString plain = plainCaption(caption);
     const int tw = fm.horizontalAdvance(plain);
     const int th = fm.height();
-    QPixmap pic = shownPicture();
+    const QPixmap pic = shownPicture();
     QSize ps;
     if (!pic.isNull()) {
         static const int sizes[] = {0, 16, 24, 32};
@@ -593,7 +555,7 @@ void QzButton::paintEvent(QPaintEvent *)
             ps = QSize(qMax(1, w - 8), qMax(1, ps.height() * (w - 8) / qMax(1, ps.width())));
     }
     int offset = 0;
-    if (look == Pressed && isEnabled()) {
+    if (shownLook() == Pressed && isEnabled()) {
         if (m_style == 0 || m_style == 1 || m_style == 3 || m_style == 8)
             offset = 1;
         else if (m_style == 5)
@@ -670,23 +632,84 @@ void QzButton::paintEvent(QPaintEvent *)
     picRect.translate(offset, offset);
     textRect.translate(offset, offset);
 
-    if (!picRect.isEmpty()) {
+    ContentLayout out;
+    out.picture = picRect;
+    int align = Qt::AlignVCenter | Qt::TextShowMnemonic | Qt::TextSingleLine;
+    if (m_pictureAlign == 3 && !ps.isEmpty())
+        align |= Qt::AlignLeft;
+    else if (m_captionAlign == 0)
+        align |= Qt::AlignLeft;
+    else if (m_captionAlign == 2)
+        align |= Qt::AlignRight;
+    else
+        align |= Qt::AlignHCenter;
+    out.captionBox = textRect;
+    out.align = align;
+    out.caption = plain.isEmpty() ? QRect()
+                                  : QStyle::alignedRect(Qt::LeftToRight, Qt::Alignment(align),
+                                                        QSize(tw, th), textRect);
+    return out;
+}
+
+QRect QzButton::pictureRect() const
+{
+    return contentLayout().picture;
+}
+
+QRect QzButton::captionRect() const
+{
+    return contentLayout().caption;
+}
+
+void QzButton::paintEvent(QPaintEvent *)
+{
+    const qreal dpr = devicePixelRatioF();
+    const int look = shownLook();
+    QzFace face;
+    face.style = m_style;
+    face.look = look;
+    face.enabled = isEnabled();
+    face.marked = (hasFocus() || m_default) && (m_style == 0 || m_style == 11 || m_style == 4);
+    face.checked = m_checkBoxMode && m_value;
+    face.checkedOut = m_style == 13 && face.checked && !m_inside;
+    face.back = m_back;
+
+    // The face depends only on these; keep it per device-pixel ratio.
+    const QString key = QStringLiteral("qzface:%1:%2:%3:%4:%5:%6:%7:%8x%9@%10")
+                            .arg(m_style)
+                            .arg(look)
+                            .arg(face.enabled)
+                            .arg(face.marked)
+                            .arg(face.checked)
+                            .arg(face.checkedOut)
+                            .arg(m_back.rgba())
+                            .arg(width())
+                            .arg(height())
+                            .arg(qRound(dpr * 100));
+    QPixmap facePixmap;
+    if (!QPixmapCache::find(key, &facePixmap)) {
+        facePixmap = QPixmap((QSizeF(size()) * dpr).toSize());
+        facePixmap.setDevicePixelRatio(dpr);
+        facePixmap.fill(Qt::transparent);
+        QPainter fp(&facePixmap);
+        drawQzFace(fp, QRectF(rect()), face);
+        fp.end();
+        QPixmapCache::insert(key, facePixmap);
+    }
+
+    QPainter p(this);
+    p.drawPixmap(0, 0, facePixmap);
+
+    const ContentLayout layout = contentLayout();
+    const QString caption = Caption();
+    if (!layout.picture.isEmpty()) {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(picRect, pic);
+        p.drawPixmap(layout.picture, shownPicture());
     }
     if (!caption.isEmpty()) {
-        int align = Qt::AlignVCenter | Qt::TextShowMnemonic | Qt::TextSingleLine;
-        if (m_pictureAlign == 3 && !ps.isEmpty())
-            align |= Qt::AlignLeft;
-        else if (m_captionAlign == 0)
-            align |= Qt::AlignLeft;
-        else if (m_captionAlign == 2)
-            align |= Qt::AlignRight;
-        else
-            align |= Qt::AlignHCenter;
         p.setFont(font());
         p.setPen(isEnabled() ? m_fore : GreyText);
-        p.drawText(textRect, align, caption);
+        p.drawText(layout.captionBox, layout.align, caption);
     }
 
     if (m_showFocusRect && (hasFocus() || m_default) && isActiveWindow()) {

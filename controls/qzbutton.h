@@ -114,6 +114,12 @@ public:
     bool isMouseDown() const { return m_mouseDown; }
     bool isSpaceDown() const { return m_spaceDown; }
 
+    // Where the picture and the caption's text are drawn now, in pixels (empty without a
+    // picture or caption). Both move 1 pixel right and down while pressed for styles 0, 1, 3
+    // and 8, and 2 pixels for style 5.
+    QRect pictureRect() const;
+    QRect captionRect() const;
+
     // Defaults of a style (0 to 15).
     static StyleDefaults styleDefaults(int style);
     // A colour lightened (f > 0) or darkened (f < 0): each channel moves by round(|f| x 255),
@@ -164,6 +170,14 @@ private:
     void pointerLeft();
     void leftButtonDown();
     void updateShortcut();
+    struct ContentLayout
+    {
+        QRect picture;
+        QRect caption;    // the caption's text
+        QRect captionBox; // the rectangle the caption is aligned in
+        int align = 0;
+    };
+    ContentLayout contentLayout() const;
     QPixmap shownPicture() const;
 
     int m_style = 0;

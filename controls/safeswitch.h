@@ -33,7 +33,9 @@ public:
     bool value() const { return m_value; }
     void setValue(bool value);
 
-    // When false the switch shows its disabled picture and ignores the mouse. Raises nothing.
+    // When false the switch shows its disabled picture and ignores the mouse; hover is not
+    // followed meanwhile. Raises no Click; turning it back on catches up with the pointer
+    // (MouseIn or MouseOut if the pointer came or went while the switch was disabled).
     bool Enable() const { return m_enable; }
     void setEnable(bool enable);
 

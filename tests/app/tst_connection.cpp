@@ -69,13 +69,16 @@ class TestConnection : public QObject
     std::unique_ptr<app::RecordedMessages> messages;
     std::unique_ptr<Form1> window;
 
-    void start(const QStringList &ports, bool demo = false)
+    void start(const QStringList &ports, bool demo = false,
+               serial::PortEnumerator::Source source = {})
     {
         messages = std::make_unique<app::RecordedMessages>();
         app::StartOptions options;
         options.extraPorts = ports;
         options.demo = demo;
         window = std::make_unique<Form1>(options, messages.get());
+        if (source)
+            window->setPortSource(std::move(source));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
@@ -271,6 +274,45 @@ private slots:
         click();
         verifyClosedDisplay();
         window.reset(); // before the line goes
+    }
+
+    // Adapters come and go while the port is open. A device notice starts Timer2; the list is
+    // rebuilt only once the number of serial ports changes.
+    void hotPlug()
+    {
+        QStringList system{pty.path};
+        int listings = 0;
+        start({}, false, [&] {
+            ++listings;
+            return serial::PortListing{system, int(system.size())};
+        });
+        QCOMPARE(window->Combo2->count(), 1);
+        window->Combo2->setCurrentIndex(0);
+        click();
+        verifyOpenDisplay();
+
+        // A device that is no serial port: the watch keeps polling, nothing changes.
+        const int before = listings;
+        window->Timer2.start();
+        QTRY_VERIFY_WITH_TIMEOUT(listings >= before + 3, 5000);
+        QVERIFY(window->Timer2.isActive());
+        QCOMPARE(window->Combo2->count(), 1);
+
+        // A second adapter arrives: the list grows, the open port stays open and selected.
+        system.prepend(QStringLiteral("/dev/ttyACM0"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->Combo2->count(), 2, 5000);
+        QVERIFY(!window->Timer2.isActive());
+        QCOMPARE(window->Combo2->currentText(), pty.path);
+        verifyOpenDisplay();
+
+        // The open port's adapter is pulled: closed, the Closed display, the first port chosen.
+        system.removeAll(pty.path);
+        window->Timer2.start();
+        QTRY_COMPARE_WITH_TIMEOUT(window->Combo2->count(), 1, 5000);
+        QCOMPARE(window->Combo2->currentText(), QStringLiteral("/dev/ttyACM0"));
+        verifyClosedDisplay();
+        QVERIFY(!window->Timer2.isActive());
+        QVERIFY(messages->messages.isEmpty());
     }
 
     void closingTheWindowClosesThePort()

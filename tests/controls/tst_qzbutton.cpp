@@ -102,6 +102,12 @@ private slots:
     void disabledIgnoresInput();
     void hoverLooks();
     void minimumSize();
+    void pictureAlign_data();
+    void pictureAlign();
+    void pictureSizes_data();
+    void pictureSizes();
+    void pressedContentMoves_data();
+    void pressedContentMoves();
 };
 
 void TstQzButton::styleDefaults_data()
@@ -445,6 +451,114 @@ void TstQzButton::minimumSize()
     QCOMPARE(b.size(), QSize(15, 15));
     b.resize(90, 25);
     QCOMPARE(b.size(), QSize(90, 25));
+}
+
+static QPixmap square(int side)
+{
+    QPixmap pm(side, side);
+    pm.fill(Qt::red);
+    return pm;
+}
+
+void TstQzButton::pictureAlign_data()
+{
+    // A 200 x 60 button, a 16 x 16 picture and the caption "读取" of width tw, height th.
+    QzButton probe;
+    const QFontMetrics fm(probe.font());
+    const int tw = fm.horizontalAdvance(QStringLiteral("读取"));
+    const int th = fm.height();
+    QTest::addColumn<int>("align");
+    QTest::addColumn<QPoint>("picture");
+    QTest::addColumn<QPoint>("caption"); // top left of the caption's text
+    const int groupX = (200 - (16 + 4 + tw)) / 2;
+    const int groupY = (60 - (16 + 4 + th)) / 2;
+    const int midY = (60 - th) / 2;
+    QTest::newRow("0 left") << 0 << QPoint(4, 22) << QPoint(24 + (200 - 24 - 4 - tw) / 2, midY);
+    QTest::newRow("1 group, picture left") << 1 << QPoint(groupX, 22) << QPoint(groupX + 20, midY);
+    QTest::newRow("2 right") << 2 << QPoint(180, 22) << QPoint(4 + (172 - tw) / 2, midY);
+    QTest::newRow("3 group, picture right")
+        << 3 << QPoint(groupX + tw + 4, 22) << QPoint(groupX, midY);
+    QTest::newRow("4 centre") << 4 << QPoint(92, 22) << QPoint(4 + (192 - tw) / 2, midY);
+    QTest::newRow("5 top") << 5 << QPoint(92, 4) << QPoint(4 + (192 - tw) / 2, 20 + (40 - th) / 2);
+    QTest::newRow("6 group, picture above")
+        << 6 << QPoint(92, groupY) << QPoint(4 + (192 - tw) / 2, groupY + 20);
+    QTest::newRow("7 bottom") << 7 << QPoint(92, 40) << QPoint(4 + (192 - tw) / 2, (40 - th) / 2);
+    QTest::newRow("8 group, picture below")
+        << 8 << QPoint(92, groupY + th + 4) << QPoint(4 + (192 - tw) / 2, groupY);
+}
+
+void TstQzButton::pictureAlign()
+{
+    QFETCH(int, align);
+    QFETCH(QPoint, picture);
+    QFETCH(QPoint, caption);
+    QzButton b(QStringLiteral("读取"));
+    b.resize(200, 60);
+    b.setPicture(square(16));
+    b.setPictureAlign(align);
+    QCOMPARE(b.pictureRect(), QRect(picture, QSize(16, 16)));
+    // Text placement may differ by a rounding pixel.
+    QVERIFY2(
+        (b.captionRect().topLeft() - caption).manhattanLength() <= 1,
+        qPrintable(
+            QStringLiteral("caption at %1,%2").arg(b.captionRect().x()).arg(b.captionRect().y())));
+    QVERIFY(!b.captionRect().intersects(b.pictureRect()) || align == 4);
+}
+
+void TstQzButton::pictureSizes_data()
+{
+    QTest::addColumn<int>("pictureSize");
+    QTest::addColumn<int>("own");
+    QTest::addColumn<int>("buttonWidth");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("own size") << 0 << 20 << 100 << 20;
+    QTest::newRow("16") << 1 << 20 << 100 << 16;
+    QTest::newRow("24") << 2 << 20 << 100 << 24;
+    QTest::newRow("32") << 3 << 20 << 100 << 32;
+    QTest::newRow("wider than the button") << 0 << 60 << 40 << 32;
+}
+
+void TstQzButton::pictureSizes()
+{
+    QFETCH(int, pictureSize);
+    QFETCH(int, own);
+    QFETCH(int, buttonWidth);
+    QFETCH(int, expected);
+    QzButton b(QString{});
+    b.resize(buttonWidth, 60);
+    b.setPicture(square(own));
+    b.setPictureSize(pictureSize);
+    QCOMPARE(b.pictureRect().width(), expected);
+    QVERIFY(b.pictureRect().left() >= 1 && b.pictureRect().top() >= 1);
+}
+
+void TstQzButton::pressedContentMoves_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("shift");
+    for (int style : {0, 1, 3, 8})
+        QTest::addRow("style %d", style) << style << 1;
+    QTest::newRow("style 5") << 5 << 2;
+    for (int style : {2, 4, 13, 15})
+        QTest::addRow("style %d", style) << style << 0;
+}
+
+void TstQzButton::pressedContentMoves()
+{
+    QFETCH(int, style);
+    QFETCH(int, shift);
+    Window w;
+    w.button->setButtonStyle(style);
+    w.button->setPicture(square(16));
+    QVERIFY(w.showAndFocus());
+    const QRect picture = w.button->pictureRect();
+    const QRect caption = w.button->captionRect();
+    QTest::mouseMove(w.button, QPoint(50, 15));
+    QTest::mousePress(w.button, Qt::LeftButton, {}, QPoint(50, 15));
+    QCOMPARE(w.button->pictureRect(), picture.translated(shift, shift));
+    QCOMPARE(w.button->captionRect(), caption.translated(shift, shift));
+    QTest::mouseRelease(w.button, Qt::LeftButton, {}, QPoint(50, 15));
+    QCOMPARE(w.button->pictureRect(), picture);
 }
 
 QTEST_MAIN(TstQzButton)
