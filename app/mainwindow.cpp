@@ -182,6 +182,7 @@ Form1::Form1(const app::StartOptions &options, app::Messages *messages, QWidget 
     createWatch();
     connectConnectionStrip();
     connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
+    createRelayPanel();
 
     Form_Load();
 }

@@ -31,6 +31,9 @@ class SafeTabs;
 namespace app {
 class Lamp;
 }
+class RelayPanel;
+class Replies;
+class TimeBoxes;
 
 // The control types under names that the members below do not hide.
 using ButtonControl = ::QzButton;
@@ -139,6 +142,18 @@ public:
             *AT4 = nullptr, *AT5 = nullptr;
     QHash<QString, QAction *> menuItems; // every item by name, separators included
 
+    // Relay panel and receive path (relaypanel.cpp, timeboxes.cpp, replies.cpp): the kind of
+    // the last request sent, the channel count of the chosen model, the reply-routing flag and
+    // the handler objects.
+    QString RequestKind;
+    int ChannelCount = 0;
+    QLineEdit *Text9 = nullptr;
+    RelayPanel *relayPanel = nullptr;
+    TimeBoxes *timeBoxes = nullptr;
+    Replies *replies = nullptr;
+    // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
+    bool ReplyBeingCollected() const;
+
     // The baud-search position of the module search (a window-wide variable).
     int BaudScanIndex = 0;
 
@@ -177,6 +192,7 @@ private:
     void bindMembers();
     void createTimers();
     void createPopupMenu();
+    void createRelayPanel();
     void connectConnectionStrip();
     void createWatch();
     template <typename T> T *find(const QString &name) const;
