@@ -7,8 +7,10 @@
 #include "controls/qzbutton.h"
 #include "serial/linedevice.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
+#include <QStyle>
 
 namespace {
 
@@ -21,6 +23,16 @@ void SetLabelColour(QLabel *label, const QColor &colour)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
+}
+
+// Device paths are longer than the list is wide: the drop-down shows them whole.
+void FitPopupToNames(QComboBox *combo)
+{
+    int widest = 0;
+    for (int i = 0; i < combo->count(); ++i)
+        widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+    combo->view()->setMinimumWidth(widest +
+                                   2 * combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 } // namespace
@@ -121,6 +133,7 @@ serial::PortListing Form1::FillPortList()
     Combo2->clear();
     Combo2->addItems(listing.names);
     Combo2->setCurrentIndex(-1);
+    FitPopupToNames(Combo2);
     m_watch->setListedCount(listing.deviceCount);
     return listing;
 }
@@ -130,6 +143,7 @@ void Form1::ApplyWatchUpdate(const serial::WatchUpdate &update)
     const bool open = MSComm1.isOpen();
     Combo2->clear();
     Combo2->addItems(update.ports);
+    FitPopupToNames(Combo2);
     Combo2->setCurrentIndex(Combo2->findText(update.selection, Qt::MatchExactly));
     if (open && update.selectedPresent)
         return; // the open port is still there
