@@ -182,7 +182,7 @@ private slots:
         ticker.stop();
         qInfo("during the reply window: %d timer ticks, longest gap %lld ms", ticks, worstLatency);
         QVERIFY(ticks >= 5);
-        QVERIFY(worstLatency < 60);
+        QVERIFY(worstLatency < 90); // a blocking wait would leave no ticks at all
     }
 };
 
