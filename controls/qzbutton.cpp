@@ -325,6 +325,18 @@ void QzButton::leaveEvent(QEvent *)
         pointerLeft();
 }
 
+void QzButton::hideEvent(QHideEvent *event)
+{
+    // A hidden button gets no release: drop the press, so that the leave that follows (or
+    // the next enter) is handled as usual. Raises nothing: this also runs while the window
+    // is being destroyed.
+    m_mouseDown = false;
+    m_spaceDown = false;
+    if (m_look == Pressed)
+        m_look = m_inside ? Hot : Normal;
+    QWidget::hideEvent(event);
+}
+
 void QzButton::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
@@ -634,6 +646,7 @@ QzButton::ContentLayout QzButton::contentLayout() const
 
     ContentLayout out;
     out.picture = picRect;
+    out.pixmap = pic;
     int align = Qt::AlignVCenter | Qt::TextShowMnemonic | Qt::TextSingleLine;
     if (m_pictureAlign == 3 && !ps.isEmpty())
         align |= Qt::AlignLeft;
@@ -704,7 +717,7 @@ void QzButton::paintEvent(QPaintEvent *)
     const QString caption = Caption();
     if (!layout.picture.isEmpty()) {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(layout.picture, shownPicture());
+        p.drawPixmap(layout.picture, layout.pixmap);
     }
     if (!caption.isEmpty()) {
         p.setFont(font());

@@ -11,11 +11,11 @@ namespace {
 // A window holding an edit, the button under test and another edit, so that focus can move.
 struct Window
 {
+    QStringList events; // outlives the window, which may still report while it goes
     QWidget window;
     QLineEdit *before = nullptr;
     QzButton *button = nullptr;
     QLineEdit *after = nullptr;
-    QStringList events;
 
     Window()
     {
@@ -102,6 +102,7 @@ private slots:
     void disabledIgnoresInput();
     void hoverLooks();
     void minimumSize();
+    void hidingWhilePressed();
     void pictureAlign_data();
     void pictureAlign();
     void pictureSizes_data();
@@ -451,6 +452,21 @@ void TstQzButton::minimumSize()
     QCOMPARE(b.size(), QSize(15, 15));
     b.resize(90, 25);
     QCOMPARE(b.size(), QSize(90, 25));
+}
+
+void TstQzButton::hidingWhilePressed()
+{
+    Window w;
+    QVERIFY(w.showAndFocus());
+    QTest::mouseMove(w.button, QPoint(50, 15));
+    QTest::mousePress(w.button, Qt::LeftButton, {}, QPoint(50, 15));
+    w.button->hide();
+    QTRY_VERIFY(!w.button->isMouseInside());
+    QVERIFY(!w.button->isMouseDown());
+    w.button->show();
+    QTest::mouseRelease(w.button, Qt::LeftButton, {}, QPoint(50, 15));
+    QCOMPARE(w.only({"Click"}), QStringList{});
+    QVERIFY(w.button->shownLook() != int(QzButton::Pressed));
 }
 
 static QPixmap square(int side)
