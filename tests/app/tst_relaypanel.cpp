@@ -247,6 +247,69 @@ private slots:
         QCOMPARE(sent(), QString());
     }
 
+    // Replies to the configuration requests move the address box and the PC baud list.
+    void configurationReplies_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("scan"); // Label18
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("addresses"); // Text1's list, then its text
+        QTest::addColumn<int>("baud");          // Combo3's index (starts at 5)
+        QTest::addColumn<QString>("message");
+        QTest::newRow("probe answered") << "Address"
+                                        << "0" << hex("24030200100000") << "16|16" << 5 << "";
+        QTest::newRow("probe unanswered") << "Address"
+                                          << "0" << hex("2400") << "1|1" << 5 << "没有搜索到模块";
+        QTest::newRow("new address echoed") << "SetAddress"
+                                            << "0" << withCrc("010601000007") << "1|7" << 5 << "";
+        QTest::newRow("read rate 3") << "ReadRate"
+                                     << "0" << withCrc("0103020003") << "1|1" << 3 << "";
+        QTest::newRow("read rate 5") << "ReadRate"
+                                     << "0" << withCrc("0103020005") << "1|1" << 5 << "";
+        QTest::newRow("scan step") << "Address1"
+                                   << "12" << withCrc("0C03020021") << "1,33|1" << 5 << "";
+        QTest::newRow("scan step, short reply") << "Address1"
+                                                << "12" << hex("0C0302") << "1|1" << 5 << "";
+    }
+    void configurationReplies()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, scan);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, addresses);
+        QFETCH(int, baud);
+        QFETCH(QString, message);
+        form->Text1->clear();
+        form->Text1->addItem("1");
+        form->Text1->setCurrentIndex(0);
+        form->Combo3->setCurrentIndex(5);
+        form->Label18->setText(scan);
+        form->RequestKind = kind;
+        this->reply(reply);
+        QStringList list;
+        for (int i = 0; i < form->Text1->count(); ++i)
+            list << form->Text1->itemText(i);
+        QCOMPARE(list.join(',') + '|' + form->Text1->currentText(), addresses);
+        QCOMPARE(form->Combo3->currentIndex(), baud);
+        QCOMPARE(messages->texts().join(""), message);
+        if (!message.isEmpty()) {
+            QCOMPARE(messages->messages[0].title, QString("提示"));
+            QCOMPARE(messages->messages[0].icon, app::Message::Icon::Information);
+        }
+    }
+
+    void setRateFollowsAnExactEcho()
+    {
+        form->Combo4->setCurrentIndex(7);
+        form->Combo3->setCurrentIndex(5);
+        form->RequestKind = "SetRate";
+        form->LblOut->setText("01 06 02 00 00 07 C9 B0 ");
+        reply(hex("010602000007C9B1")); // one byte differs
+        QCOMPARE(form->Combo3->currentIndex(), 5);
+        reply(hex("010602000007C9B0"));
+        QCOMPARE(form->Combo3->currentIndex(), 7);
+    }
+
     void allOnAllOff_data()
     {
         QTest::addColumn<int>("channels");

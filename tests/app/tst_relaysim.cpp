@@ -6,6 +6,7 @@
 #include "app/replies.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
+#include "sim/demo.h"
 #include "sim/virtualline.h"
 
 #include <QCheckBox>
@@ -145,6 +146,51 @@ private slots:
         QCOMPARE(relays(), QString("01000010"));
         readState();
         QCOMPARE(switches().left(channels), QString("01000010").left(channels));
+    }
+
+    // The walk-through of the demo: the built-in module opened with the window's own button,
+    // every channel flipped, states read, all on, all off, channel 1 jogged for 1 s.
+    void demoWalkThrough()
+    {
+        cleanup();
+        app::StartOptions options;
+        options.demo = true;
+        form = std::make_unique<Form1>(options, &messages);
+        sim::VirtualLine *demo = nullptr;
+        sim::InstallDemoPort(form.get(), &demo);
+        form->show();
+        QTRY_COMPARE_WITH_TIMEOUT(form->Combo2->currentText(), QString("DEMO"), 2000);
+        form->Combo1->setCurrentIndex(1);
+        form->Text1->setEditText("1");
+        emit form->Command2->Click();
+        QVERIFY(form->MSComm1.isOpen());
+        sim::RelayModule &m = demo->bus().module(0);
+        for (int i = 0; i < 8; ++i) {
+            form->SafeSwitch[i]->setValue(true);
+            QVERIFY(awaitReply());
+            QVERIFY(m.relay(i));
+            form->SafeSwitch[i]->setValue(false);
+            QVERIFY(awaitReply());
+            QVERIFY(!m.relay(i));
+        }
+        emit form->qzbutton3->Click();
+        QVERIFY(awaitReply());
+        readState();
+        QCOMPARE(switches(), QString("11111111"));
+        emit form->qzbutton4->Click();
+        QVERIFY(awaitReply());
+        readState();
+        QCOMPARE(switches(), QString("00000000"));
+        form->DDT[0]->setEditText("10");
+        emit form->DD[0]->Click();
+        QVERIFY(awaitReply()); // the echo, shown only
+        QVERIFY(m.relay(0));
+        readState();
+        QCOMPARE(switches(), QString("10000000"));
+        QTRY_VERIFY_WITH_TIMEOUT(!m.relay(0), 3000);
+        readState();
+        QCOMPARE(switches(), QString("00000000"));
+        QVERIFY(messages.messages.isEmpty());
     }
 };
 
