@@ -1,48 +1,31 @@
 #include "app/appicon.h"
 
 #include <QIconEngine>
-#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 
 namespace app {
 
 void PaintAppIcon(QPainter &painter, const QRectF &area)
 {
+    // The same picture as the installed desktop icon (drawn on a 64 x 64 grid): two channel
+    // switches, the upper one on, the lower one off.
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(area.topLeft());
-    painter.scale(area.width() / 32.0, area.height() / 32.0);
-
-    // The module's body.
-    QLinearGradient body(0, 1, 0, 31);
-    body.setColorAt(0, QColor(40, 170, 160));
-    body.setColorAt(1, QColor(10, 110, 120));
-    painter.setPen(QPen(QColor(8, 80, 90), 1.0));
-    painter.setBrush(body);
-    painter.drawRoundedRect(QRectF(1.5, 1.5, 29, 29), 5, 5);
-
-    // Terminal strip along the top.
+    painter.scale(area.width() / 64.0, area.height() / 64.0);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(242, 250, 249));
-    for (int i = 0; i < 4; ++i)
-        painter.drawRoundedRect(QRectF(5 + 6 * i, 4.5, 4, 4), 1, 1);
-
-    // A switch lever: two contacts and the blade between them.
-    painter.setPen(QPen(QColor(255, 255, 255), 2.2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(6, 21), QPointF(11, 21));
-    painter.drawLine(QPointF(11, 21), QPointF(20, 14.5));
-    painter.drawLine(QPointF(21, 21), QPointF(26, 21));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 255, 255));
-    painter.drawEllipse(QPointF(11, 21), 1.8, 1.8);
-    painter.drawEllipse(QPointF(21, 21), 1.8, 1.8);
-
-    // The lit channel lamp.
-    painter.setBrush(QColor(255, 168, 58));
-    painter.setPen(QPen(QColor(150, 70, 0), 0.8));
-    painter.drawEllipse(QPointF(24, 26.5), 2.4, 2.4);
+    const QColor green(0x3b, 0x7a, 0x57);
+    painter.setBrush(green);
+    painter.drawRoundedRect(QRectF(4, 4, 56, 56), 8, 8);
+    painter.setBrush(QColor(0xd9, 0xef, 0xe2));
+    painter.drawRoundedRect(QRectF(12, 14, 40, 14), 7, 7);
+    painter.setBrush(green);
+    painter.drawEllipse(QPointF(45, 21), 5, 5);
+    painter.setBrush(QColor(0x9b, 0xb8, 0xa7));
+    painter.drawRoundedRect(QRectF(12, 36, 40, 14), 7, 7);
+    painter.setBrush(QColor(0xff, 0xff, 0xff));
+    painter.drawEllipse(QPointF(19, 43), 5, 5);
     painter.restore();
 }
 

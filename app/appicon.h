@@ -7,8 +7,7 @@ class QPainter;
 
 namespace app {
 
-// The program's icon, drawn in code so it is sharp at any size: a relay module with a lit
-// channel lamp and a switch lever.
+// The program's icon, drawn in code so it is sharp at any size: two channel switches.
 void PaintAppIcon(QPainter &painter, const QRectF &area);
 
 // A scalable icon (drawn at whatever size is asked) that also offers the classic 32 x 32 picture.

@@ -7,8 +7,10 @@
 #include "controls/qzbutton.h"
 #include "serial/linedevice.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
+#include <QStyle>
 
 namespace {
 
@@ -23,6 +25,16 @@ void SetLabelColour(QLabel *label, const QColor &colour)
     label->setPalette(palette);
 }
 
+// Device paths are longer than the list is wide: the drop-down shows them whole.
+void FitPopupToNames(QComboBox *combo)
+{
+    int widest = 0;
+    for (int i = 0; i < combo->count(); ++i)
+        widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+    combo->view()->setMinimumWidth(widest +
+                                   2 * combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
 } // namespace
 
 void Form1::connectConnectionStrip()
@@ -30,13 +42,30 @@ void Form1::connectConnectionStrip()
     connect(Command2, &QzButton::Click, this, &Form1::Command2_Click);
     connect(Combo3, &QComboBox::currentIndexChanged, this, &Form1::Combo3_Click);
     connect(&MSComm1, &serial::CommPort::failed, this, &Form1::PortFailed);
+    // The whole port name, also when the list is too narrow to show it.
+    connect(Combo2, &QComboBox::currentTextChanged, Combo2, &QComboBox::setToolTip);
+}
 
-    // A device arrived or left: poll the port list until its size changes.
+void Form1::createWatch()
+{
+    m_watch = std::make_unique<serial::PortWatch>(
+        m_enumerator, [this] { return Combo2->currentText(); },
+        [this] { return MSComm1.isOpen(); });
+    // A device arrived or left (Timer2 is started then): poll the port list until the number of
+    // ports changes.
     connect(&Timer2, &QTimer::timeout, m_watch.get(), &serial::PortWatch::tick);
-    connect(m_watch.get(), &serial::PortWatch::changed, this, [this](const auto &update) {
-        Timer2.stop();
-        ApplyWatchUpdate(update);
-    });
+    connect(m_watch.get(), &serial::PortWatch::changed, this,
+            [this](const serial::WatchUpdate &update) {
+                Timer2.stop();
+                ApplyWatchUpdate(update);
+            });
+}
+
+void Form1::setPortSource(serial::PortEnumerator::Source source)
+{
+    m_enumerator = serial::PortEnumerator(std::move(source));
+    m_enumerator.setExtraPorts(m_options.extraPorts);
+    createWatch();
 }
 
 void Form1::ShowPortClosed()
@@ -104,6 +133,7 @@ serial::PortListing Form1::FillPortList()
     Combo2->clear();
     Combo2->addItems(listing.names);
     Combo2->setCurrentIndex(-1);
+    FitPopupToNames(Combo2);
     m_watch->setListedCount(listing.deviceCount);
     return listing;
 }
@@ -113,6 +143,7 @@ void Form1::ApplyWatchUpdate(const serial::WatchUpdate &update)
     const bool open = MSComm1.isOpen();
     Combo2->clear();
     Combo2->addItems(update.ports);
+    FitPopupToNames(Combo2);
     Combo2->setCurrentIndex(Combo2->findText(update.selection, Qt::MatchExactly));
     if (open && update.selectedPresent)
         return; // the open port is still there

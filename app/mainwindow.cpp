@@ -179,11 +179,10 @@ Form1::Form1(const app::StartOptions &options, app::Messages *messages, QWidget 
     createPopupMenu();
 
     m_enumerator.setExtraPorts(m_options.extraPorts);
-    m_watch = std::make_unique<serial::PortWatch>(
-        m_enumerator, [this] { return Combo2->currentText(); },
-        [this] { return MSComm1.isOpen(); });
+    createWatch();
     connectConnectionStrip();
     connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
+    createRelayPanel();
 
     Form_Load();
 }

@@ -31,6 +31,9 @@ class SafeTabs;
 namespace app {
 class Lamp;
 }
+class RelayPanel;
+class Replies;
+class TimeBoxes;
 
 // The control types under names that the members below do not hide.
 using ButtonControl = ::QzButton;
@@ -139,12 +142,27 @@ public:
             *AT4 = nullptr, *AT5 = nullptr;
     QHash<QString, QAction *> menuItems; // every item by name, separators included
 
+    // Relay panel and receive path (relaypanel.cpp, timeboxes.cpp, replies.cpp): the kind of
+    // the last request sent, the channel count of the chosen model, the reply-routing flag and
+    // the handler objects.
+    QString RequestKind;
+    int ChannelCount = 0;
+    QLineEdit *Text9 = nullptr;
+    RelayPanel *relayPanel = nullptr;
+    TimeBoxes *timeBoxes = nullptr;
+    Replies *replies = nullptr;
+    // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
+    bool ReplyBeingCollected() const;
+
     // The baud-search position of the module search (a window-wide variable).
     int BaudScanIndex = 0;
 
     // The port list and the hot-plug watch behind Combo2.
     serial::PortEnumerator &portEnumerator() { return m_enumerator; }
     serial::PortWatch &portWatch() { return *m_watch; }
+    // Where the machine's ports come from (tests list made-up ports); the ports given on the
+    // command line and the virtual ports are always added.
+    void setPortSource(serial::PortEnumerator::Source source);
 
     // Connection strip handlers.
     void Command2_Click();
@@ -174,7 +192,9 @@ private:
     void bindMembers();
     void createTimers();
     void createPopupMenu();
+    void createRelayPanel();
     void connectConnectionStrip();
+    void createWatch();
     template <typename T> T *find(const QString &name) const;
     template <typename T, std::size_t N>
     void bindArray(std::array<T *, N> &array, const char *name, int first, int last);

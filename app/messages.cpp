@@ -1,14 +1,12 @@
 #include "app/messages.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace app {
 
 QString DefaultMessageTitle()
 {
-    const QString name = QCoreApplication::applicationName();
-    return name.isEmpty() ? QStringLiteral("Quorvane") : name;
+    return QStringLiteral("Quorvane");
 }
 
 Messages::~Messages() = default;

@@ -131,26 +131,46 @@ public:
 
 } // namespace
 
-std::unique_ptr<DeviceNotices> DeviceNotices::Create(QObject *parent)
+std::unique_ptr<DeviceNotices> DeviceNotices::CreateSource(const QString &name, QObject *parent)
 {
 #if defined(Q_OS_WIN)
-    return std::make_unique<WindowsNotices>(parent);
-#else
+    if (name == QStringLiteral("windows"))
+        return std::make_unique<WindowsNotices>(parent);
+#endif
 #if defined(QUORVANE_HAVE_UDEV)
-    // udev's monitor only hears anything when the udev daemon runs.
-    if (QFileInfo::exists(QStringLiteral("/run/udev/control"))) {
-        auto udevNotices = std::make_unique<UdevNotices>(parent);
-        if (udevNotices->isWatching())
-            return udevNotices;
+    if (name == QStringLiteral("udev")) {
+        auto notices = std::make_unique<UdevNotices>(parent);
+        if (notices->isWatching())
+            return notices;
     }
 #endif
 #if defined(Q_OS_UNIX)
-    auto devNotices = std::make_unique<DevDirectoryNotices>(parent);
-    if (devNotices->isWatching())
-        return devNotices;
+    if (name == QStringLiteral("dev-directory")) {
+        auto notices = std::make_unique<DevDirectoryNotices>(parent);
+        if (notices->isWatching())
+            return notices;
+    }
 #endif
-    return std::make_unique<NoNotices>(parent);
+    if (name == QStringLiteral("none"))
+        return std::make_unique<NoNotices>(parent);
+    return nullptr;
+}
+
+std::unique_ptr<DeviceNotices> DeviceNotices::Create(QObject *parent)
+{
+    QStringList order;
+#if defined(Q_OS_WIN)
+    order << QStringLiteral("windows");
 #endif
+    // udev's monitor only hears anything when the udev daemon runs.
+    if (QFileInfo::exists(QStringLiteral("/run/udev/control")))
+        order << QStringLiteral("udev");
+    order << QStringLiteral("dev-directory") << QStringLiteral("none");
+    for (const QString &name : order) {
+        if (auto notices = CreateSource(name, parent))
+            return notices;
+    }
+    return nullptr; // not reached: "none" always exists
 }
 
 } // namespace serial

@@ -69,6 +69,9 @@ class DeviceNotices : public QObject
     Q_OBJECT
 public:
     static std::unique_ptr<DeviceNotices> Create(QObject *parent = nullptr);
+    // One source by its name (see sourceName()), or null where it is not available.
+    static std::unique_ptr<DeviceNotices> CreateSource(const QString &name,
+                                                       QObject *parent = nullptr);
     // Which source is in use, for diagnostics: "udev", "dev-directory", "windows" or "none".
     virtual QString sourceName() const = 0;
 

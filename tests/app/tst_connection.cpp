@@ -69,13 +69,16 @@ class TestConnection : public QObject
     std::unique_ptr<app::RecordedMessages> messages;
     std::unique_ptr<Form1> window;
 
-    void start(const QStringList &ports, bool demo = false)
+    void start(const QStringList &ports, bool demo = false,
+               serial::PortEnumerator::Source source = {})
     {
         messages = std::make_unique<app::RecordedMessages>();
         app::StartOptions options;
         options.extraPorts = ports;
         options.demo = demo;
         window = std::make_unique<Form1>(options, messages.get());
+        if (source)
+            window->setPortSource(std::move(source));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
@@ -122,7 +125,9 @@ private slots:
         QTest::newRow("300 ") << 0 << int(B300);
         QTest::newRow("1200 ") << 2 << int(B1200);
         QTest::newRow("9600 ") << 5 << int(B9600);
+        QTest::newRow("14400") << 6 << -1;
         QTest::newRow("19200") << 7 << int(B19200);
+        QTest::newRow("56000") << 9 << -1;
         QTest::newRow("57600") << 10 << int(B57600);
         QTest::newRow("115200") << 11 << int(B115200);
     }
@@ -140,7 +145,8 @@ private slots:
         click();
         verifyOpenDisplay();
         const termios t = pty.settings();
-        QCOMPARE(int(cfgetospeed(&t)), speed);
+        if (speed >= 0) // rates without a terminal constant are set another way
+            QCOMPARE(int(cfgetospeed(&t)), speed);
         QCOMPARE(int(t.c_cflag & CSIZE), int(CS8));
         QVERIFY(!(t.c_cflag & PARENB));
         QVERIFY(!(t.c_cflag & CSTOPB));
@@ -271,6 +277,45 @@ private slots:
         click();
         verifyClosedDisplay();
         window.reset(); // before the line goes
+    }
+
+    // Adapters come and go while the port is open. A device notice starts Timer2; the list is
+    // rebuilt only once the number of serial ports changes.
+    void hotPlug()
+    {
+        QStringList system{pty.path};
+        int listings = 0;
+        start({}, false, [&] {
+            ++listings;
+            return serial::PortListing{system, int(system.size())};
+        });
+        QCOMPARE(window->Combo2->count(), 1);
+        window->Combo2->setCurrentIndex(0);
+        click();
+        verifyOpenDisplay();
+
+        // A device that is no serial port: the watch keeps polling, nothing changes.
+        const int before = listings;
+        window->Timer2.start();
+        QTRY_VERIFY_WITH_TIMEOUT(listings >= before + 3, 5000);
+        QVERIFY(window->Timer2.isActive());
+        QCOMPARE(window->Combo2->count(), 1);
+
+        // A second adapter arrives: the list grows, the open port stays open and selected.
+        system.prepend(QStringLiteral("/dev/ttyACM0"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->Combo2->count(), 2, 5000);
+        QVERIFY(!window->Timer2.isActive());
+        QCOMPARE(window->Combo2->currentText(), pty.path);
+        verifyOpenDisplay();
+
+        // The open port's adapter is pulled: closed, the Closed display, the first port chosen.
+        system.removeAll(pty.path);
+        window->Timer2.start();
+        QTRY_COMPARE_WITH_TIMEOUT(window->Combo2->count(), 1, 5000);
+        QCOMPARE(window->Combo2->currentText(), QStringLiteral("/dev/ttyACM0"));
+        verifyClosedDisplay();
+        QVERIFY(!window->Timer2.isActive());
+        QVERIFY(messages->messages.isEmpty());
     }
 
     void closingTheWindowClosesThePort()

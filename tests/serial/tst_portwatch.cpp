@@ -200,6 +200,24 @@ private slots:
         QVERIFY(!changed.first().first().value<WatchUpdate>().closePort);
     }
 
+    void everySourceStartsAndStops_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("udev") << "udev";
+        QTest::newRow("dev-directory") << "dev-directory";
+        QTest::newRow("windows") << "windows";
+        QTest::newRow("none") << "none";
+    }
+    void everySourceStartsAndStops()
+    {
+        QFETCH(QString, name);
+        auto notices = DeviceNotices::CreateSource(name);
+        if (!notices)
+            QSKIP("not available here");
+        QCOMPARE(notices->sourceName(), name);
+        QVERIFY(!DeviceNotices::CreateSource(QStringLiteral("no such source")));
+    }
+
     void noticesFromThisMachine()
     {
         auto notices = DeviceNotices::Create();

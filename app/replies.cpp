@@ -1,0 +1,81 @@
+#include "app/replies.h"
+
+#include "app/mainwindow.h"
+#include "app/relaypanel.h"
+#include "controls/safetabs.h"
+#include "protocol/address.h"
+#include "protocol/reply.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaMethod>
+
+Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
+{
+    connect(&f.MSComm1, &serial::CommPort::received, this, &Replies::OnComm);
+    connect(&m_reader, &ReplyReader::replyRead, this, &Replies::Interpret);
+    connect(f.safetabs1, &SafeTabs::TabSwitch, this, &Replies::safetabs1_TabSwitch);
+}
+
+bool Replies::routesToInterpreter() const
+{
+    return f.safetabs1->activeTab() != ConsolePage || protocol::LeadingNumber(f.Text9->text()) == 1;
+}
+
+void Replies::OnComm()
+{
+    if (m_reader.collecting())
+        return;
+    if (routesToInterpreter()) {
+        f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
+        ParseReply();
+        return;
+    }
+    if (isSignalConnected(QMetaMethod::fromSignal(&Replies::consoleReceive)))
+        emit consoleReceive();
+    else
+        f.MSComm1.discardInput();
+}
+
+void Replies::ParseReply()
+{
+    f.LblIn->clear();
+    m_reader.start();
+}
+
+void Replies::Interpret(const QByteArray &reply)
+{
+    protocol::ReplyContext context;
+    context.kind = protocol::RequestKindFromText(f.RequestKind);
+    context.channelCount = f.ChannelCount;
+    context.scanRunning = protocol::LeadingNumber(f.Label18->text()) != 0;
+    context.sentText = f.LblOut->text();
+    context.newBaudIndex = f.Combo4->currentIndex();
+
+    const protocol::ReplyActions a = protocol::InterpretReply(reply, context);
+    f.LblIn->setText(a.receivedText);
+    if (a.scanAddress) {
+        f.Text1->addItem(*a.scanAddress);
+        f.Text1->setCurrentIndex(0);
+    }
+    if (a.onlyAddress) {
+        f.Text1->clear();
+        f.Text1->addItem(*a.onlyAddress);
+        f.Text1->setCurrentIndex(0);
+    }
+    if (a.addressText)
+        f.Text1->setEditText(*a.addressText);
+    for (const protocol::SwitchMove &m : a.switches)
+        SetSwitchQuietly(f.SafeSwitch[m.index], m.on);
+    if (a.baudIndex && *a.baudIndex < f.Combo3->count())
+        f.Combo3->setCurrentIndex(*a.baudIndex);
+    if (a.message)
+        f.messages().inform(app::Message::Icon::Information, a.message->text, a.message->title);
+}
+
+void Replies::safetabs1_TabSwitch()
+{
+    f.Text9->setText(f.safetabs1->activeTab() == ConsolePage ? QStringLiteral("0")
+                                                             : QStringLiteral("1"));
+}

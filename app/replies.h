@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/replyreader.h"
+
+#include <QObject>
+
+class Form1;
+
+// What the window does when bytes arrive: by the active page and the routing flag Text9 they go
+// either to the reply interpreter or to the serial console. A reply is gathered for a short
+// window without blocking (ReplyReader), shown in the received box and interpreted in the light
+// of the last request (ParseReply).
+class Replies : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int ConsolePage = 4;
+
+    explicit Replies(Form1 &form);
+
+    // The receive notification of the port.
+    void OnComm();
+    // Starts reading a reply: the received box is cleared, the window opens.
+    void ParseReply();
+    // Interprets one reply read after the window.
+    void Interpret(const QByteArray &reply);
+    // Keeps Text9 in step with the page on view: "0" on the console page, "1" elsewhere.
+    void safetabs1_TabSwitch();
+
+    // True while a reply is being gathered or interpreted; a sending timer step skips its tick.
+    bool collecting() const { return m_reader.collecting(); }
+    ReplyReader &reader() { return m_reader; }
+
+    // Whether arriving bytes go to the reply interpreter now.
+    bool routesToInterpreter() const;
+
+signals:
+    // Bytes for the serial console are waiting in the port. When nothing is connected here, they
+    // are dropped so they cannot be mistaken for the next reply.
+    void consoleReceive();
+
+private:
+    Form1 &f;
+    ReplyReader m_reader;
+};
