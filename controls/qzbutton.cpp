@@ -431,6 +431,7 @@ void QzButton::keyPressEvent(QKeyEvent *event)
         focusNextChild();
         break;
     default:
+        event->ignore(); // not ours: the window may still use it
         break;
     }
     emit KeyDown(key, mods);
