@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOption>
@@ -358,10 +359,25 @@ void QzButton::leftButtonDown()
     update();
 }
 
+bool QzButton::hitButton(QPointF pos) const
+{
+    // Rounded styles leave their corners to the window behind.
+    const int corner = qzCornerOf(m_style);
+    if (corner == 0)
+        return rect().contains(pos.toPoint());
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), corner / 2.0, corner / 2.0);
+    return shape.contains(pos);
+}
+
 void QzButton::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    if (!hitButton(event->position())) {
+        event->ignore();
+        return;
+    }
     pointerEntered();
     leftButtonDown();
     const QPoint pos = event->position().toPoint();
@@ -396,6 +412,8 @@ void QzButton::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     m_look = Pressed;
     leftButtonDown();
+    const QPoint pos = event->position().toPoint();
+    emit MouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
     emit DblClick();
 }
 

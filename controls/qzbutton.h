@@ -120,6 +120,9 @@ public:
     QRect pictureRect() const;
     QRect captionRect() const;
 
+    // Whether a point lies on the button's shape (rounded styles leave their corners out).
+    bool hitButton(QPointF pos) const;
+
     // Defaults of a style (0 to 15).
     static StyleDefaults styleDefaults(int style);
     // A colour lightened (f > 0) or darkened (f < 0): each channel moves by round(|f| x 255),
