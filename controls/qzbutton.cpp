@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmapCache>
 #include <QStyle>
 #include <QStyleOption>
@@ -325,6 +326,18 @@ void QzButton::leaveEvent(QEvent *)
         pointerLeft();
 }
 
+void QzButton::hideEvent(QHideEvent *event)
+{
+    // A hidden button gets no release: drop the press, so that the leave that follows (or
+    // the next enter) is handled as usual. Raises nothing: this also runs while the window
+    // is being destroyed.
+    m_mouseDown = false;
+    m_spaceDown = false;
+    if (m_look == Pressed)
+        m_look = m_inside ? Hot : Normal;
+    QWidget::hideEvent(event);
+}
+
 void QzButton::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
@@ -346,10 +359,25 @@ void QzButton::leftButtonDown()
     update();
 }
 
+bool QzButton::hitButton(QPointF pos) const
+{
+    // Rounded styles leave their corners to the window behind.
+    const int corner = qzCornerOf(m_style);
+    if (corner == 0)
+        return rect().contains(pos.toPoint());
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), corner / 2.0, corner / 2.0);
+    return shape.contains(pos);
+}
+
 void QzButton::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    if (!hitButton(event->position())) {
+        event->ignore();
+        return;
+    }
     pointerEntered();
     leftButtonDown();
     const QPoint pos = event->position().toPoint();
@@ -384,6 +412,8 @@ void QzButton::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     m_look = Pressed;
     leftButtonDown();
+    const QPoint pos = event->position().toPoint();
+    emit MouseDown(event->button(), event->modifiers(), pos.x(), pos.y());
     emit DblClick();
 }
 
@@ -419,6 +449,7 @@ void QzButton::keyPressEvent(QKeyEvent *event)
         focusNextChild();
         break;
     default:
+        event->ignore(); // not ours: the window may still use it
         break;
     }
     emit KeyDown(key, mods);
@@ -634,6 +665,7 @@ QzButton::ContentLayout QzButton::contentLayout() const
 
     ContentLayout out;
     out.picture = picRect;
+    out.pixmap = pic;
     int align = Qt::AlignVCenter | Qt::TextShowMnemonic | Qt::TextSingleLine;
     if (m_pictureAlign == 3 && !ps.isEmpty())
         align |= Qt::AlignLeft;
@@ -704,7 +736,7 @@ void QzButton::paintEvent(QPaintEvent *)
     const QString caption = Caption();
     if (!layout.picture.isEmpty()) {
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawPixmap(layout.picture, shownPicture());
+        p.drawPixmap(layout.picture, layout.pixmap);
     }
     if (!caption.isEmpty()) {
         p.setFont(font());

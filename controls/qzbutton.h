@@ -101,8 +101,8 @@ public:
     // Show the hand cursor over the button.
     bool HandPointer() const { return m_handPointer; }
     void setHandPointer(bool on);
-    // Marks the button as its window's default button: Enter raises Click and the face shows
-    // the default marking.
+    // Marks the button as its window's default button: the face shows the default marking
+    // (and the focus rectangle, if on) as if the button had the focus.
     bool isDefault() const { return m_default; }
     void setDefault(bool on);
 
@@ -119,6 +119,9 @@ public:
     // and 8, and 2 pixels for style 5.
     QRect pictureRect() const;
     QRect captionRect() const;
+
+    // Whether a point lies on the button's shape (rounded styles leave their corners out).
+    bool hitButton(QPointF pos) const;
 
     // Defaults of a style (0 to 15).
     static StyleDefaults styleDefaults(int style);
@@ -154,6 +157,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -173,6 +177,7 @@ private:
     struct ContentLayout
     {
         QRect picture;
+        QPixmap pixmap;   // the picture shown now (hover picture, mask, greyed when disabled)
         QRect caption;    // the caption's text
         QRect captionBox; // the rectangle the caption is aligned in
         int align = 0;

@@ -267,3 +267,11 @@ void SafeSwitch::leaveEvent(QEvent *)
     if (!m_pressed)
         trackPointer(false);
 }
+
+void SafeSwitch::hideEvent(QHideEvent *)
+{
+    // A hidden switch gets no release: drop the press, so that the leave that follows (or
+    // the next enter) is handled as usual. Raises nothing: this also runs while the window
+    // is being destroyed.
+    m_pressed = false;
+}

@@ -70,6 +70,7 @@ private slots:
     void tabStates();
     void buttonStates_data();
     void buttonStates();
+    void buttonPictures();
 };
 
 void TstControlsRender::switchStates_data()
@@ -197,6 +198,60 @@ void TstControlsRender::buttonStates()
     // alike; every other style has a hot look of its own.
     if (style != 0 && style != 11 && style != 15)
         QVERIFY(img[Hot] != img[Normal]);
+}
+
+void TstControlsRender::buttonPictures()
+{
+    // A picture in the mask colour with a blue centre.
+    QPixmap masked(16, 16);
+    masked.fill(QColor(224, 224, 224));
+    {
+        QPainter p(&masked);
+        p.fillRect(4, 4, 8, 8, Qt::blue);
+    }
+    QWidget window;
+    window.resize(600, 60);
+    enum { Plain, Mask, Hover, HoverPicture, Disabled, On, Count };
+    QList<QzButton *> buttons;
+    for (int i = 0; i < Count; ++i) {
+        auto *b = new QzButton(QString(), &window);
+        b->setButtonStyle(4);
+        b->setGeometry(10 + i * 90, 10, 80, 28);
+        b->setPicture(masked);
+        buttons << b;
+    }
+    buttons[Mask]->setUseMaskColor(true);
+    buttons[HoverPicture]->setPictureHover(square(Qt::green));
+    buttons[Disabled]->setEnabled(false);
+    buttons[On]->setPictureHover(square(Qt::green));
+    buttons[On]->setCheckBoxMode(true);
+    buttons[On]->setValue(true);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    hover(buttons[Hover]);
+    hover(buttons[HoverPicture]);
+
+    auto centre = [](QzButton *b) {
+        const QImage img = picture(b);
+        return img.pixelColor(b->pictureRect().center() * 2);
+    };
+    auto corner = [](QzButton *b) {
+        const QImage img = picture(b);
+        return img.pixelColor((b->pictureRect().topLeft() + QPoint(1, 1)) * 2);
+    };
+    QCOMPARE(centre(buttons[Plain]), QColor(Qt::blue));
+    QCOMPARE(corner(buttons[Plain]), QColor(224, 224, 224));
+    // With the mask colour on, the face shows through the picture's background.
+    QVERIFY(corner(buttons[Mask]) != QColor(224, 224, 224));
+    QCOMPARE(centre(buttons[Mask]), QColor(Qt::blue));
+    // The hover picture replaces the picture while hot and while on; without one the
+    // picture stays.
+    QCOMPARE(centre(buttons[Hover]), QColor(Qt::blue));
+    QCOMPARE(centre(buttons[HoverPicture]), QColor(Qt::green));
+    QCOMPARE(centre(buttons[On]), QColor(Qt::green));
+    // A disabled button greys its picture.
+    const QColor grey = centre(buttons[Disabled]);
+    QVERIFY(qAbs(grey.red() - grey.blue()) < 40);
 }
 
 QTEST_MAIN(TstControlsRender)

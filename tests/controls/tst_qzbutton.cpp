@@ -4,18 +4,17 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QVBoxLayout>
 
 namespace {
 
 // A window holding an edit, the button under test and another edit, so that focus can move.
 struct Window
 {
+    QStringList events; // outlives the window, which may still report while it goes
     QWidget window;
     QLineEdit *before = nullptr;
     QzButton *button = nullptr;
     QLineEdit *after = nullptr;
-    QStringList events;
 
     Window()
     {
@@ -102,6 +101,9 @@ private slots:
     void disabledIgnoresInput();
     void hoverLooks();
     void minimumSize();
+    void roundedCornersAreNotTheButton_data();
+    void roundedCornersAreNotTheButton();
+    void hidingWhilePressed();
     void pictureAlign_data();
     void pictureAlign();
     void pictureSizes_data();
@@ -252,7 +254,8 @@ void TstQzButton::doubleClick()
     QTest::mouseClick(w.button, Qt::LeftButton, {}, QPoint(50, 15));
     QTest::mouseDClick(w.button, Qt::LeftButton, {}, QPoint(50, 15));
     QTest::mouseRelease(w.button, Qt::LeftButton, {}, QPoint(50, 15));
-    QCOMPARE(w.only({"Click", "DblClick"}), (QStringList{"Click", "DblClick", "Click"}));
+    QCOMPARE(w.only({"Click", "DblClick", "MouseDown"}),
+             (QStringList{"MouseDown", "Click", "MouseDown", "DblClick", "Click"}));
 }
 
 void TstQzButton::checkBoxMode_data()
@@ -451,6 +454,44 @@ void TstQzButton::minimumSize()
     QCOMPARE(b.size(), QSize(15, 15));
     b.resize(90, 25);
     QCOMPARE(b.size(), QSize(90, 25));
+}
+
+void TstQzButton::roundedCornersAreNotTheButton_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<bool>("cornerHits");
+    QTest::newRow("rectangle, style 0") << 0 << true;
+    QTest::newRow("rectangle, style 15") << 15 << true;
+    QTest::newRow("corner 3, style 4") << 4 << true; // too small to leave a pixel out
+    QTest::newRow("corner 18, style 14") << 14 << false;
+}
+
+void TstQzButton::roundedCornersAreNotTheButton()
+{
+    QFETCH(int, style);
+    QFETCH(bool, cornerHits);
+    Window w;
+    w.button->setButtonStyle(style);
+    QVERIFY(w.showAndFocus());
+    QCOMPARE(w.button->hitButton(QPointF(1.5, 1.5)), cornerHits);
+    QVERIFY(w.button->hitButton(QPointF(50, 15)));
+    QTest::mouseClick(w.button, Qt::LeftButton, {}, QPoint(1, 1));
+    QCOMPARE(w.only({"Click"}).size(), cornerHits ? 1 : 0);
+}
+
+void TstQzButton::hidingWhilePressed()
+{
+    Window w;
+    QVERIFY(w.showAndFocus());
+    QTest::mouseMove(w.button, QPoint(50, 15));
+    QTest::mousePress(w.button, Qt::LeftButton, {}, QPoint(50, 15));
+    w.button->hide();
+    QTRY_VERIFY(!w.button->isMouseInside());
+    QVERIFY(!w.button->isMouseDown());
+    w.button->show();
+    QTest::mouseRelease(w.button, Qt::LeftButton, {}, QPoint(50, 15));
+    QCOMPARE(w.only({"Click"}), QStringList{});
+    QVERIFY(w.button->shownLook() != int(QzButton::Pressed));
 }
 
 static QPixmap square(int side)

@@ -22,6 +22,7 @@ private slots:
     void disabledShowsDisabledPictureAndIgnoresMouse();
     void hoverEventsFromEnterAndLeave();
     void reenablingCatchesUpWithThePointer();
+    void hidingWhilePressed();
     void sizeFollowsSkin_data();
     void sizeFollowsSkin();
     void stripHasTransparentCorners();
@@ -230,6 +231,27 @@ void TstSafeSwitch::reenablingCatchesUpWithThePointer()
     s.setEnable(true);
     QCOMPARE(outs.count(), 1);
     QCOMPARE(s.frameIndex(), int(SafeSwitch::OnNormal));
+}
+
+void TstSafeSwitch::hidingWhilePressed()
+{
+    QWidget parent;
+    parent.resize(300, 100);
+    SafeSwitch s(&parent);
+    s.move(10, 10);
+    parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QSignalSpy clicks(&s, &SafeSwitch::Click);
+    QSignalSpy outs(&s, &SafeSwitch::MouseOut);
+    QTest::mouseMove(&parent, QPoint(30, 20));
+    QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(20, 10));
+    s.hide(); // e.g. its page was switched away
+    QCOMPARE(outs.count(), 1);
+    QVERIFY(!s.isHovering());
+    s.show();
+    QVERIFY(s.frameIndex() != int(SafeSwitch::OnPressed));
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(20, 10));
+    QCOMPARE(clicks.count(), 0);
 }
 
 void TstSafeSwitch::sizeFollowsSkin_data()
