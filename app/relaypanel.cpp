@@ -83,7 +83,7 @@ void RelayPanel::run(PanelCommand command, int channel)
     for (QComboBox *box : timeBoxes)
         in.timeTexts << box->currentText();
     for (int k = 0; k < 8; ++k)
-        in.checks[std::size_t(k)] = f.ChkTD[k]->checkState() == Qt::Checked ? 1 : 0;
+        in.checks[std::size_t(k)] = f.ChkTD[k]->checkState() == Qt::Checked;
 
     const protocol::PanelDecision d = protocol::DecideCommand(command, in);
     switch (d.outcome) {

@@ -43,11 +43,11 @@ CommandRule RuleOf(PanelCommand command);
 struct PanelInputs
 {
     bool portOpen = false;
-    QString addressText;         // Text1
-    int channelCount = 0;        // from the model choice
-    int channel = 0;             // the index of the switch or button pressed
-    QStringList timeTexts;       // the eight texts of TM or DDT, whichever the command reads
-    std::array<int, 8> checks{}; // ChkTD(0..7): 1 ticked, 0 not
+    QString addressText;          // Text1
+    int channelCount = 0;         // from the model choice
+    int channel = 0;              // the index of the switch or button pressed
+    QStringList timeTexts;        // the eight texts of TM or DDT, whichever the command reads
+    std::array<bool, 8> checks{}; // ChkTD(0..7) ticked
 };
 
 struct PanelDecision

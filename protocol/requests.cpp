@@ -121,18 +121,19 @@ Request AllOffRequest(std::uint8_t address)
             withCrc({address, 0x0F, 0x00, 0x00, 0x00, 0x10, 0x02, 0x00, 0x00})};
 }
 
-std::uint8_t ChannelMask(const std::array<int, 8> &checkValues)
+std::uint8_t ChannelMask(const std::array<bool, 8> &ticked)
 {
+    // One digit per box, channel 1 rightmost, read as a binary number.
     QString digits;
-    for (auto it = checkValues.rbegin(); it != checkValues.rend(); ++it)
-        digits += QString::number(*it);
-    return static_cast<std::uint8_t>(B2D(digits) & 0xFF);
+    for (auto it = ticked.rbegin(); it != ticked.rend(); ++it)
+        digits += QLatin1Char(*it ? '1' : '0');
+    return static_cast<std::uint8_t>(B2D(digits));
 }
 
-Request MaskRequest(std::uint8_t address, const std::array<int, 8> &checkValues)
+Request MaskRequest(std::uint8_t address, const std::array<bool, 8> &ticked)
 {
     return {RequestKind::Connect2,
-            withCrc({address, 0x0F, 0x00, 0x00, 0x00, 0x10, 0x02, ChannelMask(checkValues), 0x00})};
+            withCrc({address, 0x0F, 0x00, 0x00, 0x00, 0x10, 0x02, ChannelMask(ticked), 0x00})};
 }
 
 Request StateRequest(std::uint8_t address)

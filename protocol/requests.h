@@ -69,11 +69,10 @@ Request TimedAllRequest(TimedAction action, std::uint8_t address, std::span<cons
 Request AllOnRequest(std::uint8_t address);
 Request AllOffRequest(std::uint8_t address);
 
-// Channels 1..8 set from eight check-box values (0 unticked, 1 ticked, 2 greyed), channel 1
-// in bit 0 ("Connect2"). The mask is read from their digit text, so a greyed box makes the
-// whole mask 0.
-std::uint8_t ChannelMask(const std::array<int, 8> &checkValues);
-Request MaskRequest(std::uint8_t address, const std::array<int, 8> &checkValues);
+// Channels 1..8 set from eight check boxes (ticked: on; unticked or greyed: off), channel 1
+// in bit 0 ("Connect2").
+std::uint8_t ChannelMask(const std::array<bool, 8> &ticked);
+Request MaskRequest(std::uint8_t address, const std::array<bool, 8> &ticked);
 
 // The relay bitmap, holding register 0x0000 ("State").
 Request StateRequest(std::uint8_t address);

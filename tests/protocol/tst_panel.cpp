@@ -72,7 +72,7 @@ private slots:
         QFETCH(bool, clears);
         PanelInputs in = ready(channels);
         in.channel = channel;
-        in.checks = {1, 0, 1, 0, 0, 0, 0, 0};
+        in.checks = {true, false, true, false, false, false, false, false};
         if (command == PanelCommand::Jog || command == PanelCommand::DelayedOn ||
             command == PanelCommand::DelayedOff)
             in.timeTexts = QStringList{"10", "2", "20", "4", "8", "8", "8", "65535"};
