@@ -147,7 +147,8 @@ public:
     // the handler objects.
     QString RequestKind;
     int ChannelCount = 0;
-    QLineEdit *Text9 = nullptr;
+    // "1": replies go to the interpreter; "0": on the console page, to the console.
+    QString Text9 = QStringLiteral("1");
     RelayPanel *relayPanel = nullptr;
     TimeBoxes *timeBoxes = nullptr;
     Replies *replies = nullptr;

@@ -209,12 +209,6 @@ void RelayPanel::Timer1_Timer()
 
 void Form1::createRelayPanel()
 {
-    if (!Text9) {
-        // The reply-routing flag, "1": replies go to the interpreter, "0": to the console. Never
-        // shown; it stays out of the window's table of laid-out controls.
-        Text9 = new QLineEdit(QStringLiteral("1"), this);
-        Text9->hide();
-    }
     relayPanel = new RelayPanel(*this);
     timeBoxes = new TimeBoxes(*this);
     replies = new Replies(*this);

@@ -20,7 +20,7 @@ Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 
 bool Replies::routesToInterpreter() const
 {
-    return f.safetabs1->activeTab() != ConsolePage || protocol::LeadingNumber(f.Text9->text()) == 1;
+    return f.safetabs1->activeTab() != ConsolePage || protocol::LeadingNumber(f.Text9) == 1;
 }
 
 void Replies::OnComm()
@@ -76,6 +76,5 @@ void Replies::Interpret(const QByteArray &reply)
 
 void Replies::safetabs1_TabSwitch()
 {
-    f.Text9->setText(f.safetabs1->activeTab() == ConsolePage ? QStringLiteral("0")
-                                                             : QStringLiteral("1"));
+    f.Text9 = f.safetabs1->activeTab() == ConsolePage ? QStringLiteral("0") : QStringLiteral("1");
 }

@@ -563,7 +563,7 @@ private slots:
     void consoleRouting()
     {
         form->safetabs1->setActiveTab(4);
-        QCOMPARE(form->Text9->text(), QString("0"));
+        QCOMPARE(form->Text9, QString("0"));
         form->RequestKind = "State";
         form->LblIn->setText("before");
         QSignalSpy notices(&form->MSComm1, &serial::CommPort::received);
@@ -574,13 +574,13 @@ private slots:
         QCOMPARE(switches(), QString("00000000"));
         QCOMPARE(form->LblIn->text(), QString("before"));
         // The flag set to "1" (as the configuration requests do) routes to the interpreter.
-        form->Text9->setText("1");
+        form->Text9 = QStringLiteral("1");
         reply(withCrc("01030200FF"));
         QCOMPARE(switches(), QString("11111111"));
         form->safetabs1->setActiveTab(0);
-        QCOMPARE(form->Text9->text(), QString("1"));
+        QCOMPARE(form->Text9, QString("1"));
         form->safetabs1->setActiveTab(4);
-        QCOMPARE(form->Text9->text(), QString("0"));
+        QCOMPARE(form->Text9, QString("0"));
     }
 
     void startupRead()
