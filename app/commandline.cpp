@@ -5,6 +5,18 @@
 
 namespace app {
 
+namespace {
+// The help text names the program as it was started, also before the application object exists
+// (when --help is answered without touching the window system).
+QString helpText(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    QString text = parser.helpText();
+    if (!QCoreApplication::instance() && !arguments.isEmpty())
+        text.replace(QStringLiteral("<executable_name>"), arguments.front());
+    return text;
+}
+} // namespace
+
 CommandLine ParseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -28,12 +40,12 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     if (!parser.parse(arguments)) {
         result.exit = true;
         result.exitCode = 2;
-        result.output = parser.errorText() + u'\n' + parser.helpText();
+        result.output = parser.errorText() + u'\n' + helpText(parser, arguments);
         return result;
     }
     if (parser.isSet(help)) {
         result.exit = true;
-        result.output = parser.helpText();
+        result.output = helpText(parser, arguments);
         return result;
     }
     if (parser.isSet(version)) {
@@ -47,7 +59,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         result.exitCode = 2;
         result.output =
             QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().front()) +
-            parser.helpText();
+            helpText(parser, arguments);
         return result;
     }
     for (const QString &path : parser.values(port)) {

@@ -8,10 +8,21 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
 
+    // --help and --version answer before the window system is touched, so they work without a
+    // display. Anything else is read once Qt has taken its own options (-platform, -style).
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const app::CommandLine early = app::ParseCommandLine(rawArguments);
+        early.exit && early.exitCode == 0) {
+        std::fputs(qPrintable(early.output), stdout);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
     const app::CommandLine commandLine = app::ParseCommandLine(QApplication::arguments());
     if (commandLine.exit) {
         std::fputs(qPrintable(commandLine.output), commandLine.exitCode ? stderr : stdout);

@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QTest>
 
 class TestCommandLine : public QObject
@@ -64,6 +65,32 @@ private slots:
             QCOMPARE(result.options.demo, demo);
         }
         QVERIFY2(result.output.contains(outputHas), qPrintable(result.output));
+    }
+
+    // --help and --version answer on a machine without a display (over ssh, in a script).
+    void answersWithoutDisplay_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("outputHas");
+        QTest::newRow("help") << "--help"
+                              << "--demo";
+        QTest::newRow("version") << "--version"
+                                 << "Quorvane " QUORVANE_VERSION;
+    }
+    void answersWithoutDisplay()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, outputHas);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(QUORVANE_PROGRAM), {option});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(program.readAllStandardOutput()).contains(outputHas));
     }
 };
 
