@@ -7,6 +7,7 @@
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "fakeline.h"
+#include "panelprobe.h"
 #include "protocol/crc.h"
 
 #include <QCheckBox>
@@ -51,14 +52,7 @@ private:
     std::unique_ptr<app::RecordedMessages> messages;
     std::unique_ptr<Form1> form;
 
-    // The switch positions 0..7 as a text of 0 and 1, switch 0 first.
-    QString switches() const
-    {
-        QString s;
-        for (auto *sw : form->SafeSwitch)
-            s += sw->value() ? '1' : '0';
-        return s;
-    }
+    QString switches() const { return panelprobe::Switches(*form); }
     void setSwitches(const QString &bits)
     {
         for (int i = 0; i < 8; ++i)
@@ -636,4 +630,5 @@ private slots:
 };
 
 QTEST_MAIN(TestRelayPanel)
+
 #include "tst_relaypanel.moc"

@@ -6,6 +6,8 @@
 #include "app/replies.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
+#include "panelprobe.h"
+#include "tests/sim/simprocess.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -17,69 +19,22 @@
 #include <csignal>
 #include <memory>
 
-namespace {
-
-// quorvane-sim as a child process, stopped by its own process id.
-class Sim
-{
-public:
-    explicit Sim(const QStringList &arguments)
-    {
-        m_process.start(QStringLiteral(QUORVANE_SIM), arguments);
-        m_process.waitForStarted(5000);
-    }
-    ~Sim()
-    {
-        const qint64 pid = m_process.processId();
-        if (pid > 0 && m_process.state() != QProcess::NotRunning) {
-            ::kill(pid_t(pid), SIGTERM);
-            if (!m_process.waitForFinished(5000))
-                ::kill(pid_t(pid), SIGKILL);
-            m_process.waitForFinished(5000);
-        }
-    }
-    // The terminal's path once the first line has been printed.
-    QString path()
-    {
-        if (m_path.isEmpty() && m_process.canReadLine())
-            m_path = QString::fromLocal8Bit(m_process.readLine().trimmed());
-        return m_path;
-    }
-
-private:
-    QProcess m_process;
-    QString m_path;
-};
-
-} // namespace
-
 class TestRelayPty : public QObject
 {
     Q_OBJECT
 private:
-    std::unique_ptr<Sim> sim;
+    std::unique_ptr<SimProcess> sim;
     app::RecordedMessages messages;
     std::unique_ptr<Form1> form;
 
-    QString switches() const
-    {
-        QString s;
-        for (auto *sw : form->SafeSwitch)
-            s += sw->value() ? '1' : '0';
-        return s;
-    }
-    // Waits for the next reply to have been read and interpreted.
-    bool awaitReply(int timeout = 3000)
-    {
-        QSignalSpy read(&form->replies->reader(), &ReplyReader::replyRead);
-        return read.wait(timeout);
-    }
+    QString switches() const { return panelprobe::Switches(*form); }
+    bool awaitReply(int timeout = 3000) { return panelprobe::AwaitReply(*form, timeout); }
 
 private slots:
     void initTestCase()
     {
-        sim = std::make_unique<Sim>(QStringList{"--module", "1:QV-08:9600"});
-        QTRY_VERIFY_WITH_TIMEOUT(!sim->path().isEmpty(), 10000);
+        sim = std::make_unique<SimProcess>(QStringList{"--module", "1:QV-08:9600"});
+        QTRY_VERIFY_WITH_TIMEOUT(sim->ready(), 10000);
         form = std::make_unique<Form1>(app::StartOptions{}, &messages);
         form->show();
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);

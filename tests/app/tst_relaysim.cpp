@@ -6,6 +6,7 @@
 #include "app/replies.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
+#include "panelprobe.h"
 #include "sim/demo.h"
 #include "sim/virtualline.h"
 
@@ -34,18 +35,8 @@ private:
             s += module().relay(i) ? '1' : '0';
         return s;
     }
-    QString switches() const
-    {
-        QString s;
-        for (auto *sw : form->SafeSwitch)
-            s += sw->value() ? '1' : '0';
-        return s;
-    }
-    bool awaitReply(int timeout = 3000)
-    {
-        QSignalSpy read(&form->replies->reader(), &ReplyReader::replyRead);
-        return read.wait(timeout);
-    }
+    QString switches() const { return panelprobe::Switches(*form); }
+    bool awaitReply(int timeout = 3000) { return panelprobe::AwaitReply(*form, timeout); }
     void readState()
     {
         emit form->Readzt->Click();
@@ -195,4 +186,5 @@ private slots:
 };
 
 QTEST_MAIN(TestRelaySim)
+
 #include "tst_relaysim.moc"

@@ -3,6 +3,8 @@
 #include "protocol/requests.h"
 #include "sim/bus.h"
 
+#include "frames.h"
+
 #include <QTest>
 
 using namespace sim;
@@ -17,18 +19,8 @@ ModuleConfig config(int address, int baudCode = 5, int relays = 8)
     return ModuleConfig{std::uint8_t(address), baudCode, relays};
 }
 
-QByteArray rtu(const char *hexText)
-{
-    QByteArray frame = QByteArray::fromHex(hexText);
-    frame.append(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
-}
-
-QString hexOf(const QByteArray &bytes)
-{
-    return protocol::HexFrameText(bytes).trimmed();
-}
+using testframes::hexOf;
+using testframes::rtu;
 
 } // namespace
 

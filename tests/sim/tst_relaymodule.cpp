@@ -3,6 +3,8 @@
 #include "protocol/requests.h"
 #include "sim/relaymodule.h"
 
+#include "frames.h"
+
 #include <QTest>
 
 using namespace sim;
@@ -17,14 +19,7 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(text);
 }
 
-// The hex bytes with their CRC appended.
-QByteArray rtu(const char *text)
-{
-    QByteArray frame = hex(text);
-    frame.append(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
-}
+using testframes::rtu;
 
 // What the module answers to bytes sent as one frame, as hex text ("" for silence).
 QString ask(RelayModule &module, const QByteArray &bytes, Micros now = 0us)

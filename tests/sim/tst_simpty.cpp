@@ -4,25 +4,17 @@
 #include "serial/commport.h"
 #include "simprocess.h"
 
+#include "frames.h"
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
 #include <QTest>
 
 namespace {
 
-QByteArray rtu(const char *hexText)
-{
-    QByteArray frame = QByteArray::fromHex(hexText);
-    frame.append(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
-}
-
-QString hexOf(const QByteArray &bytes)
-{
-    return protocol::HexFrameText(bytes).trimmed();
-}
+using testframes::hexOf;
+using testframes::rtu;
 
 constexpr int Deadline = 5000;
 

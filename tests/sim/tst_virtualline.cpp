@@ -5,26 +5,18 @@
 #include "sim/demo.h"
 #include "sim/virtualline.h"
 
+#include "frames.h"
 #include <QElapsedTimer>
 #include <QSignalSpy>
+
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-QByteArray rtu(const char *hexText)
-{
-    QByteArray frame = QByteArray::fromHex(hexText);
-    frame.append(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
-}
-
-QString hexOf(const QByteArray &bytes)
-{
-    return protocol::HexFrameText(bytes).trimmed();
-}
+using testframes::hexOf;
+using testframes::rtu;
 
 constexpr int Deadline = 5000;
 
