@@ -49,27 +49,7 @@ void frame(QPainter &p, const QRectF &r, const QColor &c, qreal radius = 0)
         p.drawRect(f);
 }
 
-// A raised (or sunken) edge of two lines each side.
-void edge3d(QPainter &p, const QRectF &r, bool sunken, const QColor &back)
-{
-    const QColor light = sunken ? QColor(105, 105, 105) : QColor(255, 255, 255);
-    const QColor lightInner = sunken ? QColor(160, 160, 160) : sh(back, 0.06);
-    const QColor dark = sunken ? QColor(255, 255, 255) : QColor(105, 105, 105);
-    const QColor darkInner = sunken ? sh(back, 0.06) : QColor(160, 160, 160);
-    auto lines = [&](const QRectF &q, const QColor &tl, const QColor &br) {
-        const qreal l = q.left() + 0.5, t = q.top() + 0.5, rr = q.right() - 0.5,
-                    b = q.bottom() - 0.5;
-        p.setPen(QPen(tl, 1));
-        p.drawLine(QPointF(l, b), QPointF(l, t));
-        p.drawLine(QPointF(l, t), QPointF(rr, t));
-        p.setPen(QPen(br, 1));
-        p.drawLine(QPointF(rr, t), QPointF(rr, b));
-        p.drawLine(QPointF(rr, b), QPointF(l, b));
-    };
-    lines(r, light, dark);
-    lines(r.adjusted(1, 1, -1, -1), lightInner, darkInner);
-}
-
+// A one-pixel edge: top and left in tl, bottom and right in br.
 void thinEdge(QPainter &p, const QRectF &r, const QColor &tl, const QColor &br)
 {
     const qreal l = r.left() + 0.5, t = r.top() + 0.5, rr = r.right() - 0.5, b = r.bottom() - 0.5;
@@ -79,6 +59,17 @@ void thinEdge(QPainter &p, const QRectF &r, const QColor &tl, const QColor &br)
     p.setPen(QPen(br, 1));
     p.drawLine(QPointF(rr, t), QPointF(rr, b));
     p.drawLine(QPointF(rr, b), QPointF(l, b));
+}
+
+// A raised (or sunken) edge of two lines each side.
+void edge3d(QPainter &p, const QRectF &r, bool sunken, const QColor &back)
+{
+    const QColor light = sunken ? QColor(105, 105, 105) : QColor(255, 255, 255);
+    const QColor lightInner = sunken ? QColor(160, 160, 160) : sh(back, 0.06);
+    const QColor dark = sunken ? QColor(255, 255, 255) : QColor(105, 105, 105);
+    const QColor darkInner = sunken ? sh(back, 0.06) : QColor(160, 160, 160);
+    thinEdge(p, r, light, dark);
+    thinEdge(p, r.adjusted(1, 1, -1, -1), lightInner, darkInner);
 }
 
 void classic(QPainter &p, QRectF r, const QzFace &f, bool sunkenWhenPressed)
