@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace settings {
+
+// The entry that starts the program when the user logs on.
+class AutoStart
+{
+public:
+    virtual ~AutoStart();
+
+    // Registers the program (program: the absolute path of the executable). False when the entry
+    // could not be written.
+    virtual bool add(const QString &program) = 0;
+    // Removes the entry; removing a missing entry succeeds.
+    virtual bool remove() = 0;
+    virtual bool isRegistered() const = 0;
+};
+
+// The desktop's own log-on entry for this user.
+std::unique_ptr<AutoStart> SystemAutoStart();
+
+// A stand-in for tests: records every call, registers nothing.
+class RecordingAutoStart : public AutoStart
+{
+public:
+    bool add(const QString &program) override;
+    bool remove() override;
+    bool isRegistered() const override { return registered; }
+
+    QStringList calls; // "add PATH" or "remove", in order
+    bool registered = false;
+};
+
+} // namespace settings
