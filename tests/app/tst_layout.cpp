@@ -77,7 +77,7 @@ private slots:
     void init()
     {
         messages = std::make_unique<app::RecordedMessages>();
-        window = std::make_unique<Form1>(app::StartOptions{}, messages.get());
+        window = std::make_unique<Form1>(app::StartOptions{}, app::Services{messages.get()});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         // The start-up timer has run once and stopped itself.

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
+#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
@@ -53,6 +54,11 @@ private:
     std::unique_ptr<Form1> form;
 
     QString switches() const { return panelprobe::Switches(*form); }
+    QString kindText() const
+    {
+        return form->RequestKind ? protocol::RequestKindText(*form->RequestKind) : QString();
+    }
+    void setKind(const QString &text) { form->RequestKind = protocol::RequestKindFromText(text); }
     void setSwitches(const QString &bits)
     {
         for (int i = 0; i < 8; ++i)
@@ -87,7 +93,7 @@ private slots:
         line = std::make_unique<FakeLine>();
         serial::CommPort::RegisterVirtualPort("FAKE", line.get());
         messages = std::make_unique<app::RecordedMessages>();
-        form = std::make_unique<Form1>(app::StartOptions{}, messages.get());
+        form = std::make_unique<Form1>(app::StartOptions{}, app::Services{messages.get()});
         form->show();
         // The start-up step resets the port's buffers: let it run first.
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);
@@ -112,7 +118,7 @@ private slots:
         form->LblIn->setText("old");
         form->SafeSwitch[0]->setValue(true);
         QCOMPARE(sent(), QString("01 05 00 00 FF 00 8C 3A"));
-        QCOMPARE(form->RequestKind, QString("Connect"));
+        QCOMPARE(kindText(), QString("Connect"));
         QCOMPARE(form->LblOut->text(), QString("01 05 00 00 FF 00 8C 3A "));
         QCOMPARE(form->LblIn->text(), QString());
         reply(hex("01050000FF008C3A"));
@@ -134,7 +140,7 @@ private slots:
         qint64 movedAt = -1;
         connect(form->SafeSwitch[5], &::SafeSwitch::Click, &scope,
                 [&] { movedAt = clock.elapsed(); });
-        form->RequestKind = "Connect";
+        setKind("Connect");
         clock.start();
         reply(hex("01050005FF009C3B"));
         QVERIFY(movedAt >= 0);
@@ -151,7 +157,7 @@ private slots:
         setSwitches("00000000");
         reply(hex("01050001FF00DDFA"));
         QCOMPARE(switches(), QString("01000000"));
-        form->RequestKind = "DisConnect";
+        setKind("DisConnect");
         reply(hex("010500090000")); // no switch 10: ignored
         reply(hex("0105"));         // too short: ignored
         QCOMPARE(switches(), QString("01000000"));
@@ -191,7 +197,7 @@ private slots:
     {
         QFETCH(QString, address);
         form->Text1->setEditText(address);
-        form->RequestKind = "State";
+        setKind("State");
         form->SafeSwitch[2]->setValue(true);
         for (auto *b :
              {form->qzbutton3, form->qzbutton4, form->qzbutton9, form->Readzt, form->DD[0],
@@ -199,7 +205,7 @@ private slots:
             click(b);
         QCOMPARE(sent(), QString());
         QVERIFY(messages->messages.isEmpty());
-        QCOMPARE(form->RequestKind, QString("State"));
+        QCOMPARE(kindText(), QString("State"));
         QCOMPARE(switches(), QString("00100000")); // the flipped switch keeps its position
     }
 
@@ -278,7 +284,7 @@ private slots:
         form->Text1->setCurrentIndex(0);
         form->Combo3->setCurrentIndex(5);
         form->Label18->setText(scan);
-        form->RequestKind = kind;
+        setKind(kind);
         this->reply(reply);
         QStringList list;
         for (int i = 0; i < form->Text1->count(); ++i)
@@ -296,7 +302,7 @@ private slots:
     {
         form->Combo4->setCurrentIndex(7);
         form->Combo3->setCurrentIndex(5);
-        form->RequestKind = "SetRate";
+        setKind("SetRate");
         form->LblOut->setText("01 06 02 00 00 07 C9 B0 ");
         reply(hex("010602000007C9B1")); // one byte differs
         QCOMPARE(form->Combo3->currentIndex(), 5);
@@ -319,14 +325,14 @@ private slots:
         click(form->qzbutton3);
         QCOMPARE(sent(), QString("01 0F 00 00 00 10 02 FF FF E3 90"));
         QCOMPARE(switches(), on);
-        QCOMPARE(form->RequestKind, QString("AllConnect"));
+        QCOMPARE(kindText(), QString("AllConnect"));
         reply(hex("010F0000001054 08")); // the module's answer moves nothing more
         QCOMPARE(switches(), on);
         setSwitches("11111111");
         click(form->qzbutton4);
         QCOMPARE(sent(), QString("01 0F 00 00 00 10 02 00 00 E2 20"));
         QCOMPARE(switches(), channels == 4 ? QString("00001111") : QString("00000000"));
-        QCOMPARE(form->RequestKind, QString("AllDisConnect"));
+        QCOMPARE(kindText(), QString("AllDisConnect"));
         // The rows beyond the model stay disabled.
         for (int i = 0; i < 8; ++i)
             QCOMPARE(form->SafeSwitch[i]->Enable(), i < channels);
@@ -363,7 +369,7 @@ private slots:
         form->LblIn->setText("x");
         click((button == "DD" ? form->DD : button == "ONQ" ? form->ONQ : form->OFF)[index]);
         QCOMPARE(sent(), frame);
-        QCOMPARE(form->RequestKind, kind);
+        QCOMPARE(kindText(), kind);
         QCOMPARE(form->LblIn->text(), QString());
         reply(hex(frame)); // shown only
         QCOMPARE(form->LblIn->text(), frame + ' ');
@@ -404,7 +410,7 @@ private slots:
         form->LblIn->setText("kept");
         click(form->qzbutton9);
         QCOMPARE(sent(), QString("01 0F 00 00 00 10 02 05 00 E1 70"));
-        QCOMPARE(form->RequestKind, QString("Connect2"));
+        QCOMPARE(kindText(), QString("Connect2"));
         QCOMPARE(form->LblIn->text(), QString("kept"));
     }
 
@@ -544,7 +550,7 @@ private slots:
                 QCOMPARE(w->isEnabled(), on);
         }
         // A stray echo for a disabled row moves it but leaves it disabled.
-        form->RequestKind = "Connect";
+        setKind("Connect");
         reply(hex("01050006FF00"));
         QCOMPARE(switches(), QString("00000010"));
         QVERIFY(!form->SafeSwitch[6]->Enable());
@@ -557,8 +563,8 @@ private slots:
     void consoleRouting()
     {
         form->safetabs1->setActiveTab(4);
-        QCOMPARE(form->Text9, QString("0"));
-        form->RequestKind = "State";
+        QVERIFY(!form->Text9);
+        setKind("State");
         form->LblIn->setText("before");
         QSignalSpy notices(&form->MSComm1, &serial::CommPort::received);
         line->feed(withCrc("01030200FF"));
@@ -567,14 +573,14 @@ private slots:
         QVERIFY(!form->replies->collecting());
         QCOMPARE(switches(), QString("00000000"));
         QCOMPARE(form->LblIn->text(), QString("before"));
-        // The flag set to "1" (as the configuration requests do) routes to the interpreter.
-        form->Text9 = QStringLiteral("1");
+        // The flag set (as the configuration requests do) routes to the interpreter.
+        form->Text9 = true;
         reply(withCrc("01030200FF"));
         QCOMPARE(switches(), QString("11111111"));
         form->safetabs1->setActiveTab(0);
-        QCOMPARE(form->Text9, QString("1"));
+        QVERIFY(form->Text9);
         form->safetabs1->setActiveTab(4);
-        QCOMPARE(form->Text9, QString("0"));
+        QVERIFY(!form->Text9);
     }
 
     void startupRead()
@@ -611,7 +617,7 @@ private slots:
         QRandomGenerator rng(7);
         chooseModel(4);
         for (int round = 0; round < 400; ++round) {
-            form->RequestKind = kinds[rng.bounded(int(kinds.size()))];
+            setKind(kinds[rng.bounded(int(kinds.size()))]);
             form->Label18->setText(rng.bounded(5) == 0 ? "3" : "0");
             QByteArray bytes(1 + rng.bounded(64), '\0');
             for (char &b : bytes)
