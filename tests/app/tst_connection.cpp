@@ -8,6 +8,8 @@
 #include "app/openfailure.h"
 #include "controls/qzbutton.h"
 #include "sim/demo.h"
+#include "support/services.h"
+#include "support/shown.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -79,11 +81,10 @@ class TestConnection : public QObject
         app::StartOptions options;
         options.extraPorts = ports;
         options.demo = demo;
-        window = std::make_unique<Form1>(options, app::Services{messages.get()});
+        window = std::make_unique<Form1>(options, support::TestServices(messages.get()));
         if (source)
             window->setPortSource(std::move(source));
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(support::ShowAndWait(window.get()));
         QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
     }
 

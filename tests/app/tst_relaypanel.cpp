@@ -7,9 +7,11 @@
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
-#include "fakeline.h"
-#include "panelprobe.h"
 #include "protocol/crc.h"
+#include "support/fakeline.h"
+#include "support/frames.h"
+#include "support/panelprobe.h"
+#include "support/services.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,22 +28,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray hex(const QString &text)
-{
-    return QByteArray::fromHex(text.toLatin1());
-}
-
-QString spaced(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-QByteArray withCrc(const char *text)
-{
-    QByteArray frame = QByteArray::fromHex(text) + QByteArray(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
-}
+using testframes::hex;
+using testframes::hexOf;
+using testframes::rtu;
 
 } // namespace
 
@@ -72,7 +61,7 @@ private:
     // What the window wrote since the last call, as spaced hex.
     QString sent()
     {
-        const QString s = spaced(line->written);
+        const QString s = hexOf(line->written);
         line->written.clear();
         return s;
     }
@@ -93,7 +82,7 @@ private slots:
         line = std::make_unique<FakeLine>();
         serial::CommPort::RegisterVirtualPort("FAKE", line.get());
         messages = std::make_unique<app::RecordedMessages>();
-        form = std::make_unique<Form1>(app::StartOptions{}, app::Services{messages.get()});
+        form = std::make_unique<Form1>(app::StartOptions{}, support::TestServices(messages.get()));
         form->show();
         // The start-up step resets the port's buffers: let it run first.
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);
@@ -215,15 +204,15 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("0x05 on 8") << 8 << withCrc("0103020005") << "01011111"
+        QTest::newRow("0x05 on 8") << 8 << rtu("0103020005") << "01011111"
                                    << "10100000";
-        QTest::newRow("0x81 on 8") << 8 << withCrc("0103020081") << "01111110"
+        QTest::newRow("0x81 on 8") << 8 << rtu("0103020081") << "01111110"
                                    << "10000001";
-        QTest::newRow("0x81 on 4") << 4 << withCrc("0103020081") << "01110110"
+        QTest::newRow("0x81 on 4") << 4 << rtu("0103020081") << "01110110"
                                    << "10000110";
-        QTest::newRow("0xFFFE on 8") << 8 << withCrc("010302FFFE") << "10000000"
+        QTest::newRow("0xFFFE on 8") << 8 << rtu("010302FFFE") << "10000000"
                                      << "01111111";
-        QTest::newRow("0x0100 on 8") << 8 << withCrc("0103020100") << "11111111"
+        QTest::newRow("0x0100 on 8") << 8 << rtu("0103020100") << "11111111"
                                      << "00000000";
         QTest::newRow("six bytes") << 8 << hex("010302008100") << "01010101"
                                    << "01010101";
@@ -261,13 +250,13 @@ private slots:
         QTest::newRow("probe unanswered") << "Address"
                                           << "0" << hex("2400") << "1|1" << 5 << "没有搜索到模块";
         QTest::newRow("new address echoed") << "SetAddress"
-                                            << "0" << withCrc("010601000007") << "1|7" << 5 << "";
+                                            << "0" << rtu("010601000007") << "1|7" << 5 << "";
         QTest::newRow("read rate 3") << "ReadRate"
-                                     << "0" << withCrc("0103020003") << "1|1" << 3 << "";
+                                     << "0" << rtu("0103020003") << "1|1" << 3 << "";
         QTest::newRow("read rate 5") << "ReadRate"
-                                     << "0" << withCrc("0103020005") << "1|1" << 5 << "";
+                                     << "0" << rtu("0103020005") << "1|1" << 5 << "";
         QTest::newRow("scan step") << "Address1"
-                                   << "12" << withCrc("0C03020021") << "1,33|1" << 5 << "";
+                                   << "12" << rtu("0C03020021") << "1,33|1" << 5 << "";
         QTest::newRow("scan step, short reply") << "Address1"
                                                 << "12" << hex("0C0302") << "1|1" << 5 << "";
     }
@@ -567,7 +556,7 @@ private slots:
         setKind("State");
         form->LblIn->setText("before");
         QSignalSpy notices(&form->MSComm1, &serial::CommPort::received);
-        line->feed(withCrc("01030200FF"));
+        line->feed(rtu("01030200FF"));
         QTRY_VERIFY_WITH_TIMEOUT(notices.size() >= 1, 1000);
         QCOMPARE(form->MSComm1.bytesWaiting(), 0); // dropped while no console takes them
         QVERIFY(!form->replies->collecting());
@@ -575,7 +564,7 @@ private slots:
         QCOMPARE(form->LblIn->text(), QString("before"));
         // The flag set (as the configuration requests do) routes to the interpreter.
         form->Text9 = true;
-        reply(withCrc("01030200FF"));
+        reply(rtu("01030200FF"));
         QCOMPARE(switches(), QString("11111111"));
         form->safetabs1->setActiveTab(0);
         QVERIFY(form->Text9);

@@ -1,6 +1,6 @@
-#include "ptypair.h"
 #include "serial/commport.h"
 #include "serial/openerror.h"
+#include "support/ptypair.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
