@@ -1,5 +1,6 @@
 #include "commport.h"
 
+#include "holders.h"
 #include "openerror.h"
 
 #include <QList>
@@ -206,6 +207,9 @@ OpenResult CommPort::open()
         return OpenResult::Ok;
     }
 
+    // Another program that has the device open without a lock file would share its bytes.
+    if (d->error = DescribeHolders(FindHolders(name)); !d->error.isEmpty())
+        return OpenResult::Busy;
     auto *port = new QSerialPort(this);
     port->setPortName(name);
     if (!port->open(QIODevice::ReadWrite)) {
