@@ -71,8 +71,8 @@ int main(int argc, char *argv[])
     protocol::AppendCrc(reply);
 
     std::printf("7-byte state reply, peer paced at 10 bits a byte; %d rounds per rate\n", rounds);
-    std::printf("%8s %10s %10s %10s   (ms from the last byte written to switch 1 moving)\n",
-                "baud", "min", "median", "max");
+    std::printf("%8s %10s %10s %10s   (ms from the last byte written to switch 1 moving)\n", "baud",
+                "min", "median", "max");
     for (const char *rate : {"300 ", "9600 ", "115200"}) {
         const int baud = QString::fromLatin1(rate).trimmed().toInt();
         form.MSComm1.close();
@@ -126,8 +126,8 @@ int main(int argc, char *argv[])
         if (delays.empty())
             continue;
         std::sort(delays.begin(), delays.end());
-        std::printf("%8d %10.1f %10.1f %10.1f\n", baud, delays.front(),
-                    delays[delays.size() / 2], delays.back());
+        std::printf("%8d %10.1f %10.1f %10.1f\n", baud, delays.front(), delays[delays.size() / 2],
+                    delays.back());
     }
     form.MSComm1.close();
     ::close(master);
