@@ -70,7 +70,7 @@ double WireTimeMs(qsizetype bytes, qint32 rate);
 // The default wait for an answer: the request and the longest answer on the wire, plus 100 ms.
 int DefaultTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 rate);
 
-// The scan's default wait at one address: a scan request and its answer on the wire, plus 10 ms
+// The scan's default wait at one address: a scan request and its answer on the wire, plus 8 ms
 // for the module to turn round. An answer later than that still counts by its address.
 int ScanStepMs(qint32 rate);
 

@@ -208,7 +208,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
     const QCommandLineOption timeout(
         QStringLiteral("timeout"),
         QStringLiteral("How long to wait for each answer (default: the time the request and the "
-                       "longest answer take on the wire, plus 100 ms; for scan plus 10 ms)."),
+                       "longest answer take on the wire, plus 100 ms; for scan plus 8 ms)."),
         QStringLiteral("MS"));
     const QCommandLineOption retries(QStringLiteral("retries"),
                                      QStringLiteral("Send a request up to N more times when no "
