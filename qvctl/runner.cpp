@@ -54,8 +54,12 @@ Runner::Runner(const Invocation &invocation, Sink out, Sink err, QObject *parent
     : QObject(parent), m_in(invocation), m_out(std::move(out)), m_err(std::move(err))
 {
     m_clock.start();
-    connect(&m_port, &serial::CommPort::failed, this,
-            [this](const QString &reason) { m_portFailure = reason; });
+    connect(&m_port, &serial::CommPort::failed, this, [this](const QString &reason) {
+        // The port is closed now; whatever was being awaited will not come.
+        m_portFailure = reason.isEmpty() ? QStringLiteral("the port failed") : reason;
+        if (m_waiting)
+            m_waiting->quit();
+    });
 }
 
 Exit Runner::run()
@@ -165,7 +169,9 @@ void Runner::pause(double ms)
         return;
     QEventLoop loop;
     QTimer::singleShot(int(std::ceil(ms)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    m_waiting = &loop;
     loop.exec();
+    m_waiting = nullptr;
 }
 
 bool Runner::send(const QByteArray &frame, bool keepInput)
@@ -222,11 +228,6 @@ Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
         }
     };
     connect(&m_port, &serial::CommPort::received, &loop, take);
-    connect(&m_port, &serial::CommPort::failed, &loop, [&](const QString &reason) {
-        m_portFailure = reason;
-        heard = Heard::PortFailed;
-        loop.quit();
-    });
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(&quiet, &QTimer::timeout, &loop, [&] {
         if (gotBytes) {
@@ -240,9 +241,11 @@ Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
         take();
     if (heard != Heard::Done) {
         deadline.start(timeoutMs);
+        m_waiting = &loop;
         loop.exec();
+        m_waiting = nullptr;
     }
-    if (heard == Heard::TimedOut && !m_portFailure.isEmpty())
+    if (heard != Heard::Done && !m_portFailure.isEmpty())
         heard = Heard::PortFailed;
     if (heard == Heard::TimedOut)
         log(QStringLiteral("timeout after %1 ms").arg(timeoutMs));

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QObject>
 #include <QString>
 
@@ -72,6 +73,7 @@ private:
     serial::CommPort m_port;
     qint32 m_rate = 9600;
     QString m_portFailure;
+    QEventLoop *m_waiting = nullptr; // the wait in progress, ended early when the port fails
     QElapsedTimer m_clock;
     double m_lineFreeAt = 0; // ms on m_clock
 };

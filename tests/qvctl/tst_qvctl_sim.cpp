@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <memory>
+
 #include <sys/stat.h>
 
 namespace {
@@ -250,9 +252,9 @@ private slots:
         QVERIFY2(run.exitCode == 0 && run.out == "baud 38400, confirmed\n",
                  qPrintable(Describe(run)));
         // The echo at the old rate, then the state read at the new one.
-        QVERIFY2(Matches(run.err,
-                         " 9600 in  01 06 02 00 00 08 [\\s\\S]* 38400 out 01 03 00 00 00 01"),
-                 qPrintable(run.err));
+        QVERIFY2(
+            Matches(run.err, " 9600 in  01 06 02 00 00 08 [\\s\\S]* 38400 out 01 03 00 00 00 01"),
+            qPrintable(run.err));
         QCOMPARE(OnPort(sim.path(), {"state"}).exitCode, 1);
         QCOMPARE(OnPort(sim.path(), {"--baud", "38400", "state"}).exitCode, 0);
         // The other module stayed at 9600.
@@ -314,6 +316,22 @@ private slots:
             QCOMPARE(run.exitCode, 3);
             QVERIFY2(run.err.contains("no permission to open"), qPrintable(run.err));
         }
+    }
+
+    // The other end goes away while an answer is awaited: the port failure is told, at once.
+    void portFailsWhileWaiting()
+    {
+        auto sim = std::make_unique<SimProcess>(QStringList{"--log"});
+        QTRY_VERIFY_WITH_TIMEOUT(sim->ready(), Deadline);
+        QProcess qvctl;
+        qvctl.start(QVCTL,
+                    {"--port", sim->path(), "--address", "5", "--timeout", "600000", "state"});
+        QTRY_VERIFY_WITH_TIMEOUT(sim->logged("in    9600 05 03 00 00 00 01"), Deadline);
+        sim.reset();
+        QVERIFY(qvctl.waitForFinished(60000));
+        QCOMPARE(qvctl.exitCode(), 3);
+        const QString err = QString::fromUtf8(qvctl.readAllStandardError());
+        QVERIFY2(err.startsWith("qvctl: the port failed: "), qPrintable(err));
     }
 
     // Mistakes on the command line: exit status 2, one line on standard error, nothing sent.
