@@ -1,0 +1,186 @@
+// How fast qvctl works a line: prints figures, asserts nothing.
+//
+//   qvctl-bench [RUNS]
+//
+// 1. One "on 1" round trip at 9600 baud against quorvane-sim over a pseudo-terminal: the write
+//    of the request to the checked echo, inside the program, median over RUNS (default 50);
+//    beside it the wire-time floor and the whole command (start to exit) of qvctl and of mbpoll
+//    writing the same coil.
+// 2. "scan 1-255" with two modules on the line, at 9600 and at 2400 baud: duration and what it
+//    found.
+
+#include "tests/support/simprocess.h"
+#include "protocol/requests.h"
+#include "qvctl/answer.h"
+#include "qvctl/runner.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void Pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool StartSim(SimProcess &sim)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!sim.ready() && clock.elapsed() < 10000)
+        sim.process().waitForReadyRead(100);
+    return sim.ready();
+}
+
+struct Command
+{
+    double ms = -1;
+    int exitCode = -1;
+    QByteArray output;
+};
+
+Command RunCommand(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    Command command;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return command;
+    }
+    command.ms = double(clock.nsecsElapsed()) / 1e6;
+    command.exitCode = process.exitCode();
+    command.output = process.readAllStandardOutput();
+    return command;
+}
+
+double MedianCommand(int runs, const QString &program, const QStringList &arguments, int *failures)
+{
+    std::vector<double> times;
+    *failures = 0;
+    for (int i = 0; i < runs; ++i) {
+        const Command c = RunCommand(program, arguments);
+        if (c.exitCode != 0)
+            ++*failures;
+        else
+            times.push_back(c.ms);
+    }
+    return Median(times);
+}
+
+void RoundTrip(int runs)
+{
+    SimProcess sim({QStringLiteral("--module"), QStringLiteral("1")});
+    if (!StartSim(sim)) {
+        std::printf("quorvane-sim did not start\n");
+        return;
+    }
+    const QByteArray on = protocol::SwitchRequest(1, 0, true).frame;
+    std::vector<double> times;
+    int failures = 0;
+    {
+        qvctl::Invocation in;
+        in.port = sim.path();
+        in.baud = 9600;
+        qvctl::Runner runner(
+            in, [](const QString &) {},
+            [](const QString &text) { std::fputs(qPrintable(text), stderr); });
+        if (runner.open(9600) != qvctl::Exit::Done)
+            return;
+        for (int i = 0; i < runs; ++i) {
+            Pause(20); // the line quiet, so no gap between frames is waited for inside the timing
+            QElapsedTimer clock;
+            clock.start();
+            if (runner.transact(on) == qvctl::Exit::Done)
+                times.push_back(double(clock.nsecsElapsed()) / 1e6);
+            else
+                ++failures;
+        }
+    } // the port is closed again for the commands below
+    const double wire = qvctl::WireTimeMs(8 + 8, 9600);
+    const double turnaround = 4.0;
+    std::printf("on 1 at 9600 baud, %d runs against quorvane-sim over a pseudo-terminal\n", runs);
+    std::printf("  round trip, request written to echo checked: median %.2f ms (%d failed)\n",
+                Median(times), failures);
+    std::printf("  wire-time floor: 16 bytes at 10 bits/byte %.2f ms + turnaround %.0f ms = %.2f "
+                "ms\n",
+                wire, turnaround, wire + turnaround);
+    std::printf("    (the pseudo-terminal carries the request at once; the simulator delays only "
+                "its answer: %.2f ms)\n",
+                qvctl::WireTimeMs(8, 9600) + turnaround);
+
+    const QString qvctl = QCoreApplication::applicationDirPath() + QStringLiteral("/qvctl");
+    int qvFailures = 0;
+    const double qv = MedianCommand(
+        runs, qvctl,
+        {QStringLiteral("--port"), sim.path(), QStringLiteral("on"), QStringLiteral("1")},
+        &qvFailures);
+    std::printf("  whole command, start to exit: qvctl on 1          median %.2f ms (%d failed)\n",
+                qv, qvFailures);
+    const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
+    if (mbpoll.isEmpty()) {
+        std::printf("  mbpoll is not installed\n");
+        return;
+    }
+    int mbFailures = 0;
+    const double mb = MedianCommand(runs, mbpoll,
+                                    {"-m", "rtu", "-b", "9600", "-P", "none", "-a", "1", "-t", "0",
+                                     "-r", "1", "-1", sim.path(), "1"},
+                                    &mbFailures);
+    std::printf("  whole command, start to exit: mbpoll -1 (coil 1)  median %.2f ms (%d failed)\n",
+                mb, mbFailures);
+}
+
+void Scan(qint32 rate)
+{
+    const QString r = QString::number(rate);
+    SimProcess sim({QStringLiteral("--module"), QStringLiteral("17:QV-08:") + r,
+                    QStringLiteral("--module"), QStringLiteral("240:QV-04:") + r});
+    if (!StartSim(sim)) {
+        std::printf("quorvane-sim did not start\n");
+        return;
+    }
+    const QString qvctl = QCoreApplication::applicationDirPath() + QStringLiteral("/qvctl");
+    const Command c =
+        RunCommand(qvctl, {QStringLiteral("--port"), sim.path(), QStringLiteral("--baud"), r,
+                           QStringLiteral("scan"), QStringLiteral("1-255")});
+    QByteArray found = c.output.trimmed();
+    found.replace('\n', ' ');
+    std::printf("scan 1-255 at %d baud, modules 17 and 240: %.2f s, exit %d, found: %s (%s)\n",
+                rate, c.ms / 1000.0, c.exitCode, found.constData(),
+                found == "17 240" ? "both" : "NOT both");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 50;
+    RoundTrip(runs);
+    Scan(9600);
+    Scan(2400);
+    return 0;
+}

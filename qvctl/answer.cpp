@@ -1,0 +1,249 @@
+#include "qvctl/answer.h"
+
+#include "protocol/crc.h"
+#include "protocol/hexcodec.h"
+#include "protocol/requests.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qvctl {
+
+namespace {
+
+constexpr qsizetype ExceptionLength = 5;
+constexpr qsizetype RegisterAnswerLength = 7;
+
+std::uint8_t At(const QByteArray &bytes, qsizetype i)
+{
+    return static_cast<std::uint8_t>(bytes[i]);
+}
+
+bool CrcRight(QByteArrayView frame)
+{
+    // The CRC over a frame with its own CRC bytes is zero.
+    return frame.size() >= 4 && protocol::crc16Value(frame) == 0;
+}
+
+bool IsProbe(const QByteArray &request)
+{
+    return request == protocol::AddressProbe().frame;
+}
+
+QString Hex(QByteArrayView bytes)
+{
+    return protocol::HexFrameText(bytes).trimmed();
+}
+
+QString HexByte(std::uint8_t byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+Check Fail(Verdict verdict, qsizetype length, const QString &message)
+{
+    return {verdict, length, message};
+}
+
+} // namespace
+
+qsizetype AnswerLength(const QByteArray &request)
+{
+    if (IsProbe(request))
+        return RegisterAnswerLength;
+    if (request.size() < 4)
+        return 0;
+    switch (At(request, 1)) {
+    case 0x05:
+    case 0x06:
+    case 0x30:
+    case 0x31:
+    case 0x32:
+    case 0x33:
+    case 0x34:
+    case 0x35:
+        return request.size();
+    case 0x0F:
+    case 0x10:
+        return 8;
+    case 0x01:
+    case 0x02:
+        if (request.size() != 8)
+            return 0;
+        return 5 + ((At(request, 4) << 8 | At(request, 5)) + 7) / 8;
+    case 0x03:
+    case 0x04:
+        if (request.size() != 8)
+            return 0;
+        return 5 + 2 * (At(request, 4) << 8 | At(request, 5));
+    default:
+        return 0;
+    }
+}
+
+qsizetype LongestAnswer(const QByteArray &request)
+{
+    return std::max(AnswerLength(request), ExceptionLength);
+}
+
+QString ExceptionName(std::uint8_t code)
+{
+    switch (code) {
+    case 0x01:
+        return QStringLiteral("illegal function");
+    case 0x02:
+        return QStringLiteral("illegal address");
+    case 0x03:
+        return QStringLiteral("illegal value");
+    case 0x04:
+        return QStringLiteral("device failure");
+    case 0x05:
+        return QStringLiteral("acknowledge");
+    case 0x06:
+        return QStringLiteral("device busy");
+    default:
+        return QStringLiteral("unknown exception");
+    }
+}
+
+Check CheckAnswer(const QByteArray &request, const QByteArray &received)
+{
+    const bool probe = IsProbe(request);
+    const std::uint8_t address = request.isEmpty() ? 0 : At(request, 0);
+    const std::uint8_t function = probe ? 0x03 : (request.size() > 1 ? At(request, 1) : 0);
+
+    if (received.size() >= 2 && At(received, 1) == (function | 0x80)) {
+        if (received.size() < ExceptionLength)
+            return {};
+        const QByteArray answer = received.first(ExceptionLength);
+        if (!CrcRight(answer))
+            return Fail(Verdict::BadCrc, ExceptionLength,
+                        QStringLiteral("bad CRC in the answer %1").arg(Hex(answer)));
+        if (!probe && At(answer, 0) != address)
+            return Fail(Verdict::WrongAddress, ExceptionLength,
+                        QStringLiteral("address %1 answered instead of %2: %3")
+                            .arg(At(answer, 0))
+                            .arg(address)
+                            .arg(Hex(answer)));
+        const std::uint8_t code = At(answer, 2);
+        return Fail(Verdict::Exception, ExceptionLength,
+                    QStringLiteral("exception %1 (%2) from address %3 to function %4")
+                        .arg(HexByte(code), ExceptionName(code))
+                        .arg(At(answer, 0))
+                        .arg(HexByte(function)));
+    }
+
+    qsizetype length = AnswerLength(request);
+    const bool read = !probe && function >= 0x01 && function <= 0x04;
+    if (read && received.size() >= 3 && At(received, 1) == function &&
+        At(received, 2) != length - 5) {
+        // A read answer with another byte count: judged whole, by its own length.
+        length = 5 + At(received, 2);
+    }
+    if (length == 0 || received.size() < length)
+        return {};
+    const QByteArray answer = received.first(length);
+    if (!CrcRight(answer))
+        return Fail(Verdict::BadCrc, length,
+                    QStringLiteral("bad CRC in the answer %1").arg(Hex(answer)));
+    if (!probe && At(answer, 0) != address)
+        return Fail(Verdict::WrongAddress, length,
+                    QStringLiteral("address %1 answered instead of %2: %3")
+                        .arg(At(answer, 0))
+                        .arg(address)
+                        .arg(Hex(answer)));
+    if (At(answer, 1) != function)
+        return Fail(Verdict::WrongFunction, length,
+                    QStringLiteral("function %1 answered instead of %2: %3")
+                        .arg(HexByte(At(answer, 1)), HexByte(function), Hex(answer)));
+
+    switch (function) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+        if (At(answer, 2) != AnswerLength(request) - 5 || (probe && At(answer, 0) != At(answer, 4)))
+            return Fail(Verdict::Mismatch, length,
+                        QStringLiteral("not the answer asked for: %1").arg(Hex(answer)));
+        break;
+    case 0x0F:
+    case 0x10:
+        if (answer.first(6) != request.first(6))
+            return Fail(Verdict::Mismatch, length,
+                        QStringLiteral("the answer %1 does not repeat the coils of %2")
+                            .arg(Hex(answer), Hex(request)));
+        break;
+    default:
+        if (answer != request)
+            return Fail(Verdict::Mismatch, length,
+                        QStringLiteral("the echo %1 differs from the request %2")
+                            .arg(Hex(answer), Hex(request)));
+        break;
+    }
+    return {Verdict::Good, length, {}};
+}
+
+std::uint16_t RegisterValue(const QByteArray &answer, int k)
+{
+    const qsizetype at = 3 + 2 * qsizetype(k);
+    if (answer.size() < at + 2)
+        return 0;
+    return static_cast<std::uint16_t>(At(answer, at) << 8 | At(answer, at + 1));
+}
+
+std::vector<RegisterAnswer> TakeRegisterAnswers(QByteArray &buffer, int *garbledBytes)
+{
+    std::vector<RegisterAnswer> answers;
+    int garbled = 0;
+    while (buffer.size() >= 2) {
+        const std::uint8_t function = At(buffer, 1);
+        if (function == 0x83) {
+            if (buffer.size() < ExceptionLength)
+                break;
+            if (CrcRight(QByteArrayView(buffer).first(ExceptionLength))) {
+                answers.push_back({At(buffer, 0), true, At(buffer, 2)});
+                buffer.remove(0, ExceptionLength);
+                continue;
+            }
+        } else if (function == 0x03) {
+            if (buffer.size() < 3)
+                break;
+            if (At(buffer, 2) == 0x02) {
+                if (buffer.size() < RegisterAnswerLength)
+                    break;
+                if (CrcRight(QByteArrayView(buffer).first(RegisterAnswerLength))) {
+                    answers.push_back({At(buffer, 0), false, RegisterValue(buffer)});
+                    buffer.remove(0, RegisterAnswerLength);
+                    continue;
+                }
+            }
+        }
+        buffer.remove(0, 1);
+        ++garbled;
+    }
+    if (garbledBytes)
+        *garbledBytes = garbled;
+    return answers;
+}
+
+double WireTimeMs(qsizetype bytes, qint32 rate)
+{
+    return rate > 0 ? double(bytes) * 10.0 * 1000.0 / double(rate) : 0.0;
+}
+
+int DefaultTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 rate)
+{
+    return int(std::ceil(WireTimeMs(requestBytes + longestAnswerBytes, rate))) + 100;
+}
+
+int ScanStepMs(qint32 rate)
+{
+    return int(std::lround(WireTimeMs(8 + RegisterAnswerLength, rate))) + 8;
+}
+
+double FrameGapMs(qint32 rate)
+{
+    return rate > 0 ? std::max(3.5 * 11.0 * 1000.0 / double(rate), 1.75) : 1.75;
+}
+
+} // namespace qvctl

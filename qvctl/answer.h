@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qvctl {
+
+// How the bytes received after a request read.
+enum class Verdict {
+    Incomplete,    // not all of the answer yet
+    Good,          // the answer the request asks for
+    Exception,     // a MODBUS exception answer
+    BadCrc,        // the CRC does not match
+    WrongAddress,  // another address answered
+    WrongFunction, // another function answered
+    Mismatch,      // the right frame, the wrong content (an echo that differs, a byte count)
+};
+
+struct Check
+{
+    Verdict verdict = Verdict::Incomplete;
+    // The bytes the answer takes from the start of the received bytes (0 while incomplete).
+    qsizetype length = 0;
+    // What went wrong, one line (empty for Good and Incomplete).
+    QString message;
+};
+
+// The length of the answer a request gets when all goes well: the echo for 05, 06 and the
+// timed functions 0x30..0x35; 8 for 0F and 10; 5 and the data for the reads 01..04; 7 for the
+// address probe. 0 when the request is none of these.
+qsizetype AnswerLength(const QByteArray &request);
+
+// The longest answer a request can get: its answer, or the five-byte exception answer.
+qsizetype LongestAnswer(const QByteArray &request);
+
+// Checks the bytes received after request. Incomplete until the answer's length is there (five
+// bytes for an exception answer). Then, in this order: the CRC, the address (the probe takes
+// any), the function, and the content: an echo must match byte for byte, a multiple write must
+// repeat the start and count, a read must carry the byte count asked for, and a probe answer
+// must name the same address in byte 0 and byte 4.
+Check CheckAnswer(const QByteArray &request, const QByteArray &received);
+
+// The name of a MODBUS exception code: "illegal function", "illegal address", ...
+QString ExceptionName(std::uint8_t code);
+
+// A register value of a good 03 answer (register k, 0-based).
+std::uint16_t RegisterValue(const QByteArray &answer, int k = 0);
+
+// The answers of several modules to one-register reads (the probe, the scan), as they arrive
+// one after the other: A 03 02 HI LO CRC, or the exception answer A 83 CODE CRC.
+struct RegisterAnswer
+{
+    std::uint8_t address = 0;
+    bool exception = false;
+    std::uint16_t value = 0; // the register, or the exception code
+    friend bool operator==(const RegisterAnswer &, const RegisterAnswer &) = default;
+};
+
+// Takes every whole answer from the front of buffer; bytes that start no answer are dropped
+// one by one (garbledBytes counts them), a partial answer at the end stays for more bytes.
+std::vector<RegisterAnswer> TakeRegisterAnswers(QByteArray &buffer, int *garbledBytes = nullptr);
+
+// Wire timing at 10 bits a byte (8N1).
+double WireTimeMs(qsizetype bytes, qint32 rate);
+
+// The default wait for an answer: the request and the longest answer on the wire, plus 100 ms.
+int DefaultTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 rate);
+
+// The scan's default wait at one address: a scan request and its answer on the wire, plus 8 ms
+// for the module to turn round. An answer later than that still counts by its address.
+int ScanStepMs(qint32 rate);
+
+// The quiet time between frames that MODBUS asks for: 3.5 characters of 11 bits, at least
+// 1.75 ms.
+double FrameGapMs(qint32 rate);
+
+} // namespace qvctl

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace qvctl {
+
+// What the exit status says.
+enum class Exit : int {
+    Done = 0,        // done and confirmed
+    NoAnswer = 1,    // no answer within the timeout, after the retries
+    Usage = 2,       // the command line is wrong
+    Port = 3,        // the port cannot be opened (or failed while open)
+    WrongAnswer = 4, // bad CRC, an exception answer, a mismatched echo
+};
+
+enum class Command {
+    Ports,
+    On,
+    Off,
+    Jog,
+    DelayOn,
+    DelayOff,
+    AllOn,
+    AllOff,
+    AllJog,
+    AllDelayOn,
+    AllDelayOff,
+    Mask,
+    State,
+    Address,
+    SetAddress,
+    SetBaud,
+    Scan,
+    FindBaud,
+    Send,
+};
+
+// The command's name as typed ("delay-on", "all jog").
+QString CommandName(Command command);
+
+// Everything one run of the program was asked to do, checked.
+struct Invocation
+{
+    Command command = Command::State;
+    QString port;                 // empty only for ports
+    QStringList extraPorts;       // ports: --port paths to list beside the system's
+    qint32 baud = 9600;           // one of the twelve rates
+    std::uint8_t address = 1;     // 0: broadcast, nothing awaited
+    int channelCount = 8;         // of --model
+    QString model = "QV-08";      // as the model is named
+    std::optional<int> timeoutMs; // --timeout; none: derived from the wire time
+    int retries = 0;
+    bool json = false;
+    bool verbose = false;
+
+    QList<int> channels;         // on, off (1-based, in the order given); jog, delay-*: one
+    std::uint16_t tenths = 0;    // jog, delay-*, all jog|delay-*: the time in 0.1 s
+    std::array<bool, 8> mask{};  // mask: channel k+1 in element k
+    std::uint8_t newAddress = 0; // set-address
+    qint32 newBaud = 0;          // set-baud
+    int scanFrom = 1;            // scan
+    int scanTo = 255;
+    QByteArray bytes; // send: the bytes as given, the CRC appended with --crc
+    bool appendCrc = false;
+};
+
+// How a command line reads: something to run, a text to print and leave (help, version), or a
+// usage error with its one-line message.
+struct ParseOutcome
+{
+    enum class Kind { Run, Help, Version, Error };
+    Kind kind = Kind::Error;
+    Invocation invocation;
+    QString text; // Help, Version: what to print; Error: the message, one line, no program name
+};
+
+// arguments[0] is the program.
+ParseOutcome ParseArguments(const QStringList &arguments);
+
+// A time in seconds with at most one decimal that counts ("2.5", "0.1", "6553.5", "3.50"),
+// 0.1..6553.5, as tenths; none otherwise.
+std::optional<std::uint16_t> ParseSeconds(const QString &text);
+
+// A channel mask: binary digits with channel 1 first ("10100000"; fewer than eight digits leave
+// the rest off), or "0x" and one or two hex digits with channel 1 in bit 0 ("0x05").
+std::optional<std::array<bool, 8>> ParseMask(const QString &text);
+
+// Hex bytes as the arguments of send give them: two digits a byte, blanks between bytes
+// allowed, any number of arguments. The message names the offending argument otherwise.
+std::optional<QByteArray> ParseHexBytes(const QStringList &arguments, QString *error);
+
+} // namespace qvctl
