@@ -2,6 +2,7 @@
 
 #include "app/appicon.h"
 #include "app/lamp.h"
+#include "app/moduleconfig.h"
 #include "app/twips.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
@@ -183,6 +184,7 @@ Form1::Form1(const app::StartOptions &options, app::Messages *messages, QWidget 
     connectConnectionStrip();
     connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
     createRelayPanel();
+    moduleConfig = new ModuleConfig(*this);
 
     Form_Load();
 }

@@ -31,6 +31,7 @@ class SafeTabs;
 namespace app {
 class Lamp;
 }
+class ModuleConfig;
 class RelayPanel;
 class Replies;
 class TimeBoxes;
@@ -152,6 +153,7 @@ public:
     RelayPanel *relayPanel = nullptr;
     TimeBoxes *timeBoxes = nullptr;
     Replies *replies = nullptr;
+    ModuleConfig *moduleConfig = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 
