@@ -14,7 +14,7 @@ using Micros = std::chrono::microseconds;
 Micros WireTime(int byteCount, qint32 baudRate);
 
 // What a module may take between the end of a request and the first byte of its answer.
-inline constexpr std::chrono::milliseconds ModuleTurnaround{15};
+inline constexpr std::chrono::milliseconds ModuleTurnaround{10};
 
 // --- Address scan -------------------------------------------------------------------------
 //
