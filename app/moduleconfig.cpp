@@ -228,6 +228,9 @@ void ModuleConfig::qzbutton10_Click()
         f.messages().inform(app::Message::Icon::Error, OpenPortFirst, NoticeTitle);
         return;
     }
+    // A click while the search runs would start a second one beside it.
+    if (f.Timer3.isActive() || f.readBT.isActive())
+        return;
     // The search goes on from the rate where an earlier one stopped.
     f.Timer3.start();
 }
