@@ -1,12 +1,133 @@
 #include "settings/autostart.h"
 
+#include "settings/atomicwrite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <QCoreApplication>
+#include <QSettings>
+#endif
+
 namespace settings {
 
 AutoStart::~AutoStart() = default;
 
+QString DesktopEntryExec(const QString &program)
+{
+    if (program.contains(u'='))
+        return QString();
+    // Inside the quotes, the quoting rule escapes " ` $ and \ with a backslash.
+    QString quoted;
+    for (const QChar c : program) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            quoted += u'\\';
+        quoted += c;
+    }
+    // The string rule is undone before the quoting rule: every backslash is doubled again, and
+    // the characters that cannot stand in a value are escaped. "%" starts a field code.
+    QString exec = QStringLiteral("\"");
+    for (const QChar c : quoted) {
+        switch (c.unicode()) {
+        case u'\\':
+            exec += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            exec += QStringLiteral("\\n");
+            break;
+        case u'\t':
+            exec += QStringLiteral("\\t");
+            break;
+        case u'\r':
+            exec += QStringLiteral("\\r");
+            break;
+        case u'%':
+            exec += QStringLiteral("%%");
+            break;
+        default:
+            exec += c;
+        }
+    }
+    return exec + u'"';
+}
+
 namespace {
 
-// Placeholder until the log-on entry is built: nothing is registered.
+#if defined(Q_OS_WIN)
+
+// A string value under the current user's Run key, named after the executable.
+class RunKeyAutoStart : public AutoStart
+{
+public:
+    RunKeyAutoStart()
+        : run(QStringLiteral(
+                  "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"),
+              QSettings::NativeFormat),
+          name(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName())
+    {}
+
+    bool add(const QString &program) override
+    {
+        run.setValue(name, QStringLiteral("\"%1\"").arg(
+                               QDir::toNativeSeparators(QFileInfo(program).absoluteFilePath())));
+        run.sync();
+        return run.status() == QSettings::NoError;
+    }
+    bool remove() override
+    {
+        run.remove(name);
+        run.sync();
+        return run.status() == QSettings::NoError;
+    }
+    bool isRegistered() const override { return run.contains(name); }
+
+private:
+    QSettings run;
+    QString name;
+};
+
+#elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+
+// The XDG autostart entry of this user.
+class XdgAutoStart : public AutoStart
+{
+public:
+    XdgAutoStart()
+    {
+        QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+        // The base directory rules ignore a relative path.
+        if (configHome.isEmpty() || QDir::isRelativePath(configHome))
+            configHome = QDir::home().filePath(QStringLiteral(".config"));
+        folder = QDir(configHome).filePath(QStringLiteral("autostart"));
+        entry = QDir(folder).filePath(QStringLiteral("quorvane.desktop"));
+    }
+
+    bool add(const QString &program) override
+    {
+        const QString exec = DesktopEntryExec(QFileInfo(program).absoluteFilePath());
+        if (program.isEmpty() || exec.isEmpty() || !QDir().mkpath(folder))
+            return false;
+        const QString text = QStringLiteral("[Desktop Entry]\n"
+                                            "Type=Application\n"
+                                            "Name=Quorvane\n"
+                                            "Exec=%1\n"
+                                            "Terminal=false\n")
+                                 .arg(exec);
+        return WriteFileAtomically(entry, text.toUtf8());
+    }
+    bool remove() override { return !QFileInfo::exists(entry) || QFile::remove(entry); }
+    bool isRegistered() const override { return QFileInfo(entry).isFile(); }
+
+private:
+    QString folder;
+    QString entry;
+};
+
+#else
+
+// Where the desktop offers no log-on entry: nothing is registered.
 class NoAutoStart : public AutoStart
 {
 public:
@@ -15,11 +136,19 @@ public:
     bool isRegistered() const override { return false; }
 };
 
+#endif
+
 } // namespace
 
 std::unique_ptr<AutoStart> SystemAutoStart()
 {
+#if defined(Q_OS_WIN)
+    return std::make_unique<RunKeyAutoStart>();
+#elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    return std::make_unique<XdgAutoStart>();
+#else
     return std::make_unique<NoAutoStart>();
+#endif
 }
 
 bool RecordingAutoStart::add(const QString &program)

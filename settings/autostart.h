@@ -21,8 +21,16 @@ public:
     virtual bool isRegistered() const = 0;
 };
 
-// The desktop's own log-on entry for this user.
+// The desktop's own log-on entry for this user: on Linux the XDG autostart entry
+// $XDG_CONFIG_HOME/autostart/quorvane.desktop (~/.config when the variable is unset), on
+// Windows a value under HKCU's Run key named after the executable; elsewhere nothing can be
+// registered and add() fails.
 std::unique_ptr<AutoStart> SystemAutoStart();
+
+// program as the command of a desktop entry's Exec key: quoted, escaped for the quoting and
+// the string rules, "%" doubled. Empty when the rules allow no such program path (one
+// holding "=").
+QString DesktopEntryExec(const QString &program);
 
 // A stand-in for tests: records every call, registers nothing.
 class RecordingAutoStart : public AutoStart
