@@ -107,29 +107,35 @@ private slots:
         QCOMPARE(form->RequestKind, QString("Address1"));
     }
 
-    // The frames of the requests whose inputs need no module to check.
+    // The frames of the requests whose inputs need no module to check; the questions answered.
     void frames_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("action"); // 0 set address to 2, 1 set 9600, 2 read the baud code
+        QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("frame");
-        QTest::newRow("read baud at 1") << "1" << 2 << "01 03 02 00 00 01 85 B2";
-        QTest::newRow("set 9600 at 1") << "1" << 1 << "01 06 02 00 00 05 48 71";
-        QTest::newRow("set 9600, empty box") << "" << 1 << "00 06 02 00 00 05 49 A0";
-        QTest::newRow("set 9600 at 256") << "256" << 1 << "";
-        QTest::newRow("set address at 256") << "256" << 0 << "";
-        QTest::newRow("set address, empty box") << "" << 0 << "";
+        QTest::newRow("read baud at 1") << "1" << 2 << true << "01 03 02 00 00 01 85 B2";
+        QTest::newRow("set 9600 at 1") << "1" << 1 << true << "01 06 02 00 00 05 48 71";
+        QTest::newRow("set 9600, No") << "1" << 1 << false << "";
+        QTest::newRow("set 9600, empty box") << "" << 1 << true << "00 06 02 00 00 05 49 A0";
+        QTest::newRow("set 9600 at 256") << "256" << 1 << true << "";
+        QTest::newRow("set address 1 to 2") << "1" << 0 << true << "01 06 01 00 00 02 09 F7";
+        QTest::newRow("set address, No") << "1" << 0 << false << "";
+        QTest::newRow("set address at 256") << "256" << 0 << true << "";
+        QTest::newRow("set address, empty box") << "" << 0 << true << "";
     }
     void frames()
     {
         QFETCH(QString, address);
         QFETCH(int, action);
+        QFETCH(bool, yes);
         QFETCH(QString, frame);
         openPort();
         form->Text1->setEditText(address);
         form->Text2->setText("2");
         form->Combo4->setCurrentIndex(5);
         form->LblIn->setText("earlier");
+        messages.answers = {yes ? app::Answer::Yes : app::Answer::No};
         if (action == 0)
             click(form->Command3);
         else if (action == 1)
@@ -137,6 +143,15 @@ private slots:
         else
             form->moduleConfig->qzbutton2_Click();
         QCOMPARE(sent(), frame);
+        if (action != 2) {
+            QCOMPARE(messages.messages.size(), 1);
+            const app::Message &question = messages.messages.front();
+            QCOMPARE(question.text,
+                     action == 0 ? QString("是否更新模块地址?") : QString("是否更新模块波特率?"));
+            QCOMPARE(question.title, QString("提示"));
+            QCOMPARE(question.icon, app::Message::Icon::None);
+            QCOMPARE(question.buttons, app::Message::Buttons::YesNo);
+        }
         if (!frame.isEmpty())
             QCOMPARE(form->LblIn->text(), action == 0 ? QString("earlier") : QString());
     }
@@ -161,7 +176,8 @@ private slots:
     }
 
     // The line disappears while the search moves between rates: the search ends, the port shows
-    // closed once, nothing is said, and a later search goes on from the same rate.
+    // closed once, nothing is said, and a later search goes on from the same rate. Closing the
+    // port stops a search the same way.
     void lineGoneDuringSearch()
     {
         openPort();
@@ -181,20 +197,11 @@ private slots:
         click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 2000);
         QCOMPARE(form->MSComm1.lineSettings().baudRate, 600);
-    }
-
-    // A search stopped by closing the port keeps its place.
-    void closedDuringSearch()
-    {
-        openPort();
-        form->BaudScanIndex = 4;
-        click(form->qzbutton10);
-        QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 2000);
-        QCOMPARE(form->MSComm1.lineSettings().baudRate, 4800);
+        // Closed by the user while listening: the search stops there too.
         click(form->Command2);
         QVERIFY(!form->MSComm1.isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer3.isActive() && !form->readBT.isActive(), 5000);
-        QCOMPARE(form->BaudScanIndex, 5);
+        QCOMPARE(form->BaudScanIndex, 2);
         QVERIFY(messages.messages.isEmpty());
     }
 

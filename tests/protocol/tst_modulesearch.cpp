@@ -108,19 +108,6 @@ private slots:
             QVERIFY(ticks > 1);
     }
 
-    void scanResult()
-    {
-        QCOMPARE(ScanResultText(2), QString(" 读取到 2 个模块"));
-        QCOMPARE(ScanResultText(0), QString(" 读取到 0 个模块"));
-    }
-
-    void wireTime()
-    {
-        QCOMPARE(WireTime(8, 300), Micros(266666));
-        QCOMPARE(WireTime(12, 115200), Micros(1041));
-        QCOMPARE(WireTime(8, 0), Micros(0));
-    }
-
     void baudSearchStep_data()
     {
         QTest::addColumn<bool>("open");
