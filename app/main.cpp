@@ -1,8 +1,10 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
+#include "settings/autostart.h"
 #include "sim/demo.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -29,7 +31,13 @@ int main(int argc, char *argv[])
         return commandLine.exitCode;
     }
 
-    Form1 window(commandLine.options);
+    // Config.ini beside the program; the desktop's own log-on entry.
+    const std::unique_ptr<settings::AutoStart> autoStart = settings::SystemAutoStart();
+    app::Services services;
+    services.iniPath =
+        QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("Config.ini"));
+    services.autoStart = autoStart.get();
+    Form1 window(commandLine.options, services);
     // The virtual module is listed once the window fills its port list, right after start-up.
     if (commandLine.options.demo)
         sim::InstallDemoPort(&window);

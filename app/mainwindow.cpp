@@ -1,12 +1,17 @@
 #include "app/mainwindow.h"
 
 #include "app/appicon.h"
+#include "app/connectionstrip.h"
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
+#include "app/relaypanel.h"
+#include "app/replies.h"
+#include "app/timeboxes.h"
 #include "app/twips.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
+#include "settings/autostart.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -152,12 +157,17 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
 
 } // namespace
 
-Form1::Form1(const app::StartOptions &options, app::Messages *messages, QWidget *parent)
-    : QWidget(parent), m_options(options), m_messages(messages)
+Form1::Form1(const app::StartOptions &options, const app::Services &services, QWidget *parent)
+    : QWidget(parent), m_options(options), m_messages(services.messages),
+      m_iniPath(services.iniPath), m_autoStart(services.autoStart)
 {
     if (!m_messages) {
         m_ownMessages = std::make_unique<app::BoxMessages>(this);
         m_messages = m_ownMessages.get();
+    }
+    if (!m_autoStart) {
+        m_ownAutoStart = std::make_unique<settings::RecordingAutoStart>();
+        m_autoStart = m_ownAutoStart.get();
     }
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(app::WindowCaption());
@@ -174,18 +184,23 @@ Form1::Form1(const app::StartOptions &options, app::Messages *messages, QWidget 
         move(area.topLeft());
     }
 
+    // The controls, the timers, the popup menu and the port list with its hot-plug watch.
     createControls();
     bindMembers();
     createTimers();
     createPopupMenu();
-
     m_enumerator.setExtraPorts(m_options.extraPorts);
     createWatch();
-    connectConnectionStrip();
-    connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
-    createRelayPanel();
-    moduleConfig = new ModuleConfig(*this);
 
+    // The regions of the window, each connecting its own handlers.
+    connectionStrip = new ConnectionStrip(*this);
+    relayPanel = new RelayPanel(*this);
+    timeBoxes = new TimeBoxes(*this);
+    replies = new Replies(*this);
+    moduleConfig = new ModuleConfig(*this);
+    connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
+
+    // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();
 }
 
@@ -198,19 +213,17 @@ Form1::~Form1()
     qDeleteAll(children);
 }
 
-template <typename T> T *Form1::find(const QString &name) const
+template <typename T> void Form1::bind(T *&member, const QString &name) const
 {
-    QWidget *widget = m_controls.value(name);
-    T *typed = qobject_cast<T *>(widget);
-    Q_ASSERT_X(typed, "Form1", qPrintable(QStringLiteral("no control %1").arg(name)));
-    return typed;
+    member = qobject_cast<T *>(m_controls.value(name));
+    Q_ASSERT_X(member, "Form1", qPrintable(QStringLiteral("no control %1").arg(name)));
 }
 
 template <typename T, std::size_t N>
-void Form1::bindArray(std::array<T *, N> &array, const char *name, int first, int last)
+void Form1::bindArray(std::array<T *, N> &array, const char *name, int first, int last) const
 {
     for (int i = first; i <= last; ++i)
-        array[std::size_t(i)] = find<T>(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i));
+        bind(array[std::size_t(i)], QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i));
 }
 
 void Form1::createControls()
@@ -238,127 +251,135 @@ void Form1::createControls()
     }
 }
 
+// One line binds a member to the created control of the same name (BIND), or a control array to
+// the controls name(first) .. name(last) (BIND_ARRAY); the member's type is the control's type.
+#define BIND(member) bind(member, QStringLiteral(#member))
+#define BIND_ARRAY(member, first, last) bindArray(member, #member, first, last)
+
 void Form1::bindMembers()
 {
     // Connection strip.
-    Frame5 = find<QGroupBox>("Frame5");
-    Frame6 = find<QGroupBox>("Frame6");
-    Frame2 = find<QGroupBox>("Frame2");
-    Frame1 = find<QGroupBox>("Frame1");
+    BIND(Frame5);
+    BIND(Frame6);
+    BIND(Frame2);
+    BIND(Frame1);
     for (int i : {1, 2, 4, 7, 8, 9})
-        Label1[std::size_t(i)] = find<QLabel>(QStringLiteral("Label1(%1)").arg(i));
-    Combo3 = find<QComboBox>("Combo3");
-    Combo2 = find<QComboBox>("Combo2");
-    Text1 = find<QComboBox>("Text1");
-    Combo7 = find<QComboBox>("Combo7");
-    Combo1 = find<QComboBox>("Combo1");
-    Combo4 = find<QComboBox>("Combo4");
-    qzbutton10 = find<QzButton>("qzbutton10");
-    Command2 = find<QzButton>("Command2");
-    Command1 = find<QzButton>("Command1");
-    qzbutton1 = find<QzButton>("qzbutton1");
-    Command3 = find<QzButton>("Command3");
-    Shape1 = find<app::Lamp>("Shape1");
-    Label18 = find<QLabel>("Label18");
-    Label19 = find<QLabel>("Label19");
-    Text2 = find<QLineEdit>("Text2");
+        bind(Label1[std::size_t(i)], QStringLiteral("Label1(%1)").arg(i));
+    BIND(Combo3);
+    BIND(Combo2);
+    BIND(Text1);
+    BIND(Combo7);
+    BIND(Combo1);
+    BIND(Combo4);
+    BIND(qzbutton10);
+    BIND(Command2);
+    BIND(Command1);
+    BIND(qzbutton1);
+    BIND(Command3);
+    BIND(Shape1);
+    BIND(Label18);
+    BIND(Label19);
+    BIND(Text2);
 
-    safetabs1 = find<SafeTabs>("safetabs1");
+    BIND(safetabs1);
     // Page 0.
-    Frame4 = find<QGroupBox>("Frame4");
-    bindArray(SafeSwitch, "SafeSwitch", 0, 7);
-    bindArray(LblTD, "LblTD", 0, 19);
-    Readzt = find<QzButton>("Readzt");
-    qzbutton3 = find<QzButton>("qzbutton3");
-    qzbutton4 = find<QzButton>("qzbutton4");
+    BIND(Frame4);
+    BIND_ARRAY(SafeSwitch, 0, 7);
+    BIND_ARRAY(LblTD, 0, 19);
+    BIND(Readzt);
+    BIND(qzbutton3);
+    BIND(qzbutton4);
     // Page 1.
-    Frame18 = find<QGroupBox>("Frame18");
-    Label28 = find<QLabel>("Label28");
-    Label27 = find<QLabel>("Label27");
-    ALLDDM = find<QLabel>("ALLDDM");
-    bindArray(ddcon, "ddcon", 0, 7);
-    bindArray(DDM, "DDM", 0, 7);
-    bindArray(DDT, "DDT", 0, 7);
-    bindArray(DD, "DD", 0, 7);
-    ALLDDT = find<QComboBox>("ALLDDT");
-    ALLDD = find<QzButton>("ALLDD");
+    BIND(Frame18);
+    BIND(Label28);
+    BIND(Label27);
+    BIND(ALLDDM);
+    BIND_ARRAY(ddcon, 0, 7);
+    BIND_ARRAY(DDM, 0, 7);
+    BIND_ARRAY(DDT, 0, 7);
+    BIND_ARRAY(DD, 0, 7);
+    BIND(ALLDDT);
+    BIND(ALLDD);
     // Page 2.
-    Label16 = find<QLabel>("Label16");
-    Frame17 = find<QGroupBox>("Frame17");
-    bindArray(yscon, "yscon", 0, 7);
-    bindArray(ht, "ht", 0, 7);
-    bindArray(TM, "TM", 0, 7);
-    bindArray(ONQ, "ONQ", 0, 7);
-    bindArray(OFF, "OFF", 0, 7);
-    Label17 = find<QLabel>("Label17");
-    QB = find<QLabel>("QB");
-    QTM = find<QComboBox>("QTM");
-    allyanshi = find<QzButton>("allyanshi");
-    qzbutton12 = find<QzButton>("qzbutton12");
+    BIND(Label16);
+    BIND(Frame17);
+    BIND_ARRAY(yscon, 0, 7);
+    BIND_ARRAY(ht, 0, 7);
+    BIND_ARRAY(TM, 0, 7);
+    BIND_ARRAY(ONQ, 0, 7);
+    BIND_ARRAY(OFF, 0, 7);
+    BIND(Label17);
+    BIND(QB);
+    BIND(QTM);
+    BIND(allyanshi);
+    BIND(qzbutton12);
     // Page 3.
-    Frame9 = find<QGroupBox>("Frame9");
-    Label4 = find<QLabel>("Label4");
-    bindArray(ChkTD, "ChkTD", 0, 7);
-    qzbutton9 = find<QzButton>("qzbutton9");
+    BIND(Frame9);
+    BIND(Label4);
+    BIND_ARRAY(ChkTD, 0, 7);
+    BIND(qzbutton9);
     // Page 4.
-    Frame16 = find<QGroupBox>("Frame16");
-    Frame15 = find<QGroupBox>("Frame15");
-    Frame14 = find<QGroupBox>("Frame14");
-    Frame12 = find<QGroupBox>("Frame12");
-    Frame13 = find<QGroupBox>("Frame13");
-    TxtReceive = find<QPlainTextEdit>("TxtReceive");
-    TxtSend = find<QPlainTextEdit>("TxtSend");
-    qzbutton8 = find<QzButton>("qzbutton8");
-    Command7 = find<QzButton>("Command7");
-    qzbutton7 = find<QzButton>("qzbutton7");
-    Command8 = find<QzButton>("Command8");
-    Label15 = find<QLabel>("Label15");
-    jishu = find<QLabel>("jishu");
-    ChkHexSend = find<QCheckBox>("ChkHexSend");
-    Text7 = find<QLineEdit>("Text7");
-    Text8 = find<QLineEdit>("Text8");
+    BIND(Frame16);
+    BIND(Frame15);
+    BIND(Frame14);
+    BIND(Frame12);
+    BIND(Frame13);
+    BIND(TxtReceive);
+    BIND(TxtSend);
+    BIND(qzbutton8);
+    BIND(Command7);
+    BIND(qzbutton7);
+    BIND(Command8);
+    BIND(Label15);
+    BIND(jishu);
+    BIND(ChkHexSend);
+    BIND(Text7);
+    BIND(Text8);
     // Page 5.
-    Frame8 = find<QGroupBox>("Frame8");
-    bindArray(TxtTD, "TxtTD", 0, 8);
-    qzbutton5 = find<QzButton>("qzbutton5");
-    qzbutton6 = find<QzButton>("qzbutton6");
+    BIND(Frame8);
+    BIND_ARRAY(TxtTD, 0, 8);
+    BIND(qzbutton5);
+    BIND(qzbutton6);
     // Page 6.
-    Frame11 = find<QGroupBox>("Frame11");
-    Label20 = find<QLabel>("Label20");
-    Label7 = find<QLabel>("Label7");
-    Label11 = find<QLabel>("Label11");
-    Label6 = find<QLabel>("Label6");
-    Label10 = find<QLabel>("Label10");
-    Label21 = find<QLabel>("Label21");
-    Label5 = find<QLabel>("Label5");
-    Label12 = find<QLabel>("Label12");
-    Label13 = find<QLabel>("Label13");
-    Combo5 = find<QComboBox>("Combo5");
-    Combo6 = find<QComboBox>("Combo6");
-    Combo9 = find<QComboBox>("Combo9");
-    Combo8 = find<QComboBox>("Combo8");
-    Text4 = find<QLineEdit>("Text4");
-    bkps = find<SwitchControl>("bkps");
-    prots = find<SwitchControl>("prots");
-    dizhi = find<SwitchControl>("dizhi");
-    RUN = find<SwitchControl>("RUN");
-    sp = find<SwitchControl>("sp");
-    duqu = find<SwitchControl>("duqu");
+    BIND(Frame11);
+    BIND(Label20);
+    BIND(Label7);
+    BIND(Label11);
+    BIND(Label6);
+    BIND(Label10);
+    BIND(Label21);
+    BIND(Label5);
+    BIND(Label12);
+    BIND(Label13);
+    BIND(Combo5);
+    BIND(Combo6);
+    BIND(Combo9);
+    BIND(Combo8);
+    BIND(Text4);
+    BIND(bkps);
+    BIND(prots);
+    BIND(dizhi);
+    BIND(RUN);
+    BIND(sp);
+    BIND(duqu);
     // Status frame.
-    Frame3 = find<QGroupBox>("Frame3");
-    LblOut = find<QLineEdit>("LblOut");
-    LblIn = find<QLineEdit>("LblIn");
-    qzbutton11 = find<QzButton>("qzbutton11");
-    qzbutton13 = find<QzButton>("qzbutton13");
-    Label14 = find<QLabel>("Label14");
-    Label2 = find<QLabel>("Label2");
-    Label3 = find<QLabel>("Label3");
-    Line1 = find<QFrame>("Line1");
-    Line2 = find<QFrame>("Line2");
-    Line3 = find<QFrame>("Line3");
-    Line4 = find<QFrame>("Line4");
-    Line5 = find<QFrame>("Line5");
+    BIND(Frame3);
+    BIND(LblOut);
+    BIND(LblIn);
+    BIND(qzbutton11);
+    BIND(qzbutton13);
+    BIND(Label14);
+    BIND(Label2);
+    BIND(Label3);
+    BIND(Line1);
+    BIND(Line2);
+    BIND(Line3);
+    BIND(Line4);
+    BIND(Line5);
 }
+
+#undef BIND
+#undef BIND_ARRAY
 
 void Form1::createTimers()
 {
@@ -397,6 +418,33 @@ void Form1::createPopupMenu()
     AT3 = menuItems.value("AT3");
     AT4 = menuItems.value("AT4");
     AT5 = menuItems.value("AT5");
+}
+
+void Form1::createWatch()
+{
+    m_watch = std::make_unique<serial::PortWatch>(
+        m_enumerator, [this] { return Combo2->currentText(); },
+        [this] { return MSComm1.isOpen(); });
+    // A device arrived or left (Timer2 is started then): poll the port list until the number of
+    // ports changes.
+    connect(&Timer2, &QTimer::timeout, m_watch.get(), &serial::PortWatch::tick);
+    connect(m_watch.get(), &serial::PortWatch::changed, this,
+            [this](const serial::WatchUpdate &update) {
+                Timer2.stop();
+                connectionStrip->ApplyWatchUpdate(update);
+            });
+}
+
+void Form1::setPortSource(serial::PortEnumerator::Source source)
+{
+    m_enumerator = serial::PortEnumerator(std::move(source));
+    m_enumerator.setExtraPorts(m_options.extraPorts);
+    createWatch();
+}
+
+bool Form1::ReplyBeingCollected() const
+{
+    return replies && replies->collecting();
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -3,6 +3,8 @@
 #include "app/commandline.h"
 #include "app/layout.h"
 #include "app/messages.h"
+#include "app/services.h"
+#include "protocol/requests.h"
 #include "serial/commport.h"
 #include "serial/portenumerator.h"
 #include "serial/portwatch.h"
@@ -13,6 +15,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -31,6 +34,10 @@ class SafeTabs;
 namespace app {
 class Lamp;
 }
+namespace settings {
+class AutoStart;
+}
+class ConnectionStrip;
 class ModuleConfig;
 class RelayPanel;
 class Replies;
@@ -41,15 +48,15 @@ using ButtonControl = ::QzButton;
 using SwitchControl = ::SafeSwitch;
 using TabsControl = ::SafeTabs;
 
-// The main window. It owns every control, the serial port MSComm1, the timers and the popup
-// menu. Controls are public members named as the window names them (objectName "LblTD(3)" is
-// member LblTD[3]); handlers live in one file per region of the window.
+// The main window. It owns every control, the serial port MSComm1, the timers, the popup menu
+// and the window-wide variables. Controls are public members named as the window names them
+// (objectName "LblTD(3)" is member LblTD[3]). The handlers of each region of the window are one
+// object holding the window (ConnectionStrip, RelayPanel, TimeBoxes, Replies), in one file pair.
 class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    // messages: where the window's messages go; null for message boxes over the window.
-    explicit Form1(const app::StartOptions &options = {}, app::Messages *messages = nullptr,
+    explicit Form1(const app::StartOptions &options = {}, const app::Services &services = {},
                    QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -59,6 +66,9 @@ public:
 
     app::Messages &messages() { return *m_messages; }
     const app::StartOptions &startOptions() const { return m_options; }
+    // Config.ini, for ReadIni and WriteIni.
+    const QString &iniPath() const { return m_iniPath; }
+    settings::AutoStart &autoStart() { return *m_autoStart; }
 
     // The serial port (the window's port object).
     serial::CommPort MSComm1;
@@ -143,13 +153,14 @@ public:
             *AT4 = nullptr, *AT5 = nullptr;
     QHash<QString, QAction *> menuItems; // every item by name, separators included
 
-    // Relay panel and receive path (relaypanel.cpp, timeboxes.cpp, replies.cpp): the kind of
-    // the last request sent, the channel count of the chosen model, the reply-routing flag and
-    // the handler objects.
-    QString RequestKind;
+    // Window-wide variables: the kind of the last request sent (see wire.h), the channel count
+    // of the chosen model and the reply-routing flag.
+    std::optional<protocol::RequestKind> RequestKind; // none before the first request
     int ChannelCount = 0;
-    // "1": replies go to the interpreter; "0": on the console page, to the console.
-    QString Text9 = QStringLiteral("1");
+    // True: replies go to the interpreter; false: on the console page, to the console.
+    bool Text9 = true;
+    // The regions of the window.
+    ConnectionStrip *connectionStrip = nullptr;
     RelayPanel *relayPanel = nullptr;
     TimeBoxes *timeBoxes = nullptr;
     Replies *replies = nullptr;
@@ -167,20 +178,7 @@ public:
     // command line and the virtual ports are always added.
     void setPortSource(serial::PortEnumerator::Source source);
 
-    // Connection strip handlers.
-    void Command2_Click();
-    void Combo3_Click();
-    // Fills Combo2 with the ports found, in order; returns the listing.
-    serial::PortListing FillPortList();
-    // The outcome of the hot-plug watch once the number of ports changed.
-    void ApplyWatchUpdate(const serial::WatchUpdate &update);
-    // The open port failed (adapter pulled, line gone): the port is closed already.
-    void PortFailed(const QString &reason);
-    // Closed and open looks of the connection strip and status line.
-    void ShowPortClosed();
-    void ShowPortOpen();
-
-    // Start-up.
+    // Start-up (startup.cpp): the load handler and the one-shot Timer4.
     void Form_Load();
     void Timer4_Timer();
 
@@ -195,16 +193,17 @@ private:
     void bindMembers();
     void createTimers();
     void createPopupMenu();
-    void createRelayPanel();
-    void connectConnectionStrip();
     void createWatch();
-    template <typename T> T *find(const QString &name) const;
+    template <typename T> void bind(T *&member, const QString &name) const;
     template <typename T, std::size_t N>
-    void bindArray(std::array<T *, N> &array, const char *name, int first, int last);
+    void bindArray(std::array<T *, N> &array, const char *name, int first, int last) const;
 
     app::StartOptions m_options;
     std::unique_ptr<app::Messages> m_ownMessages;
     app::Messages *m_messages = nullptr;
+    QString m_iniPath;
+    std::unique_ptr<settings::AutoStart> m_ownAutoStart;
+    settings::AutoStart *m_autoStart = nullptr;
     QHash<QString, QWidget *> m_controls;
     serial::PortEnumerator m_enumerator;
     std::unique_ptr<serial::PortWatch> m_watch;

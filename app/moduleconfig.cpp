@@ -1,11 +1,11 @@
 #include "app/moduleconfig.h"
 
+#include "app/connectionstrip.h"
 #include "app/mainwindow.h"
-#include "app/relaypanel.h"
+#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "protocol/address.h"
 #include "protocol/modulesearch.h"
-#include "protocol/panel.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -44,19 +44,6 @@ void ModuleConfig::connectControls()
     connect(&f.readBT, &QTimer::timeout, this, &ModuleConfig::readBT_Timer);
 }
 
-bool ModuleConfig::send(const protocol::Request &request)
-{
-    using protocol::RequestKind;
-    if (request.kind == RequestKind::Address || request.kind == RequestKind::SetAddress ||
-        request.kind == RequestKind::SetRate)
-        f.Text9 = QStringLiteral("1");
-    if (!SendRequest(f, request))
-        return false;
-    if (request.kind == RequestKind::SetRate || request.kind == RequestKind::ReadRate)
-        f.LblIn->clear();
-    return true;
-}
-
 bool ModuleConfig::Rs232Mode() const
 {
     return f.Combo7->currentIndex() == 0 && f.Combo7->currentText() == f.Combo7->itemText(0);
@@ -74,9 +61,8 @@ void ModuleConfig::Command1_Click()
     }
     if (!f.MSComm1.isOpen())
         return;
-    f.Text9 = QStringLiteral("1");
     f.Text1->setEditText(QString());
-    send(protocol::AddressProbe());
+    SendRequest(f, protocol::AddressProbe());
 }
 
 void ModuleConfig::Command9_Click()
@@ -86,7 +72,7 @@ void ModuleConfig::Command9_Click()
 
 void ModuleConfig::startScan()
 {
-    f.RequestKind = protocol::RequestKindText(protocol::RequestKind::Address1);
+    RecordRequest(f, protocol::RequestKind::Address1);
     f.Text1->clear();
     f.Label18->setText(QStringLiteral("1"));
     f.Timer5.start();
@@ -120,7 +106,7 @@ void ModuleConfig::Command3_Click()
     const auto newAddress = protocol::SlaveAddress(f.Text2->text());
     if (!address || !newAddress)
         return;
-    send(protocol::SetAddressRequest(*address, *newAddress));
+    SendRequest(f, protocol::SetAddressRequest(*address, *newAddress));
 }
 
 bool ModuleConfig::Text2_KeyPress(int key, const QString &text)
@@ -167,24 +153,25 @@ void ModuleConfig::qzbutton1_Click()
     const int code = f.Combo4->currentIndex();
     if (code < 0)
         return;
-    f.Text9 = QStringLiteral("1");
+    RecordRequest(f, protocol::RequestKind::SetRate);
     // No range check beyond one byte: an empty box sends to address 0.
     const auto address = protocol::SlaveAddressOrBroadcast(f.Text1->currentText());
     if (!address)
         return;
-    send(protocol::SetRateRequest(*address, static_cast<std::uint8_t>(code)));
+    SendRequest(f, protocol::SetRateRequest(*address, static_cast<std::uint8_t>(code)));
 }
 
 void ModuleConfig::qzbutton2_Click()
 {
     if (!f.MSComm1.isOpen()) {
-        f.messages().inform(app::Message::Icon::Error, OpenPortFirst, NoticeTitle);
+        TellPortClosed(f, protocol::RequestKind::ReadRate);
         return;
     }
+    RecordRequest(f, protocol::RequestKind::ReadRate);
     const auto address = protocol::SlaveAddressOrBroadcast(f.Text1->currentText());
     if (!address)
         return;
-    send(protocol::ReadRateRequest(*address));
+    SendRequest(f, protocol::ReadRateRequest(*address));
 }
 
 void ModuleConfig::Timer5_Timer()
@@ -201,7 +188,7 @@ void ModuleConfig::Timer5_Timer()
     case protocol::ScanStep::PortClosed:
         // Stopped first: the message must not be repeated by the ticks while it is shown.
         f.Timer5.stop();
-        f.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
+        TellPortClosed(f, protocol::RequestKind::Address1);
         return;
     case protocol::ScanStep::Wait:
         return;
@@ -209,7 +196,7 @@ void ModuleConfig::Timer5_Timer()
         const auto address = static_cast<std::uint8_t>(in.counter);
         m_scanRate = f.MSComm1.lineSettings().baudRate;
         m_sinceScanRequest.start();
-        send(protocol::ScanRequest(address));
+        SendRequest(f, protocol::ScanRequest(address));
         f.Label18->setText(QString::number(in.counter + 1));
         return;
     }
@@ -251,13 +238,13 @@ void ModuleConfig::Timer3_Timer()
         // The adapter went or another program took the port: the search ends here, the port
         // shows closed, and a later search goes on from this rate.
         f.readBT.stop();
-        f.PortFailed(f.MSComm1.errorText());
+        f.connectionStrip->PortFailed(f.MSComm1.failure());
         return;
     }
     f.Text1->setEditText(QString());
     m_probeRate = step.baudRate;
     m_sinceProbe.start();
-    send(protocol::AddressProbe());
+    SendRequest(f, protocol::AddressProbe());
     f.readBT.start();
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "protocol/requests.h"
-
 #include <QElapsedTimer>
 #include <QObject>
 
@@ -50,8 +48,6 @@ protected:
 private:
     void connectControls();
     void startScan();
-    // Every request of this region goes out here.
-    bool send(const protocol::Request &request);
 
     Form1 &f;
     // When the last scan request went out, and at what rate.

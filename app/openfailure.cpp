@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace app {
 
 namespace {
@@ -23,10 +25,80 @@ QString PermissionHint(const QString &portName)
 #endif
 }
 
+// What an error number says, where it says more than the failure's kind.
+QString ErrorNumberWords(int errorNumber)
+{
+    switch (errorNumber) {
+    case EIO:
+        return QStringLiteral("设备输入输出出错");
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("设备不存在");
+    case EBUSY:
+        return QStringLiteral("设备忙");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有访问权限");
+    case ENOTTY:
+        return QStringLiteral("此设备不是串口");
+    case EINVAL:
+        return QStringLiteral("参数无效");
+    case ETIMEDOUT:
+        return QStringLiteral("设备不响应");
+    default:
+        return {};
+    }
+}
+
+QString KindWords(serial::FailureKind kind)
+{
+    using K = serial::FailureKind;
+    switch (kind) {
+    case K::None:
+        return {};
+    case K::NoSuchPort:
+        return QStringLiteral("没有发现此串口号");
+    case K::Busy:
+        return QStringLiteral("此串口存在但是被占用");
+    case K::NoPermission:
+        return QStringLiteral("没有权限打开此串口");
+    case K::Removed:
+        return QStringLiteral("设备已拔出");
+    case K::BadSettings:
+        return QStringLiteral("线路设置无效");
+    case K::NotOpen:
+        return QStringLiteral("串口未打开");
+    case K::ReadFailed:
+        return QStringLiteral("读取数据失败");
+    case K::WriteFailed:
+        return QStringLiteral("发送数据失败");
+    case K::NotResponding:
+        return QStringLiteral("设备不响应");
+    case K::Other:
+        break;
+    }
+    return QStringLiteral("未知错误");
+}
+
 } // namespace
 
+QString FailureReason(const serial::LineFailure &failure)
+{
+    if (!failure)
+        return {};
+    QString words;
+    if (failure.kind == serial::FailureKind::Other)
+        words = ErrorNumberWords(failure.errorNumber);
+    if (words.isEmpty())
+        words = KindWords(failure.kind);
+    if (!failure.detail.isEmpty())
+        words += QStringLiteral("（%1）").arg(failure.detail);
+    return words;
+}
+
 QString OpenFailureText(serial::OpenResult result, const QString &portName,
-                        const QString &errorText)
+                        const serial::LineFailure &failure)
 {
     switch (result) {
     case serial::OpenResult::Ok:
@@ -40,8 +112,9 @@ QString OpenFailureText(serial::OpenResult result, const QString &portName,
     case serial::OpenResult::Other:
         break;
     }
-    return errorText.isEmpty() ? QStringLiteral("无法打开此串口")
-                               : QStringLiteral("无法打开此串口：%1").arg(errorText);
+    const QString reason = FailureReason(failure);
+    return reason.isEmpty() ? QStringLiteral("无法打开此串口")
+                            : QStringLiteral("无法打开此串口：%1").arg(reason);
 }
 
 } // namespace app

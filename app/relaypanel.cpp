@@ -3,9 +3,9 @@
 #include "app/mainwindow.h"
 #include "app/replies.h"
 #include "app/timeboxes.h"
+#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
-#include "protocol/hexcodec.h"
 #include "protocol/timebox.h"
 
 #include <QCheckBox>
@@ -18,29 +18,38 @@
 using protocol::PanelCommand;
 using Outcome = protocol::PanelDecision::Outcome;
 
-void SetSwitchQuietly(::SafeSwitch *s, bool on)
+namespace {
+
+// The kind of request a command sends, for its port-closed message.
+protocol::RequestKind KindOf(PanelCommand command)
 {
-    if (!s)
-        return;
-    const bool enabled = s->Enable();
-    s->setEnable(false);
-    s->setValue(on);
-    s->setEnable(enabled);
+    using K = protocol::RequestKind;
+    switch (command) {
+    case PanelCommand::SwitchOn:
+        return K::Connect;
+    case PanelCommand::SwitchOff:
+        return K::DisConnect;
+    case PanelCommand::Jog:
+    case PanelCommand::AllJog:
+    case PanelCommand::DelayedOn:
+        return K::Connect1;
+    case PanelCommand::DelayedOff:
+        return K::DisConnect1;
+    case PanelCommand::AllOn:
+    case PanelCommand::AllDelayedOn:
+        return K::AllConnect;
+    case PanelCommand::AllOff:
+    case PanelCommand::AllDelayedOff:
+        return K::AllDisConnect;
+    case PanelCommand::Mask:
+        return K::Connect2;
+    case PanelCommand::ReadState:
+        return K::State;
+    }
+    return K::State;
 }
 
-void ShowSentFrame(Form1 &form, const QByteArray &frame)
-{
-    form.LblOut->setText(protocol::HexFrameText(frame));
-}
-
-bool SendRequest(Form1 &form, const protocol::Request &request)
-{
-    form.RequestKind = protocol::RequestKindText(request.kind);
-    if (!form.MSComm1.write(request.frame))
-        return false;
-    ShowSentFrame(form, request.frame);
-    return true;
-}
+} // namespace
 
 RelayPanel::RelayPanel(Form1 &form) : QObject(&form), f(form)
 {
@@ -88,7 +97,7 @@ void RelayPanel::run(PanelCommand command, int channel)
     const protocol::PanelDecision d = protocol::DecideCommand(command, in);
     switch (d.outcome) {
     case Outcome::PortClosed:
-        f.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
+        TellPortClosed(f, KindOf(command));
         break;
     case Outcome::BadTime:
         f.messages().inform(app::Message::Icon::Error, protocol::TimeRangeMessage,
@@ -101,10 +110,10 @@ void RelayPanel::run(PanelCommand command, int channel)
     case Outcome::Send:
         if (command == PanelCommand::SwitchOn)
             f.SafeSwitch[channel]->setFocus();
+        // The send path clears the received box for the kinds that clear it, as the decision
+        // says (d.clearReceived).
         if (!SendRequest(f, *d.request))
             return;
-        if (d.clearReceived)
-            f.LblIn->clear();
         break;
     }
     for (const protocol::SwitchMove &m : d.switches)
@@ -205,16 +214,4 @@ QString RelayPanel::ClockText(const QDateTime &now)
 void RelayPanel::Timer1_Timer()
 {
     f.Label3->setText(ClockText(QDateTime::currentDateTime()));
-}
-
-void Form1::createRelayPanel()
-{
-    relayPanel = new RelayPanel(*this);
-    timeBoxes = new TimeBoxes(*this);
-    replies = new Replies(*this);
-}
-
-bool Form1::ReplyBeingCollected() const
-{
-    return replies && replies->collecting();
 }

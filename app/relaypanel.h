@@ -5,19 +5,6 @@
 #include <QObject>
 
 class Form1;
-class QComboBox;
-class SafeSwitch;
-
-// Moves a channel switch without sending anything: the switch's handler ignores a disabled
-// switch, so it is disabled while its value is written, then its enabled state is restored.
-void SetSwitchQuietly(::SafeSwitch *s, bool on);
-
-// Writes a request to the window's port and records it: RequestKind takes the request's kind,
-// and once the frame is out the sent box shows it. Returns false when nothing could be written.
-bool SendRequest(Form1 &form, const protocol::Request &request);
-
-// The sent box shows a frame as hex text.
-void ShowSentFrame(Form1 &form, const QByteArray &frame);
 
 // The relay panel: the channel switches, the model choice, the jog, delay and combination pages,
 // the state read, the start-up read and the clock. It connects itself to the window's controls.

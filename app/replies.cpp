@@ -1,7 +1,7 @@
 #include "app/replies.h"
 
 #include "app/mainwindow.h"
-#include "app/relaypanel.h"
+#include "app/wire.h"
 #include "controls/safetabs.h"
 #include "protocol/address.h"
 #include "protocol/reply.h"
@@ -20,7 +20,7 @@ Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 
 bool Replies::routesToInterpreter() const
 {
-    return f.safetabs1->activeTab() != ConsolePage || protocol::LeadingNumber(f.Text9) == 1;
+    return f.safetabs1->activeTab() != ConsolePage || f.Text9;
 }
 
 void Replies::OnComm()
@@ -47,7 +47,7 @@ void Replies::ParseReply()
 void Replies::Interpret(const QByteArray &reply)
 {
     protocol::ReplyContext context;
-    context.kind = protocol::RequestKindFromText(f.RequestKind);
+    context.kind = f.RequestKind;
     context.channelCount = f.ChannelCount;
     context.scanRunning = protocol::LeadingNumber(f.Label18->text()) != 0;
     context.sentText = f.LblOut->text();
@@ -76,5 +76,5 @@ void Replies::Interpret(const QByteArray &reply)
 
 void Replies::safetabs1_TabSwitch()
 {
-    f.Text9 = f.safetabs1->activeTab() == ConsolePage ? QStringLiteral("0") : QStringLiteral("1");
+    f.Text9 = f.safetabs1->activeTab() != ConsolePage;
 }

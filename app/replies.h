@@ -24,7 +24,7 @@ public:
     void ParseReply();
     // Interprets one reply read after the window.
     void Interpret(const QByteArray &reply);
-    // Keeps Text9 in step with the page on view: "0" on the console page, "1" elsewhere.
+    // Keeps Text9 in step with the page on view: false on the console page, true elsewhere.
     void safetabs1_TabSwitch();
 
     // True while a reply is being gathered or interpreted; a sending timer step skips its tick.

@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 
+#include "app/connectionstrip.h"
 #include "controls/skinstyle.h"
 #include "serial/portwatch.h"
 
@@ -49,7 +50,7 @@ void Form1::Timer4_Timer()
     MSComm1.setReceiveThreshold(1);
     MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
 
-    const serial::PortListing listing = FillPortList();
+    const serial::PortListing listing = connectionStrip->FillPortList();
 #if !defined(Q_OS_WIN)
     // Ports are device paths here: the default-port list offers the ports found.
     Combo6->clear();

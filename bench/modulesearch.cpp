@@ -4,8 +4,8 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "controls/qzbutton.h"
-#include "tests/serial/ptypair.h"
-#include "tests/sim/simprocess.h"
+#include "tests/support/ptypair.h"
+#include "tests/support/simprocess.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -49,7 +49,9 @@ struct Bench
     {
         app::StartOptions options;
         options.extraPorts = {path};
-        form = std::make_unique<Form1>(options, &messages);
+        app::Services services;
+        services.messages = &messages; // no Config.ini, no log-on entry
+        form = std::make_unique<Form1>(options, services);
         form->show();
         if (!WaitUntil([&] { return !form->Timer4.isActive(); }, 5000))
             return false;

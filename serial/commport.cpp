@@ -1,10 +1,9 @@
 #include "commport.h"
 
-#include "openerror.h"
+#include "serialline.h"
 
 #include <QList>
 #include <QPointer>
-#include <QSerialPort>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -39,43 +38,19 @@ LineDevice *FindVirtualPort(const QString &name, bool *known)
 // The local 8-bit code page of this Chinese program.
 constexpr const char *LocalCodePage = "GBK";
 
-QSerialPort::Parity ToQtParity(char parity)
+OpenResult OpenResultOf(FailureKind kind)
 {
-    switch (parity) {
-    case 'E':
-        return QSerialPort::EvenParity;
-    case 'O':
-        return QSerialPort::OddParity;
-    case 'M':
-        return QSerialPort::MarkParity;
-    case 'S':
-        return QSerialPort::SpaceParity;
+    switch (kind) {
+    case FailureKind::None:
+        return OpenResult::Ok;
+    case FailureKind::NoSuchPort:
+        return OpenResult::NoSuchPort;
+    case FailureKind::Busy:
+        return OpenResult::Busy;
+    case FailureKind::NoPermission:
+        return OpenResult::NoPermission;
     default:
-        return QSerialPort::NoParity;
-    }
-}
-
-bool ApplySettings(QSerialPort &port, const LineSettings &s)
-{
-    return port.setBaudRate(s.baudRate) &&
-           port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
-           port.setParity(ToQtParity(s.parity)) &&
-           port.setStopBits(s.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
-           port.setFlowControl(QSerialPort::NoFlowControl);
-}
-
-bool IsFailureWhileOpen(QSerialPort::SerialPortError error)
-{
-    switch (error) {
-    case QSerialPort::DeviceNotFoundError:
-    case QSerialPort::PermissionError:
-    case QSerialPort::ResourceError:
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::UnknownError:
-        return true;
-    default:
-        return false;
+        return OpenResult::Other;
     }
 }
 
@@ -87,8 +62,9 @@ struct CommPort::Private
     QString settingsText = SettingsText(QStringLiteral("9600 "));
     LineSettings settings;
 
-    QSerialPort *serial = nullptr;
+    // The line while open; a SerialLine the port made for a device node is its own (owned).
     QPointer<LineDevice> device;
+    bool owned = false;
     bool open = false;
     bool closingDevice = false;
 
@@ -100,7 +76,7 @@ struct CommPort::Private
     bool announcing = false;
     bool announcePending = false;
 
-    QString error;
+    LineFailure failure;
 };
 
 CommPort::CommPort(QObject *parent) : QObject(parent), d(std::make_unique<Private>())
@@ -131,22 +107,20 @@ bool CommPort::setSettings(const QString &text)
 {
     const std::optional<LineSettings> parsed = ParseSettings(text);
     if (!parsed) {
-        d->error = tr("Invalid line settings \"%1\"").arg(text);
+        d->failure = {FailureKind::BadSettings, 0, tr("Invalid line settings \"%1\"").arg(text)};
         return false;
     }
-    if (QSerialPort *port = d->serial) {
-        const bool applied = ApplySettings(*port, *parsed);
-        if (d->serial != port)
-            return false; // the device failed meanwhile; the port is closed and says why
+    if (LineDevice *line = d->device) {
+        const bool applied = line->setLineSettings(*parsed);
+        if (d->device != line)
+            return false; // the line failed meanwhile; the port is closed and says why
         if (!applied) {
-            d->error = port->errorString();
-            port->clearError();
-            ApplySettings(*port, d->settings);
+            d->failure = line->failure();
+            if (!d->failure)
+                d->failure = {FailureKind::BadSettings, 0, line->errorString()};
             return false;
         }
     }
-    if (d->device)
-        d->device->setLineSettings(*parsed);
     d->settings = *parsed;
     d->settingsText = text;
     return true;
@@ -165,128 +139,108 @@ LineSettings CommPort::lineSettings() const
 OpenResult CommPort::open()
 {
     close();
-    d->error.clear();
+    d->failure = {};
     d->input.clear();
     d->textDecoder.resetState();
 
     const QString name = d->portName;
     if (name.isEmpty()) {
-        d->error = tr("No port chosen");
+        d->failure = {FailureKind::NoSuchPort, 0, tr("No port chosen")};
         return OpenResult::NoSuchPort;
     }
 
     bool known = false;
-    LineDevice *device = FindVirtualPort(name, &known);
-    if (known) {
-        if (!device) {
-            d->error = tr("The virtual port %1 is gone").arg(name);
-            return OpenResult::NoSuchPort;
-        }
-        if (device->isOpen()) {
-            d->error = tr("The port %1 is in use").arg(name);
-            return OpenResult::Busy;
-        }
-        if (!device->open(QIODevice::ReadWrite)) {
-            d->error = device->errorString();
-            return OpenResult::Other;
-        }
-        device->setLineSettings(d->settings);
-        d->device = device;
-        d->open = true;
-        // Queued: the port never takes input from inside its own write.
-        connect(device, &QIODevice::readyRead, this, &CommPort::pullInput, Qt::QueuedConnection);
-        connect(device, &QIODevice::aboutToClose, this, [this] {
-            if (!d->closingDevice)
-                fail(tr("The port %1 was closed by its device").arg(d->portName));
-        });
-        connect(device, &QObject::destroyed, this,
-                [this] { fail(tr("The port %1 was removed").arg(d->portName)); });
-        if (device->bytesAvailable() > 0)
-            QMetaObject::invokeMethod(this, &CommPort::pullInput, Qt::QueuedConnection);
-        return OpenResult::Ok;
+    LineDevice *line = FindVirtualPort(name, &known);
+    std::unique_ptr<LineDevice> own;
+    if (!known) {
+        own = std::make_unique<SerialLine>(name);
+        line = own.get();
+    } else if (!line) {
+        d->failure = {FailureKind::NoSuchPort, 0, tr("The virtual port %1 is gone").arg(name)};
+        return OpenResult::NoSuchPort;
     }
-
-    auto *port = new QSerialPort(this);
-    port->setPortName(name);
-    if (!port->open(QIODevice::ReadWrite)) {
-        const QSerialPort::SerialPortError error = port->error();
-        d->error = port->errorString();
-        delete port;
-        const int access = error == QSerialPort::PermissionError ? AccessResult(name) : 0;
-        return ClassifyOpenFailure(error, access);
+    if (line->isOpen()) {
+        d->failure = {FailureKind::Busy, 0, tr("The port %1 is in use").arg(name)};
+        return OpenResult::Busy;
     }
-    if (!ApplySettings(*port, d->settings)) {
-        d->error = port->errorString();
-        port->close();
-        delete port;
+    if (!line->open(QIODevice::ReadWrite)) {
+        d->failure = line->failure();
+        if (!d->failure)
+            d->failure = {FailureKind::Other, 0, line->errorString()};
+        return OpenResultOf(d->failure.kind);
+    }
+    if (!line->setLineSettings(d->settings)) {
+        d->failure = line->failure();
+        if (!d->failure)
+            d->failure = {FailureKind::BadSettings, 0, line->errorString()};
+        line->close();
         return OpenResult::Other;
     }
-    port->clear(QSerialPort::AllDirections);
-    d->serial = port;
+    if (own)
+        own.release()->setParent(this);
+    d->device = line;
+    d->owned = !known;
     d->open = true;
-    connect(port, &QSerialPort::readyRead, this, &CommPort::pullInput);
-    connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError e) {
-        if (port == d->serial && IsFailureWhileOpen(e))
-            fail(port->errorString());
+    // Queued: the port never takes input from inside its own write.
+    connect(line, &QIODevice::readyRead, this, &CommPort::pullInput, Qt::QueuedConnection);
+    connect(line, &LineDevice::lineFailed, this, [this, line] { fail(line->failure()); });
+    connect(line, &QIODevice::aboutToClose, this, [this] {
+        if (!d->closingDevice)
+            fail({FailureKind::Removed, 0,
+                  tr("The port %1 was closed by its device").arg(d->portName)});
     });
+    connect(line, &QObject::destroyed, this, [this] {
+        fail({FailureKind::Removed, 0, tr("The port %1 was removed").arg(d->portName)});
+    });
+    if (line->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &CommPort::pullInput, Qt::QueuedConnection);
     return OpenResult::Ok;
 }
 
 void CommPort::close()
 {
-    closeBackend();
+    closeLine();
     d->input.clear();
 }
 
-void CommPort::closeBackend()
+void CommPort::closeLine()
 {
-    if (d->serial) {
-        QSerialPort *port = d->serial;
-        d->serial = nullptr;
-        port->disconnect(this);
-        port->close();
-        port->deleteLater();
-    }
-    if (d->device) {
-        LineDevice *device = d->device;
+    if (LineDevice *line = d->device) {
         d->device = nullptr;
-        device->disconnect(this);
+        line->disconnect(this);
         d->closingDevice = true;
-        device->close();
+        line->close();
         d->closingDevice = false;
+        if (d->owned)
+            line->deleteLater();
     }
     d->device = nullptr;
+    d->owned = false;
     d->open = false;
 }
 
-void CommPort::fail(const QString &reason)
+void CommPort::fail(const LineFailure &failure)
 {
     if (!d->open)
         return;
     // What arrived before the failure stays readable until the next open.
     collect();
     // Stop listening before anything else: a vanished device keeps reporting errors.
-    if (d->serial) {
-        QSerialPort *port = d->serial;
-        d->serial = nullptr;
-        port->disconnect(this);
-        // The port may be in the middle of reporting this error; close it from the event loop.
-        QMetaObject::invokeMethod(
-            port,
-            [port] {
-                port->close();
-                port->deleteLater();
-            },
-            Qt::QueuedConnection);
+    if (LineDevice *line = d->device) {
+        d->device = nullptr;
+        line->disconnect(this);
+        // A line of our own may be in the middle of reporting this failure: it goes from the
+        // event loop. Any other line is closing itself, or gone.
+        if (d->owned)
+            line->deleteLater();
     }
-    if (d->device) {
-        d->device->disconnect(this);
-        d->device = nullptr; // it is closing itself, or gone
-    }
+    d->owned = false;
     d->open = false;
-    d->error = reason;
+    d->failure = failure;
+    if (!d->failure)
+        d->failure.kind = FailureKind::Other;
     QMetaObject::invokeMethod(
-        this, [this, reason] { emit failed(reason); }, Qt::QueuedConnection);
+        this, [this, failure = d->failure] { emit failed(failure); }, Qt::QueuedConnection);
 }
 
 bool CommPort::isOpen() const
@@ -294,9 +248,14 @@ bool CommPort::isOpen() const
     return d->open;
 }
 
+LineFailure CommPort::failure() const
+{
+    return d->failure;
+}
+
 QString CommPort::errorText() const
 {
-    return d->error;
+    return d->failure.detail;
 }
 
 qsizetype CommPort::bytesWaiting() const
@@ -307,11 +266,9 @@ qsizetype CommPort::bytesWaiting() const
 
 void CommPort::collect() const
 {
-    QByteArray fresh;
-    if (d->serial)
-        fresh = d->serial->readAll();
-    else if (d->device)
-        fresh = d->device->readAll();
+    if (!d->device)
+        return;
+    const QByteArray fresh = d->device->readAll();
     if (fresh.isEmpty())
         return;
     d->input += fresh;
@@ -347,38 +304,34 @@ void CommPort::discardInput()
 {
     d->input.clear();
     d->textDecoder.resetState();
-    if (d->serial)
-        d->serial->clear(QSerialPort::Input);
-    else if (d->device)
-        d->device->readAll();
+    if (d->device)
+        d->device->discardInput();
 }
 
 void CommPort::discardOutput()
 {
-    if (d->serial)
-        d->serial->clear(QSerialPort::Output);
+    if (d->device)
+        d->device->discardOutput();
 }
 
 bool CommPort::write(const QByteArray &bytes)
 {
     if (!d->open) {
-        d->error = tr("The port is not open");
+        d->failure = {FailureKind::NotOpen, 0, tr("The port is not open")};
         return false;
     }
-    QIODevice *io = d->serial ? static_cast<QIODevice *>(d->serial) : d->device.data();
+    LineDevice *line = d->device;
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const qint64 n = io->write(bytes.constData() + done, bytes.size() - done);
+        const qint64 n = line->write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
-            d->error = io->errorString();
+            d->failure = line->failure();
+            if (!d->failure)
+                d->failure = {FailureKind::WriteFailed, 0, line->errorString()};
             return false;
         }
         done += n;
     }
-    // Hand the bytes to the driver now rather than from the event loop, as a port that is
-    // closed or reconfigured right after a write still sends them first.
-    if (d->serial)
-        d->serial->flush();
     return true;
 }
 

@@ -10,17 +10,15 @@
 #include <memory>
 #include <optional>
 
-class QSerialPort;
-
 namespace serial {
 
 // Why an open failed. NoSuchPort and Busy are the two failures the window tells apart with their
 // own messages; NoPermission is told apart too (a device node the user may not open); anything
-// else is Other, with CommPort::errorText() saying what happened.
+// else is Other, with CommPort::failure() saying what happened.
 enum class OpenResult { Ok, NoSuchPort, Busy, NoPermission, Other };
 
-// The program's one serial port (the window's MSComm1), on a QSerialPort or on a registered
-// virtual port served by a LineDevice.
+// The program's one serial port (the window's MSComm1). It drives one line: a SerialLine for a
+// device node, or a registered virtual port served by a LineDevice.
 //
 // Everything happens on the thread that owns the object. Arriving bytes are collected into the
 // port's own input buffer from the event loop; received() announces them.
@@ -40,7 +38,7 @@ public:
 
     // The settings text, such as "9600 ,N,8,1" (see ParseSettings). Applied at once while open,
     // else at the next open. Returns false and keeps the previous settings when the text does not
-    // parse or the open port refuses them (errorText() says why).
+    // parse or the open port refuses them (failure() says why).
     bool setSettings(const QString &text);
     QString settings() const;
     LineSettings lineSettings() const;
@@ -51,7 +49,9 @@ public:
     // Closes the port and drops the bytes waiting. Closing a closed port does nothing.
     void close();
     bool isOpen() const;
-    // The text of the last failure (open, settings, write, or a failure while open).
+    // The last failure (open, settings, write, or a failure while open); errorText() is its
+    // detail, the driver's own text.
+    LineFailure failure() const;
     QString errorText() const;
 
     // Input. bytesWaiting() counts the bytes received and not yet read.
@@ -100,7 +100,7 @@ signals:
     // The open port failed (adapter pulled, other end gone). The port is closed at once (isOpen()
     // is false from then on) and this follows from the event loop, once per failure. Bytes that
     // had arrived before the failure stay readable until the next open.
-    void failed(const QString &reason);
+    void failed(const serial::LineFailure &failure);
 
 private:
     struct Private;
@@ -109,8 +109,10 @@ private:
     void collect() const;
     void pullInput();
     void announce();
-    void fail(const QString &reason);
-    void closeBackend();
+    void fail(const LineFailure &failure);
+    void closeLine();
 };
 
 } // namespace serial
+
+Q_DECLARE_METATYPE(serial::LineFailure)

@@ -29,24 +29,62 @@ std::optional<LineSettings> ParseSettings(const QString &text);
 // ",N,8,1".
 QString SettingsText(const QString &baudEntry);
 
-// A device that can stand in for a serial port (an in-process module, a test double).
+// What went wrong with a line, for the window to put into words: the kind, the system's error
+// number where one is known (0 otherwise) and the driver's own text.
+enum class FailureKind {
+    None,
+    NoSuchPort,    // no such device or virtual port, or no port chosen
+    Busy,          // held by another program (or by this one)
+    NoPermission,  // the user may not open the device node
+    Removed,       // the device went away while open (adapter pulled, other end gone)
+    BadSettings,   // the settings text does not parse, or the device refuses the settings
+    NotOpen,       // written while closed
+    ReadFailed,    // the device reported an error while reading
+    WriteFailed,   // the device reported an error while writing
+    NotResponding, // the device timed out
+    Other,
+};
+
+struct LineFailure
+{
+    FailureKind kind = FailureKind::None;
+    int errorNumber = 0;
+    QString detail;
+
+    explicit operator bool() const { return kind != FailureKind::None; }
+};
+
+// A line: a serial adapter, a pseudo-terminal, an in-process module, a test double (an in-process
+// module, a test double).
 //
 // CommPort drives it like a port: open(QIODevice::ReadWrite) when the port opens, close() when it
-// closes, setLineSettings() right after opening and on every settings change while open. A device
-// that is already open when the port opens counts as busy. Bytes the port writes go to
+// closes, setLineSettings() right after opening and on every settings change while open (false:
+// refused, the device keeps its previous settings; failure() says why). A device that is already
+// open when the port opens counts as busy. Bytes the port writes go to
 // writeData(); bytes for the port are announced with readyRead() and fetched with read(). The
 // port picks them up from the event loop, never from inside a write, so a device may emit
 // readyRead() at any time, from inside writeData() too.
 //
 // A device that closes itself while the port holds it open (aboutToClose() not caused by the
-// port) makes the port report a failure, just as a pulled adapter does.
+// port), or that raises lineFailed(), makes the port report a failure, just as a pulled adapter
+// does.
 class LineDevice : public QIODevice
 {
     Q_OBJECT
 public:
     using QIODevice::QIODevice;
 
-    virtual void setLineSettings(const LineSettings &settings) = 0;
+    virtual bool setLineSettings(const LineSettings &settings) = 0;
+
+    // Why the last open, settings change or transfer failed; none after a success.
+    virtual LineFailure failure() const { return {}; }
+    // Drop what was received and not yet read, and what was written and not yet sent.
+    virtual void discardInput() { readAll(); }
+    virtual void discardOutput() {}
+
+signals:
+    // The open line failed (failure() says how); the port closes it.
+    void lineFailed();
 };
 
 } // namespace serial

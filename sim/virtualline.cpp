@@ -37,9 +37,10 @@ qint32 VirtualLine::lineRate() const
     return m_settings.baudRate;
 }
 
-void VirtualLine::setLineSettings(const serial::LineSettings &settings)
+bool VirtualLine::setLineSettings(const serial::LineSettings &settings)
 {
     m_settings = settings;
+    return true;
 }
 
 bool VirtualLine::open(OpenMode mode)

@@ -27,7 +27,7 @@ public:
     int addModule(const ModuleConfig &config);
     Bus &bus() { return m_bus; }
 
-    void setLineSettings(const serial::LineSettings &settings) override;
+    bool setLineSettings(const serial::LineSettings &settings) override;
     serial::LineSettings lineSettings() const { return m_settings; }
 
     bool open(OpenMode mode) override;

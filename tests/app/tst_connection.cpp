@@ -1,18 +1,23 @@
 // The connection strip over a real pseudo-terminal: the test holds the module side of the line
 // and reads the line settings back from it.
 
+#include "app/connectionstrip.h"
 #include "app/lamp.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/openfailure.h"
 #include "controls/qzbutton.h"
 #include "sim/demo.h"
+#include "support/services.h"
+#include "support/shown.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -76,11 +81,10 @@ class TestConnection : public QObject
         app::StartOptions options;
         options.extraPorts = ports;
         options.demo = demo;
-        window = std::make_unique<Form1>(options, messages.get());
+        window = std::make_unique<Form1>(options, support::TestServices(messages.get()));
         if (source)
             window->setPortSource(std::move(source));
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(support::ShowAndWait(window.get()));
         QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
     }
 
@@ -230,6 +234,16 @@ private slots:
         QVERIFY(!failures.wait(300));
         QCOMPARE(failures.size(), 1);
         QVERIFY(messages->messages.isEmpty());
+        // The tooltip says why in Chinese; the user's next click clears it, here an open that
+        // fails because the terminal is gone.
+        const QString why = window->Label2->toolTip();
+        QVERIFY2(why.startsWith(QStringLiteral("读取数据失败")) ||
+                     why.startsWith(QStringLiteral("设备已拔出")),
+                 qPrintable(why));
+        click();
+        QCOMPARE(messages->messages.size(), 1);
+        verifyClosedDisplay();
+        QCOMPARE(window->Label2->toolTip(), QString());
     }
 
     // What the hot-plug watch reports once the number of ports changed.
@@ -253,7 +267,7 @@ private slots:
         update.selectedPresent = stillListed;
         update.closePort = !stillListed;
         update.selection = stillListed ? pty.path : QStringLiteral("/dev/ttyUSB7");
-        window->ApplyWatchUpdate(update);
+        window->connectionStrip->ApplyWatchUpdate(update);
 
         QCOMPARE(window->Combo2->count(), update.ports.size());
         QCOMPARE(window->Combo2->currentText(), update.selection);
@@ -341,7 +355,7 @@ private slots:
         QTest::newRow("busy") << int(R::Busy) << ""
                               << "此串口存在但是被占用";
         QTest::newRow("other") << int(R::Other) << ""
-                               << "无法打开此串口：Input/output error";
+                               << "无法打开此串口：设备输入输出出错（Input/output error）";
         const QString hint = QStringLiteral("没有权限打开此串口\n请把您的账户加入用户组 %1（sudo "
                                             "usermod -aG %1 $USER），然后重新登录。");
         QTest::newRow("no permission, dialout")
@@ -369,9 +383,44 @@ private slots:
             if (chown(device.toLocal8Bit().constData(), uid_t(-1), entry->gr_gid) != 0)
                 QSKIP("cannot give the file to that group here");
         }
-        QCOMPARE(app::OpenFailureText(serial::OpenResult(result), device,
-                                      QStringLiteral("Input/output error")),
-                 text);
+        const serial::LineFailure failure{serial::FailureKind::Other, EIO,
+                                          QStringLiteral("Input/output error")};
+        QCOMPARE(app::OpenFailureText(serial::OpenResult(result), device, failure), text);
+    }
+
+    // Every reason the user reads is Chinese, the driver's text in parentheses.
+    void failureReasons_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("errorNumber");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("text");
+        using K = serial::FailureKind;
+        QTest::newRow("none") << int(K::None) << 0 << ""
+                              << "";
+        QTest::newRow("pulled") << int(K::Removed) << ENODEV << "No such device"
+                                << "设备已拔出（No such device）";
+        QTest::newRow("settings text")
+            << int(K::BadSettings) << 0 << "Invalid line settings \"9600,X,8,1\""
+            << "线路设置无效（Invalid line settings \"9600,X,8,1\"）";
+        QTest::newRow("no detail") << int(K::NotResponding) << 0 << ""
+                                   << "设备不响应";
+        QTest::newRow("hung up") << int(K::ReadFailed) << ENOTTY << "Inappropriate ioctl for device"
+                                 << "读取数据失败（Inappropriate ioctl for device）";
+        QTest::newRow("other, errno says more")
+            << int(K::Other) << ENOTTY << "Inappropriate ioctl for device"
+            << "此设备不是串口（Inappropriate ioctl for device）";
+        QTest::newRow("other, nothing known") << int(K::Other) << 0 << "strange"
+                                              << "未知错误（strange）";
+    }
+
+    void failureReasons()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, errorNumber);
+        QFETCH(QString, detail);
+        QFETCH(QString, text);
+        QCOMPARE(app::FailureReason({serial::FailureKind(kind), errorNumber, detail}), text);
     }
 };
 

@@ -6,6 +6,8 @@
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "protocol/baud.h"
+#include "support/services.h"
+#include "support/shown.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,9 +79,9 @@ private slots:
     void init()
     {
         messages = std::make_unique<app::RecordedMessages>();
-        window = std::make_unique<Form1>(app::StartOptions{}, messages.get());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window =
+            std::make_unique<Form1>(app::StartOptions{}, support::TestServices(messages.get()));
+        QVERIFY(support::ShowAndWait(window.get()));
         // The start-up timer has run once and stopped itself.
         QTRY_VERIFY_WITH_TIMEOUT(!window->Timer4.isActive(), 5000);
     }

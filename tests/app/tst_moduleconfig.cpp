@@ -4,8 +4,10 @@
 #include "app/messages.h"
 #include "app/moduleconfig.h"
 #include "controls/qzbutton.h"
-#include "fakeline.h"
-#include "panelprobe.h"
+#include "support/fakeline.h"
+#include "support/input.h"
+#include "support/panelprobe.h"
+#include "support/services.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -29,16 +31,12 @@ private:
         line->written.clear();
         return s;
     }
-    static void click(QzButton *button)
-    {
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-    }
     // Opened with the window's own controls at the rate shown.
     void openPort()
     {
         form->Combo2->setCurrentIndex(form->Combo2->findText("LINE"));
         QCOMPARE(form->Combo2->currentText(), QString("LINE"));
-        click(form->Command2);
+        support::Click(form->Command2);
         QVERIFY(form->MSComm1.isOpen());
     }
 
@@ -47,7 +45,7 @@ private slots:
     {
         line = std::make_unique<FakeLine>();
         serial::CommPort::RegisterVirtualPort("LINE", line.get());
-        form = std::make_unique<Form1>(app::StartOptions{}, &messages);
+        form = std::make_unique<Form1>(app::StartOptions{}, support::TestServices(&messages));
         form->show();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
@@ -67,20 +65,20 @@ private slots:
     {
         form->Text2->setFocus();
         form->Text2->clear();
-        QCOMPARE(QApplication::focusWidget(), form->Text2);
-        QTest::keyClicks(QApplication::focusWidget(), "3a-0");
+        QCOMPARE(support::KeyTarget(), form->Text2);
+        QVERIFY(support::TypeIntoFocus("3a-0"));
         QCOMPARE(form->Text2->text(), QString("30"));
         QVERIFY(messages.messages.isEmpty());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_0);
+        QVERIFY(support::KeyIntoFocus(Qt::Key_0));
         QCOMPARE(messages.texts(), QStringList{"输入错误，地址范围在1-255"});
         QCOMPARE(messages.messages.front().icon, app::Message::Icon::Error);
         QCOMPARE(messages.messages.front().title, QString("提示"));
         QCOMPARE(form->Text2->text(), QString("1"));
         // Backspace empties the box, which is left alone; a lone 0 becomes 1.
         messages.clear();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QVERIFY(support::KeyIntoFocus(Qt::Key_Backspace));
         QCOMPARE(form->Text2->text(), QString());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_0);
+        QVERIFY(support::KeyIntoFocus(Qt::Key_0));
         QCOMPARE(form->Text2->text(), QString("1"));
         QCOMPARE(messages.messages.size(), 1);
     }
@@ -88,23 +86,23 @@ private slots:
     void closedPort()
     {
         QVERIFY(!form->MSComm1.isOpen());
-        click(form->Command1); // RS232: nothing at all
-        click(form->Command3);
-        click(form->qzbutton1);
+        support::Click(form->Command1); // RS232: nothing at all
+        support::Click(form->Command3);
+        support::Click(form->qzbutton1);
         QVERIFY(messages.messages.isEmpty());
         form->moduleConfig->qzbutton2_Click();
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QCOMPARE(messages.texts(),
                  QStringList({"请先打开串口后，在搜索", "请先打开串口后，在搜索"}));
         QVERIFY(!form->Timer3.isActive());
         // The bus scan starts, and its first step reports the closed port once.
         messages.clear();
         form->Combo7->setCurrentIndex(1);
-        click(form->Command1);
+        support::Click(form->Command1);
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer5.isActive(), 2000);
         QCOMPARE(messages.texts(), QStringList{"串口未打开"});
         QCOMPARE(form->Label19->text(), QString("正在读取..."));
-        QCOMPARE(form->RequestKind, QString("Address1"));
+        QCOMPARE(form->RequestKind, protocol::RequestKind::Address1);
     }
 
     // The frames of the requests whose inputs need no module to check; the questions answered.
@@ -137,9 +135,9 @@ private slots:
         form->LblIn->setText("earlier");
         messages.answers = {yes ? app::Answer::Yes : app::Answer::No};
         if (action == 0)
-            click(form->Command3);
+            support::Click(form->Command3);
         else if (action == 1)
-            click(form->qzbutton1);
+            support::Click(form->qzbutton1);
         else
             form->moduleConfig->qzbutton2_Click();
         QCOMPARE(sent(), frame);
@@ -181,7 +179,7 @@ private slots:
     void lineGoneDuringSearch()
     {
         openPort();
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 2000);
         QCOMPARE(sent(), QString("24 FF 03 A0 00 C6"));
         serial::CommPort::UnregisterVirtualPort("LINE");
@@ -194,11 +192,11 @@ private slots:
         // Back again: the next search starts at 600.
         serial::CommPort::RegisterVirtualPort("LINE", line.get());
         openPort();
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 2000);
         QCOMPARE(form->MSComm1.lineSettings().baudRate, 600);
         // Closed by the user while listening: the search stops there too.
-        click(form->Command2);
+        support::Click(form->Command2);
         QVERIFY(!form->MSComm1.isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer3.isActive() && !form->readBT.isActive(), 5000);
         QCOMPARE(form->BaudScanIndex, 2);
@@ -209,9 +207,9 @@ private slots:
     void anyInputWins()
     {
         openPort();
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 2000);
-        click(form->qzbutton10); // while listening: no second search beside this one
+        support::Click(form->qzbutton10); // while listening: no second search beside this one
         QVERIFY(!form->Timer3.isActive());
         QCOMPARE(sent(), QString("24 FF 03 A0 00 C6"));
         line->feed(QByteArray(1, '\x55'));

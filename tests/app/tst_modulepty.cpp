@@ -5,9 +5,11 @@
 #include "app/moduleconfig.h"
 #include "controls/qzbutton.h"
 #include "controls/safetabs.h"
-#include "panelprobe.h"
-#include "tests/serial/ptypair.h"
-#include "tests/sim/simprocess.h"
+#include "support/input.h"
+#include "support/panelprobe.h"
+#include "support/ptypair.h"
+#include "support/services.h"
+#include "support/simprocess.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,14 +49,14 @@ private:
     {
         app::StartOptions options;
         options.extraPorts = {path};
-        form = std::make_unique<Form1>(options, &messages);
+        form = std::make_unique<Form1>(options, support::TestServices(&messages));
         form->show();
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);
         QCOMPARE(form->Combo2->currentText(), path);
         form->Combo3->setCurrentIndex(form->Combo3->findText(baud));
-        click(form->Command2);
+        support::Click(form->Command2);
         QVERIFY(form->MSComm1.isOpen());
         form->Combo1->setCurrentIndex(1); // QV-08
         messages.clear();
@@ -68,19 +70,9 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(sim->ready(), 10000);
         openWindowOn(sim->path(), baud);
     }
-    static void click(QzButton *button)
-    {
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-    }
     bool awaitReply(int timeout = 3000) { return panelprobe::AwaitReply(*form, timeout); }
     qint32 portRate() const { return form->MSComm1.lineSettings().baudRate; }
     bool searchRunning() const { return form->Timer3.isActive() || form->readBT.isActive(); }
-    // Types into whatever has the keyboard focus, as a user's keys arrive.
-    static void type(const QString &keys)
-    {
-        for (const QChar c : keys)
-            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-    }
 
     // "RS485" and "读取", until the scan has ended; *ms: the time until the result showed.
     void scanBus(qint64 *ms = nullptr)
@@ -88,7 +80,7 @@ private:
         form->Combo7->setCurrentIndex(1);
         QElapsedTimer clock;
         clock.start();
-        click(form->Command1);
+        support::Click(form->Command1);
         QCOMPARE(form->Label19->text(), QString("正在读取..."));
         QVERIFY(form->Label19->isVisible() && form->Label18->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer5.isActive(), ScanDeadline);
@@ -152,7 +144,7 @@ private slots:
         startSim({"7"}, "9600 ");
         QCOMPARE(form->Combo7->currentText(), QString("RS232"));
         QCOMPARE(form->Text1->count(), 255);
-        click(form->Command1);
+        support::Click(form->Command1);
         QCOMPARE(form->LblOut->text(), QString("24 FF 03 A0 00 C6 "));
         QCOMPARE(form->Text1->currentText(), QString());
         QVERIFY(awaitReply());
@@ -172,7 +164,7 @@ private slots:
         startSim({"5:QV-08:" + moduleRate.trimmed()}, "115200");
         QElapsedTimer clock;
         clock.start();
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(), SearchDeadline);
         const qint64 ms = clock.elapsed();
         QCOMPARE(form->Combo3->currentText(), moduleRate);
@@ -183,11 +175,11 @@ private slots:
         QVERIFY(messages.messages.isEmpty());
         qInfo("baud search ending at %s: %lld ms", qPrintable(moduleRate.trimmed()), ms);
         // The module answers there: a state read works.
-        click(form->Readzt);
+        support::Click(form->Readzt);
         QVERIFY(awaitReply());
         QCOMPARE(form->LblIn->text().left(6), QString("05 03 "));
         // A second search starts from the slowest rate again.
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 3000);
         QCOMPARE(portRate(), 300);
         QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(), SearchDeadline);
@@ -202,7 +194,7 @@ private slots:
         form->LblIn->clear();
         QElapsedTimer clock;
         clock.start();
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(), SearchDeadline);
         qInfo("baud search without an answer: %lld ms", clock.elapsed());
         QVERIFY(form->MSComm1.isOpen());
@@ -210,7 +202,7 @@ private slots:
         QCOMPARE(form->BaudScanIndex, 0);
         QVERIFY(messages.messages.isEmpty());
         QCOMPARE(form->LblIn->text(), QString());
-        click(form->qzbutton10);
+        support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(form->readBT.isActive(), 3000);
         QCOMPARE(portRate(), 300);
     }
@@ -222,20 +214,20 @@ private slots:
         form->Text1->setEditText("1");
         form->Text2->setFocus();
         form->Text2->selectAll();
-        type("2");
+        QVERIFY(support::TypeIntoFocus("2"));
         QCOMPARE(form->Text2->text(), QString("2"));
-        click(form->Command3);
+        support::Click(form->Command3);
         QCOMPARE(messages.texts(), QStringList{"是否更新模块地址?"});
         QCOMPARE(form->LblOut->text(), QString("01 06 01 00 00 02 09 F7 "));
         QVERIFY(awaitReply());
         QCOMPARE(form->Text1->currentText(), QString("2"));
-        click(form->Readzt);
+        support::Click(form->Readzt);
         QCOMPARE(form->LblOut->text().left(6), QString("02 03 "));
         QVERIFY(awaitReply());
         QCOMPARE(form->LblIn->text().left(6), QString("02 03 "));
         form->Text1->setEditText("1");
         form->LblIn->clear();
-        click(form->Readzt);
+        support::Click(form->Readzt);
         QVERIFY(!awaitReply(600));
         QCOMPARE(form->LblIn->text(), QString());
     }
@@ -246,14 +238,14 @@ private slots:
         startSim({"1"}, "9600 ");
         form->Text1->setEditText("1");
         form->Combo4->setCurrentIndex(form->Combo4->findText("19200"));
-        click(form->qzbutton1);
+        support::Click(form->qzbutton1);
         QCOMPARE(messages.texts(), QStringList{"是否更新模块波特率?"});
         QCOMPARE(form->LblOut->text(), QString("01 06 02 00 00 07 C9 B0 "));
         QTRY_COMPARE_WITH_TIMEOUT(form->Combo3->currentText(), QString("19200"), 3000);
         QCOMPARE(portRate(), 19200);
         QVERIFY(form->MSComm1.isOpen());
         // The module hears at 19200 only: a state read works there.
-        click(form->Readzt);
+        support::Click(form->Readzt);
         QVERIFY(awaitReply());
         QCOMPARE(form->LblIn->text().size(), 7 * 3);
         QCOMPARE(messages.messages.size(), 1);

@@ -3,12 +3,15 @@
 #include "app/messages.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
+#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
-#include "fakeline.h"
-#include "panelprobe.h"
 #include "protocol/crc.h"
+#include "support/fakeline.h"
+#include "support/frames.h"
+#include "support/panelprobe.h"
+#include "support/services.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,22 +28,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QByteArray hex(const QString &text)
-{
-    return QByteArray::fromHex(text.toLatin1());
-}
-
-QString spaced(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-QByteArray withCrc(const char *text)
-{
-    QByteArray frame = QByteArray::fromHex(text) + QByteArray(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
-}
+using testframes::hex;
+using testframes::hexOf;
+using testframes::rtu;
 
 } // namespace
 
@@ -53,6 +43,11 @@ private:
     std::unique_ptr<Form1> form;
 
     QString switches() const { return panelprobe::Switches(*form); }
+    QString kindText() const
+    {
+        return form->RequestKind ? protocol::RequestKindText(*form->RequestKind) : QString();
+    }
+    void setKind(const QString &text) { form->RequestKind = protocol::RequestKindFromText(text); }
     void setSwitches(const QString &bits)
     {
         for (int i = 0; i < 8; ++i)
@@ -66,7 +61,7 @@ private:
     // What the window wrote since the last call, as spaced hex.
     QString sent()
     {
-        const QString s = spaced(line->written);
+        const QString s = hexOf(line->written);
         line->written.clear();
         return s;
     }
@@ -87,7 +82,7 @@ private slots:
         line = std::make_unique<FakeLine>();
         serial::CommPort::RegisterVirtualPort("FAKE", line.get());
         messages = std::make_unique<app::RecordedMessages>();
-        form = std::make_unique<Form1>(app::StartOptions{}, messages.get());
+        form = std::make_unique<Form1>(app::StartOptions{}, support::TestServices(messages.get()));
         form->show();
         // The start-up step resets the port's buffers: let it run first.
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);
@@ -112,7 +107,7 @@ private slots:
         form->LblIn->setText("old");
         form->SafeSwitch[0]->setValue(true);
         QCOMPARE(sent(), QString("01 05 00 00 FF 00 8C 3A"));
-        QCOMPARE(form->RequestKind, QString("Connect"));
+        QCOMPARE(kindText(), QString("Connect"));
         QCOMPARE(form->LblOut->text(), QString("01 05 00 00 FF 00 8C 3A "));
         QCOMPARE(form->LblIn->text(), QString());
         reply(hex("01050000FF008C3A"));
@@ -134,7 +129,7 @@ private slots:
         qint64 movedAt = -1;
         connect(form->SafeSwitch[5], &::SafeSwitch::Click, &scope,
                 [&] { movedAt = clock.elapsed(); });
-        form->RequestKind = "Connect";
+        setKind("Connect");
         clock.start();
         reply(hex("01050005FF009C3B"));
         QVERIFY(movedAt >= 0);
@@ -151,7 +146,7 @@ private slots:
         setSwitches("00000000");
         reply(hex("01050001FF00DDFA"));
         QCOMPARE(switches(), QString("01000000"));
-        form->RequestKind = "DisConnect";
+        setKind("DisConnect");
         reply(hex("010500090000")); // no switch 10: ignored
         reply(hex("0105"));         // too short: ignored
         QCOMPARE(switches(), QString("01000000"));
@@ -191,7 +186,7 @@ private slots:
     {
         QFETCH(QString, address);
         form->Text1->setEditText(address);
-        form->RequestKind = "State";
+        setKind("State");
         form->SafeSwitch[2]->setValue(true);
         for (auto *b :
              {form->qzbutton3, form->qzbutton4, form->qzbutton9, form->Readzt, form->DD[0],
@@ -199,7 +194,7 @@ private slots:
             click(b);
         QCOMPARE(sent(), QString());
         QVERIFY(messages->messages.isEmpty());
-        QCOMPARE(form->RequestKind, QString("State"));
+        QCOMPARE(kindText(), QString("State"));
         QCOMPARE(switches(), QString("00100000")); // the flipped switch keeps its position
     }
 
@@ -209,15 +204,15 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("0x05 on 8") << 8 << withCrc("0103020005") << "01011111"
+        QTest::newRow("0x05 on 8") << 8 << rtu("0103020005") << "01011111"
                                    << "10100000";
-        QTest::newRow("0x81 on 8") << 8 << withCrc("0103020081") << "01111110"
+        QTest::newRow("0x81 on 8") << 8 << rtu("0103020081") << "01111110"
                                    << "10000001";
-        QTest::newRow("0x81 on 4") << 4 << withCrc("0103020081") << "01110110"
+        QTest::newRow("0x81 on 4") << 4 << rtu("0103020081") << "01110110"
                                    << "10000110";
-        QTest::newRow("0xFFFE on 8") << 8 << withCrc("010302FFFE") << "10000000"
+        QTest::newRow("0xFFFE on 8") << 8 << rtu("010302FFFE") << "10000000"
                                      << "01111111";
-        QTest::newRow("0x0100 on 8") << 8 << withCrc("0103020100") << "11111111"
+        QTest::newRow("0x0100 on 8") << 8 << rtu("0103020100") << "11111111"
                                      << "00000000";
         QTest::newRow("six bytes") << 8 << hex("010302008100") << "01010101"
                                    << "01010101";
@@ -255,13 +250,13 @@ private slots:
         QTest::newRow("probe unanswered") << "Address"
                                           << "0" << hex("2400") << "1|1" << 5 << "没有搜索到模块";
         QTest::newRow("new address echoed") << "SetAddress"
-                                            << "0" << withCrc("010601000007") << "1|7" << 5 << "";
+                                            << "0" << rtu("010601000007") << "1|7" << 5 << "";
         QTest::newRow("read rate 3") << "ReadRate"
-                                     << "0" << withCrc("0103020003") << "1|1" << 3 << "";
+                                     << "0" << rtu("0103020003") << "1|1" << 3 << "";
         QTest::newRow("read rate 5") << "ReadRate"
-                                     << "0" << withCrc("0103020005") << "1|1" << 5 << "";
+                                     << "0" << rtu("0103020005") << "1|1" << 5 << "";
         QTest::newRow("scan step") << "Address1"
-                                   << "12" << withCrc("0C03020021") << "1,33|1" << 5 << "";
+                                   << "12" << rtu("0C03020021") << "1,33|1" << 5 << "";
         QTest::newRow("scan step, short reply") << "Address1"
                                                 << "12" << hex("0C0302") << "1|1" << 5 << "";
     }
@@ -278,7 +273,7 @@ private slots:
         form->Text1->setCurrentIndex(0);
         form->Combo3->setCurrentIndex(5);
         form->Label18->setText(scan);
-        form->RequestKind = kind;
+        setKind(kind);
         this->reply(reply);
         QStringList list;
         for (int i = 0; i < form->Text1->count(); ++i)
@@ -296,7 +291,7 @@ private slots:
     {
         form->Combo4->setCurrentIndex(7);
         form->Combo3->setCurrentIndex(5);
-        form->RequestKind = "SetRate";
+        setKind("SetRate");
         form->LblOut->setText("01 06 02 00 00 07 C9 B0 ");
         reply(hex("010602000007C9B1")); // one byte differs
         QCOMPARE(form->Combo3->currentIndex(), 5);
@@ -319,14 +314,14 @@ private slots:
         click(form->qzbutton3);
         QCOMPARE(sent(), QString("01 0F 00 00 00 10 02 FF FF E3 90"));
         QCOMPARE(switches(), on);
-        QCOMPARE(form->RequestKind, QString("AllConnect"));
+        QCOMPARE(kindText(), QString("AllConnect"));
         reply(hex("010F0000001054 08")); // the module's answer moves nothing more
         QCOMPARE(switches(), on);
         setSwitches("11111111");
         click(form->qzbutton4);
         QCOMPARE(sent(), QString("01 0F 00 00 00 10 02 00 00 E2 20"));
         QCOMPARE(switches(), channels == 4 ? QString("00001111") : QString("00000000"));
-        QCOMPARE(form->RequestKind, QString("AllDisConnect"));
+        QCOMPARE(kindText(), QString("AllDisConnect"));
         // The rows beyond the model stay disabled.
         for (int i = 0; i < 8; ++i)
             QCOMPARE(form->SafeSwitch[i]->Enable(), i < channels);
@@ -363,7 +358,7 @@ private slots:
         form->LblIn->setText("x");
         click((button == "DD" ? form->DD : button == "ONQ" ? form->ONQ : form->OFF)[index]);
         QCOMPARE(sent(), frame);
-        QCOMPARE(form->RequestKind, kind);
+        QCOMPARE(kindText(), kind);
         QCOMPARE(form->LblIn->text(), QString());
         reply(hex(frame)); // shown only
         QCOMPARE(form->LblIn->text(), frame + ' ');
@@ -404,7 +399,7 @@ private slots:
         form->LblIn->setText("kept");
         click(form->qzbutton9);
         QCOMPARE(sent(), QString("01 0F 00 00 00 10 02 05 00 E1 70"));
-        QCOMPARE(form->RequestKind, QString("Connect2"));
+        QCOMPARE(kindText(), QString("Connect2"));
         QCOMPARE(form->LblIn->text(), QString("kept"));
     }
 
@@ -544,7 +539,7 @@ private slots:
                 QCOMPARE(w->isEnabled(), on);
         }
         // A stray echo for a disabled row moves it but leaves it disabled.
-        form->RequestKind = "Connect";
+        setKind("Connect");
         reply(hex("01050006FF00"));
         QCOMPARE(switches(), QString("00000010"));
         QVERIFY(!form->SafeSwitch[6]->Enable());
@@ -557,24 +552,24 @@ private slots:
     void consoleRouting()
     {
         form->safetabs1->setActiveTab(4);
-        QCOMPARE(form->Text9, QString("0"));
-        form->RequestKind = "State";
+        QVERIFY(!form->Text9);
+        setKind("State");
         form->LblIn->setText("before");
         QSignalSpy notices(&form->MSComm1, &serial::CommPort::received);
-        line->feed(withCrc("01030200FF"));
+        line->feed(rtu("01030200FF"));
         QTRY_VERIFY_WITH_TIMEOUT(notices.size() >= 1, 1000);
         QCOMPARE(form->MSComm1.bytesWaiting(), 0); // dropped while no console takes them
         QVERIFY(!form->replies->collecting());
         QCOMPARE(switches(), QString("00000000"));
         QCOMPARE(form->LblIn->text(), QString("before"));
-        // The flag set to "1" (as the configuration requests do) routes to the interpreter.
-        form->Text9 = QStringLiteral("1");
-        reply(withCrc("01030200FF"));
+        // The flag set (as the configuration requests do) routes to the interpreter.
+        form->Text9 = true;
+        reply(rtu("01030200FF"));
         QCOMPARE(switches(), QString("11111111"));
         form->safetabs1->setActiveTab(0);
-        QCOMPARE(form->Text9, QString("1"));
+        QVERIFY(form->Text9);
         form->safetabs1->setActiveTab(4);
-        QCOMPARE(form->Text9, QString("0"));
+        QVERIFY(!form->Text9);
     }
 
     void startupRead()
@@ -611,7 +606,7 @@ private slots:
         QRandomGenerator rng(7);
         chooseModel(4);
         for (int round = 0; round < 400; ++round) {
-            form->RequestKind = kinds[rng.bounded(int(kinds.size()))];
+            setKind(kinds[rng.bounded(int(kinds.size()))]);
             form->Label18->setText(rng.bounded(5) == 0 ? "3" : "0");
             QByteArray bytes(1 + rng.bounded(64), '\0');
             for (char &b : bytes)

@@ -2,12 +2,13 @@
 // pseudo-terminal, with the timing of a real line.
 #include "app/mainwindow.h"
 #include "app/messages.h"
-#include "app/relaypanel.h"
 #include "app/replies.h"
+#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
-#include "panelprobe.h"
-#include "tests/sim/simprocess.h"
+#include "support/panelprobe.h"
+#include "support/services.h"
+#include "support/simprocess.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -35,7 +36,7 @@ private slots:
     {
         sim = std::make_unique<SimProcess>(QStringList{"--module", "1:QV-08:9600"});
         QTRY_VERIFY_WITH_TIMEOUT(sim->ready(), 10000);
-        form = std::make_unique<Form1>(app::StartOptions{}, &messages);
+        form = std::make_unique<Form1>(app::StartOptions{}, support::TestServices(&messages));
         form->show();
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);
         form->MSComm1.setPortName(sim->path());

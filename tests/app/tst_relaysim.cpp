@@ -2,13 +2,14 @@
 // relays and clock answer the window, at the line's real timing.
 #include "app/mainwindow.h"
 #include "app/messages.h"
-#include "app/relaypanel.h"
 #include "app/replies.h"
+#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
-#include "panelprobe.h"
 #include "sim/demo.h"
 #include "sim/virtualline.h"
+#include "support/panelprobe.h"
+#include "support/services.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,7 +50,7 @@ private slots:
         line = std::make_unique<sim::VirtualLine>();
         line->addModule({1, 5, 8});
         serial::CommPort::RegisterVirtualPort("MODULE", line.get());
-        form = std::make_unique<Form1>(app::StartOptions{}, &messages);
+        form = std::make_unique<Form1>(app::StartOptions{}, support::TestServices(&messages));
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer4.isActive(), 2000);
         form->MSComm1.setPortName("MODULE");
         QVERIFY(form->MSComm1.setSettings("9600 ,N,8,1"));
@@ -146,7 +147,7 @@ private slots:
         cleanup();
         app::StartOptions options;
         options.demo = true;
-        form = std::make_unique<Form1>(options, &messages);
+        form = std::make_unique<Form1>(options, support::TestServices(&messages));
         sim::VirtualLine *demo = nullptr;
         sim::InstallDemoPort(form.get(), &demo);
         form->show();

@@ -1,6 +1,6 @@
 #include "app/replyreader.h"
-#include "fakeline.h"
 #include "serial/commport.h"
+#include "support/fakeline.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -5,6 +5,7 @@
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "controls/skinstyle.h"
+#include "support/input.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,27 +25,6 @@ namespace {
 
 const QColor WindowColour(242, 250, 249);
 const QColor PageColour(252, 254, 248);
-
-// Puts a control into its hot look as if the pointer had entered it.
-void hover(QWidget *w)
-{
-    const QPointF centre(w->width() / 2.0, w->height() / 2.0);
-    QEnterEvent enter(centre, w->mapToGlobal(centre), w->mapToGlobal(centre));
-    QApplication::sendEvent(w, &enter);
-    QMouseEvent move(QEvent::MouseMove, centre, w->mapToGlobal(centre), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
-
-// Puts a control into its pressed look: the left button goes down and stays down.
-void press(QWidget *w)
-{
-    hover(w);
-    const QPointF centre(w->width() / 2.0, w->height() / 2.0);
-    QMouseEvent down(QEvent::MouseButtonPress, centre, w->mapToGlobal(centre), Qt::LeftButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &down);
-}
 
 QPixmap bulb(const QColor &colour)
 {
@@ -269,11 +249,11 @@ void applyStates(const Gallery &g)
                              Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(tabs, &move);
         } else {
-            hover(w);
+            support::Hover(w);
         }
     }
     for (QWidget *w : g.pressed)
-        press(w);
+        support::Press(w);
     for (QWidget *w : g.fadeIn) {
         QHoverEvent enter(QEvent::HoverEnter, QPointF(2, 2), QPointF(2, 2), QPointF(-1, -1));
         QApplication::sendEvent(w, &enter);

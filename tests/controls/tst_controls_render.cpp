@@ -3,6 +3,8 @@
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
+#include "support/input.h"
+#include "support/shown.h"
 
 #include <QCursor>
 #include <QEnterEvent>
@@ -11,25 +13,6 @@
 #include <QTest>
 
 namespace {
-
-void hover(QWidget *w)
-{
-    const QPointF c(w->width() / 2.0, w->height() / 2.0);
-    QEnterEvent enter(c, w->mapToGlobal(c), w->mapToGlobal(c));
-    QApplication::sendEvent(w, &enter);
-    QMouseEvent move(QEvent::MouseMove, c, w->mapToGlobal(c), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(w, &move);
-}
-
-void press(QWidget *w)
-{
-    hover(w);
-    const QPointF c(w->width() / 2.0, w->height() / 2.0);
-    QMouseEvent down(QEvent::MouseButtonPress, c, w->mapToGlobal(c), Qt::LeftButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(w, &down);
-}
 
 // The widget as drawn, over a transparent background.
 QImage picture(QWidget *w)
@@ -93,14 +76,13 @@ void TstControlsRender::switchStates()
         s->setValue(frame < 4);
         switches << s;
     }
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(support::ShowAndWait(window));
     for (int frame = 0; frame < 8; ++frame) {
         SafeSwitch *s = switches[frame];
         if (frame % 4 == 1)
-            hover(s);
+            support::Hover(s);
         else if (frame % 4 == 2)
-            press(s);
+            support::Press(s);
         else if (frame % 4 == 3)
             s->setEnable(false);
         QCOMPARE(s->frameIndex(), frame);
@@ -179,8 +161,8 @@ void TstControlsRender::buttonStates()
     QVERIFY(QTest::qWaitForWindowActive(&window));
     buttons[Focus]->setFocus();
     QTRY_VERIFY(buttons[Focus]->hasFocus());
-    hover(buttons[Hot]);
-    press(buttons[Pressed]);
+    support::Hover(buttons[Hot]);
+    support::Press(buttons[Pressed]);
     QCOMPARE(buttons[Hot]->shownLook(), int(QzButton::Hot));
     QCOMPARE(buttons[Pressed]->shownLook(), int(QzButton::Pressed));
 
@@ -226,10 +208,9 @@ void TstControlsRender::buttonPictures()
     buttons[On]->setPictureHover(square(Qt::green));
     buttons[On]->setCheckBoxMode(true);
     buttons[On]->setValue(true);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    hover(buttons[Hover]);
-    hover(buttons[HoverPicture]);
+    QVERIFY(support::ShowAndWait(window));
+    support::Hover(buttons[Hover]);
+    support::Hover(buttons[HoverPicture]);
 
     auto centre = [](QzButton *b) {
         const QImage img = picture(b);

@@ -1,4 +1,5 @@
 #include "controls/safeswitch.h"
+#include "support/shown.h"
 
 #include <QCursor>
 #include <QSignalSpy>
@@ -87,8 +88,7 @@ void TstSafeSwitch::clickFlipsAndRaisesOnce()
     QFETCH(bool, start);
     SafeSwitch s;
     s.setValue(start);
-    s.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s));
+    QVERIFY(support::ShowAndWait(s));
     QSignalSpy clicks(&s, &SafeSwitch::Click);
     QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(20, 10));
     QCOMPARE(clicks.count(), 0);
@@ -106,8 +106,7 @@ void TstSafeSwitch::pressMoveOffReleaseCommitsNothing()
     parent.resize(300, 100);
     SafeSwitch s(&parent);
     s.move(10, 10);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(support::ShowAndWait(parent));
     QSignalSpy clicks(&s, &SafeSwitch::Click);
     QSignalSpy outs(&s, &SafeSwitch::MouseOut);
     QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(20, 10));
@@ -125,8 +124,7 @@ void TstSafeSwitch::pressMoveOffAndBackCommits()
     parent.resize(300, 100);
     SafeSwitch s(&parent);
     s.move(10, 10);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(support::ShowAndWait(parent));
     QSignalSpy clicks(&s, &SafeSwitch::Click);
     QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(20, 10));
     QTest::mouseMove(&s, QPoint(200, 60));
@@ -142,8 +140,7 @@ void TstSafeSwitch::pressMoveOffAndBackCommits()
 void TstSafeSwitch::rightButtonDoesNothing()
 {
     SafeSwitch s;
-    s.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s));
+    QVERIFY(support::ShowAndWait(s));
     QSignalSpy clicks(&s, &SafeSwitch::Click);
     const int before = s.frameIndex();
     QTest::mousePress(&s, Qt::RightButton, {}, QPoint(20, 10));
@@ -171,8 +168,7 @@ void TstSafeSwitch::disabledShowsDisabledPictureAndIgnoresMouse()
     s.move(10, 10);
     s.setValue(value);
     s.setEnable(false);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(support::ShowAndWait(parent));
     QCOMPARE(s.frameIndex(), frame);
     QSignalSpy clicks(&s, &SafeSwitch::Click);
     QSignalSpy ins(&s, &SafeSwitch::MouseIn);
@@ -195,8 +191,7 @@ void TstSafeSwitch::hoverEventsFromEnterAndLeave()
     SafeSwitch s(&parent);
     s.move(10, 10);
     s.setValue(false);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(support::ShowAndWait(parent));
     QStringList events;
     connect(&s, &SafeSwitch::MouseIn, this, [&] { events << "in"; });
     connect(&s, &SafeSwitch::MouseOut, this, [&] { events << "out"; });
@@ -218,8 +213,7 @@ void TstSafeSwitch::reenablingCatchesUpWithThePointer()
     parent.resize(300, 100);
     SafeSwitch s(&parent);
     s.move(10, 10);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(support::ShowAndWait(parent));
     QTest::mouseMove(&parent, QPoint(250, 80));
     QTest::mouseMove(&parent, QPoint(30, 20));
     QTRY_VERIFY(s.isHovering());
@@ -239,8 +233,7 @@ void TstSafeSwitch::hidingWhilePressed()
     parent.resize(300, 100);
     SafeSwitch s(&parent);
     s.move(10, 10);
-    parent.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QVERIFY(support::ShowAndWait(parent));
     QSignalSpy clicks(&s, &SafeSwitch::Click);
     QSignalSpy outs(&s, &SafeSwitch::MouseOut);
     QTest::mouseMove(&parent, QPoint(30, 20));

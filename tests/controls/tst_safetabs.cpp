@@ -1,4 +1,5 @@
 #include "controls/safetabs.h"
+#include "support/shown.h"
 
 #include <QCursor>
 #include <QLineEdit>
@@ -131,8 +132,7 @@ void TstSafeTabs::clickingLabels()
     Strip s;
     s.tabs.resize(700, 200);
     s.tabs.setLabelBlank(blank);
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     QSignalSpy spy(&s.tabs, &SafeTabs::TabSwitch);
     QTest::mouseMove(&s.tabs, point);
     QTest::mouseClick(&s.tabs, Qt::LeftButton, {}, point);
@@ -149,8 +149,7 @@ void TstSafeTabs::disabledIgnoresClicks()
 {
     Strip s;
     s.tabs.setTabsEnabled(false);
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     QSignalSpy spy(&s.tabs, &SafeTabs::TabSwitch);
     for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton})
         QTest::mouseClick(&s.tabs, b, {}, labelCentre(s.tabs, 3));
@@ -167,8 +166,7 @@ void TstSafeTabs::disabledIgnoresClicks()
 void TstSafeTabs::pageMembershipAcrossSwitches()
 {
     Strip s;
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     QList<QRect> start;
     for (auto *e : s.edits)
         start << e->geometry();
@@ -196,8 +194,7 @@ void TstSafeTabs::pageMembershipAcrossSwitches()
 void TstSafeTabs::tabStopsRestored()
 {
     Strip s;
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     s.plain->setFocusPolicy(Qt::NoFocus);
     s.edits[0]->setFocusPolicy(Qt::ClickFocus); // no tab stop on purpose
     const Qt::FocusPolicy before = QLineEdit().focusPolicy();
@@ -230,8 +227,7 @@ void TstSafeTabs::childrenAddedLaterJoinTheActivePage()
     auto *late = new QLineEdit(&s.tabs);
     QCOMPARE(s.tabs.pageOf(late), 4);
     QCOMPARE(s.tabs.pageOf(&s.tabs), -1);
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     QVERIFY(late->isVisible());
     s.tabs.setActiveTab(1);
     QVERIFY(!late->isVisible());
@@ -243,8 +239,7 @@ void TstSafeTabs::childrenAddedLaterJoinTheActivePage()
 void TstSafeTabs::showingAParkedChildWaitsForItsPage()
 {
     Strip s;
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     s.edits[3]->show(); // page 3 is not on view
     QVERIFY(!s.edits[3]->isVisible());
     s.tabs.setActiveTab(3);
@@ -258,8 +253,7 @@ void TstSafeTabs::showingAParkedChildWaitsForItsPage()
 void TstSafeTabs::reducingTabCountBelowActive()
 {
     Strip s;
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     s.tabs.setCaption(1, QStringLiteral("keep"));
     s.tabs.setActiveTab(5);
     QSignalSpy spy(&s.tabs, &SafeTabs::TabSwitch);
@@ -315,8 +309,7 @@ void TstSafeTabs::minimumSize()
 void TstSafeTabs::hotLabelFollowsPointer()
 {
     Strip s;
-    s.tabs.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&s.tabs));
+    QVERIFY(support::ShowAndWait(s.tabs));
     QTest::mouseMove(&s.tabs, labelCentre(s.tabs, 2));
     QTRY_COMPARE(s.tabs.hotTab(), 2);
     QTest::mouseMove(&s.tabs, QPoint(1, 15)); // gap before the first label

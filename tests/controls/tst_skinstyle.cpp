@@ -1,6 +1,7 @@
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/skinstyle.h"
+#include "support/shown.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -88,8 +89,7 @@ void TstSkinStyle::hoverFadesInAndOut()
     window.resize(300, 120);
     QWidget *w = make(kind, &window);
     w->setGeometry(20, 20, 120, 26);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(support::ShowAndWait(window));
     QCOMPARE(m_style->hoverLevel(w), 0.0);
 
     QTest::mouseMove(&window, QPoint(250, 100));
@@ -113,8 +113,7 @@ void TstSkinStyle::hoverChangesThePicture()
     window.resize(300, 120);
     auto *combo = static_cast<QComboBox *>(make("combo", &window));
     combo->setGeometry(20, 20, 120, 26);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(support::ShowAndWait(window));
     const QImage normal = combo->grab().toImage();
     QTest::mouseMove(&window, QPoint(250, 100));
     QTest::mouseMove(&window, QPoint(60, 30));
@@ -129,8 +128,7 @@ void TstSkinStyle::noTimerWhileIdle()
     window.resize(300, 120);
     QWidget *w = make("check", &window);
     w->setGeometry(20, 20, 120, 26);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(support::ShowAndWait(window));
     QVERIFY(!m_style->isFading());
     // Hovering a hidden control changes its level at once and starts nothing.
     w->hide();
@@ -146,8 +144,7 @@ void TstSkinStyle::disablingDropsTheHover()
     window.resize(300, 120);
     QWidget *w = make("push", &window);
     w->setGeometry(20, 20, 120, 26);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(support::ShowAndWait(window));
     QTest::mouseMove(&window, QPoint(250, 100));
     QTest::mouseMove(&window, QPoint(60, 30));
     QTRY_COMPARE(m_style->hoverLevel(w), 1.0);

@@ -1,4 +1,5 @@
 #include "crcwindow.h"
+#include "support/shown.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -62,8 +63,7 @@ private slots:
     void init()
     {
         window = std::make_unique<CrcWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(support::ShowAndWait(window.get()));
     }
     void cleanup() { window.reset(); }
 

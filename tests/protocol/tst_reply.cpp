@@ -1,6 +1,7 @@
 #include "protocol/crc.h"
 #include "protocol/hexcodec.h"
 #include "protocol/reply.h"
+#include "support/frames.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -11,18 +12,8 @@ using namespace protocol;
 
 namespace {
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-// A reply with a correct CRC appended, as a module would send it.
-QByteArray withCrc(const char *text)
-{
-    QByteArray frame = hex(text) + QByteArray(2, '\0');
-    AppendCrc(frame);
-    return frame;
-}
+using testframes::hex;
+using testframes::rtu;
 
 // A compact, readable account of what the interpreter decided, e.g. "sw 0+ 1- | msg 提示:...".
 QString describe(const ReplyActions &a)
@@ -95,19 +86,18 @@ private slots:
 
         // The state value: channel d on exactly when bit d-1 is set.
         QTest::newRow("state 0x05 on 8")
-            << "State" << 8 << false << withCrc("01030200 05") << "sw 0+ 1- 2+ 3- 4- 5- 6- 7-";
+            << "State" << 8 << false << rtu("01030200 05") << "sw 0+ 1- 2+ 3- 4- 5- 6- 7-";
         QTest::newRow("state 0x81 on 8")
-            << "State" << 8 << false << withCrc("01030200 81") << "sw 0+ 1- 2- 3- 4- 5- 6- 7+";
+            << "State" << 8 << false << rtu("01030200 81") << "sw 0+ 1- 2- 3- 4- 5- 6- 7+";
         QTest::newRow("state 0x81 on 4")
-            << "State" << 4 << false << withCrc("01030200 81") << "sw 0+ 1- 2- 3-";
+            << "State" << 4 << false << rtu("01030200 81") << "sw 0+ 1- 2- 3-";
         QTest::newRow("state 0x81 bad crc")
             << "State" << 4 << false << hex("010302008100 00") << "sw 0+ 1- 2- 3-";
         QTest::newRow("state 0xFFFE: channel 1 off")
-            << "State" << 8 << false << withCrc("010302FF FE") << "sw 0- 1+ 2+ 3+ 4+ 5+ 6+ 7+";
+            << "State" << 8 << false << rtu("010302FF FE") << "sw 0- 1+ 2+ 3+ 4+ 5+ 6+ 7+";
         QTest::newRow("state 0x0100: coil 9 only")
-            << "State" << 8 << false << withCrc("01030201 00") << "sw 0- 1- 2- 3- 4- 5- 6- 7-";
-        QTest::newRow("state before a model")
-            << "State" << 0 << false << withCrc("01030200FF") << "";
+            << "State" << 8 << false << rtu("01030201 00") << "sw 0- 1- 2- 3- 4- 5- 6- 7-";
+        QTest::newRow("state before a model") << "State" << 0 << false << rtu("01030200FF") << "";
         QTest::newRow("state six bytes") << "State" << 8 << false << hex("010302000500") << "";
         QTest::newRow("state eight bytes")
             << "State" << 8 << false << hex("0103020005000000") << "";
@@ -119,20 +109,18 @@ private slots:
             << "Address" << 8 << false << hex("2400") << "msg 提示:没有搜索到模块";
         QTest::newRow("address too short") << "Address" << 8 << false << hex("24030200") << "";
         QTest::newRow("set address echo")
-            << "SetAddress" << 8 << false << withCrc("010601000007") << "text 7";
+            << "SetAddress" << 8 << false << rtu("010601000007") << "text 7";
         QTest::newRow("set address refused")
             << "SetAddress" << 8 << false << hex("0100") << "msg 提示:地址设置失败";
         QTest::newRow("set address short") << "SetAddress" << 8 << false << hex("0106010000") << "";
 
         // Baud rate read: codes above 4 leave the PC list alone.
-        QTest::newRow("read rate 3")
-            << "ReadRate" << 8 << false << withCrc("0103020003") << "baud 3";
-        QTest::newRow("read rate 5") << "ReadRate" << 8 << false << withCrc("0103020005") << "";
+        QTest::newRow("read rate 3") << "ReadRate" << 8 << false << rtu("0103020003") << "baud 3";
+        QTest::newRow("read rate 5") << "ReadRate" << 8 << false << rtu("0103020005") << "";
         QTest::newRow("read rate 6 bytes") << "ReadRate" << 8 << false << hex("010302000300") << "";
 
         // While a scan runs, every reply's byte 4 joins the address list.
-        QTest::newRow("scan reply")
-            << "Address1" << 8 << true << withCrc("0103020011") << "scan 17";
+        QTest::newRow("scan reply") << "Address1" << 8 << true << rtu("0103020011") << "scan 17";
         QTest::newRow("scan reply while switching")
             << "Connect" << 8 << true << hex("01050002FF00") << "sw 2+ | scan 255";
         QTest::newRow("scan reply too short ends all")

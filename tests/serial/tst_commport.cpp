@@ -1,6 +1,6 @@
-#include "ptypair.h"
 #include "serial/commport.h"
 #include "serial/openerror.h"
+#include "support/ptypair.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -280,6 +280,7 @@ private slots:
         QCOMPARE(port.open(), OpenResult::NoSuchPort);
         QVERIFY(!port.isOpen());
         QVERIFY(!port.errorText().isEmpty());
+        QCOMPARE(port.failure().kind, FailureKind::NoSuchPort);
     }
 
     void busyPort()
@@ -291,6 +292,7 @@ private slots:
         second.setPortName(pty.slavePath());
         QCOMPARE(first.open(), OpenResult::Ok);
         QCOMPARE(second.open(), OpenResult::Busy);
+        QCOMPARE(second.failure().kind, FailureKind::Busy);
         QVERIFY(!second.isOpen());
         QVERIFY(first.isOpen());
         first.close();
@@ -307,6 +309,27 @@ private slots:
         QVERIFY(result != OpenResult::Ok);
         QVERIFY(!port.isOpen());
         QVERIFY(!port.errorText().isEmpty());
+        // Refused settings on a node that is no terminal: the system says so by its errno.
+        const LineFailure failure = port.failure();
+        QCOMPARE(failure.kind, FailureKind::BadSettings);
+        QCOMPARE(failure.errorNumber, ENOTTY);
+    }
+
+    // Failures of an open port that are not the device's: a settings text that does not parse
+    // and a write after the port was closed.
+    void failuresOfTheCaller()
+    {
+        PtyPair pty;
+        CommPort port;
+        port.setPortName(pty.slavePath());
+        QCOMPARE(port.open(), OpenResult::Ok);
+        QVERIFY(!port.setSettings(QStringLiteral("9600,X,8,1")));
+        QCOMPARE(port.failure().kind, FailureKind::BadSettings);
+        QVERIFY(port.failure().detail.contains(QStringLiteral("9600,X,8,1")));
+        QVERIFY(port.isOpen());
+        port.close();
+        QVERIFY(!port.write("x"));
+        QCOMPARE(port.failure().kind, FailureKind::NotOpen);
     }
 
     void noPermissionOnRealNode()
@@ -371,7 +394,10 @@ private slots:
         pty.closeMaster();
         QTRY_VERIFY(!port.isOpen());
         QTRY_COMPARE(failed.count(), 1);
-        QVERIFY(!failed.first().first().toString().isEmpty());
+        const auto failure = failed.first().first().value<LineFailure>();
+        // A hung-up terminal reads as a failed read, a pulled adapter as a removed device.
+        QVERIFY(failure.kind == FailureKind::ReadFailed || failure.kind == FailureKind::Removed);
+        QVERIFY(!failure.detail.isEmpty());
 
         const double cpuBefore = CpuSeconds();
         RunEventLoopFor(300);

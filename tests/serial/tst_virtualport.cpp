@@ -16,7 +16,11 @@ public:
     QByteArray written;
     bool echo = false;
 
-    void setLineSettings(const LineSettings &settings) override { settingsSeen << settings; }
+    bool setLineSettings(const LineSettings &settings) override
+    {
+        settingsSeen << settings;
+        return true;
+    }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override { return m_inbox.size() + QIODevice::bytesAvailable(); }
 

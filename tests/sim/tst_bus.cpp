@@ -3,7 +3,7 @@
 #include "protocol/requests.h"
 #include "sim/bus.h"
 
-#include "frames.h"
+#include "support/frames.h"
 
 #include <QTest>
 

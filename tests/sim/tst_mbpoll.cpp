@@ -1,7 +1,7 @@
 // An independent MODBUS master talks to quorvane-sim: the module must speak MODBUS as others
 // do, not only as Quorvane does.
 
-#include "simprocess.h"
+#include "support/simprocess.h"
 
 #include <QStandardPaths>
 #include <QTest>

@@ -3,7 +3,7 @@
 #include "protocol/requests.h"
 #include "sim/relaymodule.h"
 
-#include "frames.h"
+#include "support/frames.h"
 
 #include <QTest>
 
@@ -14,11 +14,7 @@ Q_DECLARE_METATYPE(sim::ModuleConfig)
 
 namespace {
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
+using testframes::hex;
 using testframes::rtu;
 
 // What the module answers to bytes sent as one frame, as hex text ("" for silence).

@@ -2,9 +2,9 @@
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
 #include "serial/commport.h"
-#include "simprocess.h"
+#include "support/simprocess.h"
 
-#include "frames.h"
+#include "support/frames.h"
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 #include "sim/demo.h"
 #include "sim/virtualline.h"
 
-#include "frames.h"
+#include "support/frames.h"
 #include <QElapsedTimer>
 #include <QSignalSpy>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Frame helpers shared by the virtual module's tests.
+// Frames as the tests write and read them.
 
 #include "protocol/crc.h"
 #include "protocol/hexcodec.h"
@@ -10,10 +10,20 @@
 
 namespace testframes {
 
-// The hex bytes with their CRC appended, as a master sends them.
+// Hex digits as bytes ("01050000" or "01 05 00 00").
+inline QByteArray hex(const char *hexText)
+{
+    return QByteArray::fromHex(hexText);
+}
+inline QByteArray hex(const QString &hexText)
+{
+    return QByteArray::fromHex(hexText.toLatin1());
+}
+
+// The hex bytes with their CRC appended, as a master sends them or a module answers.
 inline QByteArray rtu(const char *hexText)
 {
-    QByteArray frame = QByteArray::fromHex(hexText);
+    QByteArray frame = hex(hexText);
     frame.append(2, '\0');
     protocol::AppendCrc(frame);
     return frame;

@@ -12,7 +12,7 @@ class FakeLine : public serial::LineDevice
 public:
     using serial::LineDevice::LineDevice;
 
-    void setLineSettings(const serial::LineSettings &) override {}
+    bool setLineSettings(const serial::LineSettings &) override { return true; }
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override
     {

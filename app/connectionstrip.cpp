@@ -1,0 +1,139 @@
+#include "app/connectionstrip.h"
+
+#include "app/lamp.h"
+#include "app/mainwindow.h"
+#include "app/openfailure.h"
+#include "controls/qzbutton.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QStyle>
+
+namespace {
+
+const QString OpenCaption = QStringLiteral("打开串口");
+const QString CloseCaption = QStringLiteral("关闭串口");
+const QString NoticeTitle = QStringLiteral("提示");
+
+void SetLabelColour(QLabel *label, const QColor &colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+// Device paths are longer than the list is wide: the drop-down shows them whole.
+void FitPopupToNames(QComboBox *combo)
+{
+    int widest = 0;
+    for (int i = 0; i < combo->count(); ++i)
+        widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+    combo->view()->setMinimumWidth(widest +
+                                   2 * combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+} // namespace
+
+ConnectionStrip::ConnectionStrip(Form1 &form) : QObject(&form), f(form)
+{
+    connect(f.Command2, &QzButton::Click, this, &ConnectionStrip::Command2_Click);
+    connect(f.Combo3, &QComboBox::currentIndexChanged, this, &ConnectionStrip::Combo3_Click);
+    connect(&f.MSComm1, &serial::CommPort::failed, this, &ConnectionStrip::PortFailed);
+    // The whole port name, also when the list is too narrow to show it.
+    connect(f.Combo2, &QComboBox::currentTextChanged, f.Combo2, &QComboBox::setToolTip);
+}
+
+void ConnectionStrip::ShowPortClosed()
+{
+    f.Command2->setCaption(OpenCaption);
+    f.Label2->setText(QStringLiteral("串口已关闭"));
+    SetLabelColour(f.Label2, QColor(255, 0, 0));
+    f.Shape1->setFillColor(QColor(0, 0, 0));
+    f.Combo2->setEnabled(true);
+    f.Combo3->setEnabled(true);
+}
+
+void ConnectionStrip::ShowPortOpen()
+{
+    f.Label2->setText(QStringLiteral("串口已打开"));
+    f.Label2->setToolTip({});
+    SetLabelColour(f.Label2, QColor(0, 0, 0));
+    // The port cannot change while it is open; the baud rate can.
+    f.Combo2->setEnabled(false);
+    f.Shape1->setFillColor(QColor(255, 0, 0));
+}
+
+void ConnectionStrip::Command2_Click()
+{
+    const QString portName = f.Combo2->currentText();
+    if (portName.isEmpty())
+        return;
+    f.MSComm1.close();
+    // The user's own click: a failure shown earlier no longer describes the port.
+    f.Label2->setToolTip({});
+    // The caption says what the user asked for.
+    if (f.Command2->Caption() != OpenCaption) {
+        ShowPortClosed();
+        return;
+    }
+
+    f.Command2->setCaption(CloseCaption);
+    f.MSComm1.setPortName(portName);
+    f.MSComm1.setSettings(serial::SettingsText(f.Combo3->currentText()));
+    const serial::OpenResult result = f.MSComm1.open();
+    if (result == serial::OpenResult::Ok) {
+        ShowPortOpen();
+        return;
+    }
+    const QString failure = app::OpenFailureText(result, portName, f.MSComm1.failure());
+    ShowPortClosed();
+    f.messages().inform(app::Message::Icon::Error, failure, NoticeTitle);
+}
+
+void ConnectionStrip::Combo3_Click()
+{
+    if (!f.MSComm1.isOpen())
+        return; // the rate applies at the next open
+    // The open port takes the new rate at once.
+    if (f.MSComm1.setSettings(serial::SettingsText(f.Combo3->currentText())))
+        return;
+    const QString reason = app::FailureReason(f.MSComm1.failure());
+    f.MSComm1.close();
+    ShowPortClosed();
+    f.messages().inform(app::Message::Icon::Error,
+                        QStringLiteral("无法设置此波特率：%1").arg(reason), NoticeTitle);
+}
+
+serial::PortListing ConnectionStrip::FillPortList()
+{
+    const serial::PortListing listing = f.portEnumerator().list();
+    f.Combo2->clear();
+    f.Combo2->addItems(listing.names);
+    f.Combo2->setCurrentIndex(-1);
+    FitPopupToNames(f.Combo2);
+    f.portWatch().setListedCount(listing.deviceCount);
+    return listing;
+}
+
+void ConnectionStrip::ApplyWatchUpdate(const serial::WatchUpdate &update)
+{
+    const bool open = f.MSComm1.isOpen();
+    f.Combo2->clear();
+    f.Combo2->addItems(update.ports);
+    FitPopupToNames(f.Combo2);
+    f.Combo2->setCurrentIndex(f.Combo2->findText(update.selection, Qt::MatchExactly));
+    if (open && update.selectedPresent)
+        return; // the open port is still there
+    if (open)
+        f.MSComm1.close();
+    ShowPortClosed();
+}
+
+void ConnectionStrip::PortFailed(const serial::LineFailure &failure)
+{
+    // The port is closed already; show it once, without a message box: a pulled adapter is
+    // shown the same way as one the watch found missing.
+    ShowPortClosed();
+    f.Label2->setToolTip(app::FailureReason(failure));
+}

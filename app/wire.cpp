@@ -1,0 +1,88 @@
+#include "app/wire.h"
+
+#include "app/mainwindow.h"
+#include "controls/safeswitch.h"
+#include "protocol/hexcodec.h"
+#include "protocol/panel.h"
+
+#include <QLineEdit>
+
+using protocol::RequestKind;
+
+KindRule RuleOfKind(RequestKind kind)
+{
+    switch (kind) {
+    case RequestKind::Connect:
+    case RequestKind::Connect1:
+    case RequestKind::DisConnect1:
+    case RequestKind::AllConnect:
+    case RequestKind::AllDisConnect:
+    case RequestKind::ReadRate:
+        return {false, true};
+    case RequestKind::SetRate:
+        return {true, true};
+    case RequestKind::Address:
+    case RequestKind::SetAddress:
+        return {true, false};
+    // Switching a channel off keeps what the received box shows.
+    case RequestKind::DisConnect:
+    case RequestKind::Connect2:
+    case RequestKind::State:
+    case RequestKind::Address1:
+        return {false, false};
+    }
+    return {};
+}
+
+void ShowSentFrame(Form1 &form, const QByteArray &frame)
+{
+    form.LblOut->setText(protocol::HexFrameText(frame));
+}
+
+void RecordRequest(Form1 &form, RequestKind kind)
+{
+    form.RequestKind = kind;
+    if (RuleOfKind(kind).setsText9)
+        form.Text9 = true;
+}
+
+bool SendRequest(Form1 &form, const protocol::Request &request)
+{
+    RecordRequest(form, request.kind);
+    if (!form.MSComm1.write(request.frame))
+        return false;
+    ShowSentFrame(form, request.frame);
+    if (RuleOfKind(request.kind).clearsReceived)
+        form.LblIn->clear();
+    return true;
+}
+
+void TellPortClosed(Form1 &form, RequestKind kind)
+{
+    switch (kind) {
+    case RequestKind::Connect:
+    case RequestKind::Connect1:
+    case RequestKind::DisConnect1:
+    case RequestKind::AllConnect:
+    case RequestKind::AllDisConnect:
+    case RequestKind::Address1:
+        form.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
+        return;
+    case RequestKind::ReadRate:
+        form.messages().inform(app::Message::Icon::Error, QStringLiteral("请先打开串口后，在搜索"),
+                               QStringLiteral("提示"));
+        return;
+    default:
+        return; // the other kinds stop silently
+    }
+}
+
+void SetSwitchQuietly(::SafeSwitch *s, bool on)
+{
+    if (!s)
+        return;
+    const bool enabled = s->Enable();
+    s->setEnable(false);
+    s->setValue(on);
+    s->setEnable(enabled);
+}

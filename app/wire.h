@@ -1,0 +1,39 @@
+#pragma once
+
+#include "protocol/requests.h"
+
+#include <QByteArray>
+
+class Form1;
+class SafeSwitch;
+
+// The window's one way of sending a request to a module. Every region sends through it; nothing
+// else writes requests to the port.
+
+// How a request kind is treated around its frame.
+struct KindRule
+{
+    bool setsText9 = false;      // replies are interpreted even on the console page
+    bool clearsReceived = false; // the received box LblIn is emptied once the frame is out
+};
+KindRule RuleOfKind(protocol::RequestKind kind);
+
+// Records a request about to be sent: RequestKind takes its kind and Text9 is set for the kinds
+// that set it. SendRequest does this first; a sender that stops after recording calls it alone.
+void RecordRequest(Form1 &form, protocol::RequestKind kind);
+
+// Records the request (RequestKind takes its kind; Text9 is set for the kinds that set it),
+// writes its frame to the port, shows the frame in LblOut and clears LblIn for the kinds that
+// clear it. Returns false when nothing could be written (LblOut and LblIn are then untouched).
+bool SendRequest(Form1 &form, const protocol::Request &request);
+
+// The sent box shows a frame as hex text.
+void ShowSentFrame(Form1 &form, const QByteArray &frame);
+
+// The message a sender of this kind shows when the port is closed; nothing for the kinds that
+// stop silently.
+void TellPortClosed(Form1 &form, protocol::RequestKind kind);
+
+// Moves a channel switch without sending anything: the switch's handler ignores a disabled
+// switch, so it is disabled while its value is written, then its enabled state is restored.
+void SetSwitchQuietly(::SafeSwitch *s, bool on);
