@@ -1,6 +1,7 @@
-// quorvane-bench-modulesearch [--slow]: how long the window's address scan and baud-rate search
-// take against quorvane-sim behind a pseudo-terminal, driven through the window's own buttons
-// off-screen. --slow adds a scan at 300 baud (over two minutes).
+// quorvane-bench-modulesearch [--slow] [--shots DIR]: how long the window's address scan and
+// baud-rate search take against quorvane-sim behind a pseudo-terminal, driven through the
+// window's own buttons off-screen. --slow adds a scan at 300 baud (over two minutes); --shots
+// saves a picture of the window after each run into DIR.
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "controls/qzbutton.h"
@@ -100,8 +101,14 @@ struct Bench
     }
 };
 
-void Report(const char *what, qint64 ms, const QString &result)
+QString ShotDirectory;
+
+void Report(const char *what, qint64 ms, const QString &result, QWidget *window)
 {
+    if (!ShotDirectory.isEmpty()) {
+        static int shot = 0;
+        window->grab().save(QStringLiteral("%1/run-%2.png").arg(ShotDirectory).arg(++shot));
+    }
     if (ms < 0)
         std::printf("%-40s did not end\n", what);
     else
@@ -116,7 +123,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    const bool slow = QCoreApplication::arguments().contains(QStringLiteral("--slow"));
+    const QStringList arguments = QCoreApplication::arguments();
+    const bool slow = arguments.contains(QStringLiteral("--slow"));
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--shots")); at > 0)
+        ShotDirectory = arguments.value(at + 1);
 
     Bench b;
     QString result;
@@ -136,27 +146,27 @@ int main(int argc, char **argv)
         if (!b.withSim(c.modules, c.baud))
             return 1;
         const qint64 ms = b.scan(&result);
-        Report(c.title, ms, result);
+        Report(c.title, ms, result, b.form.get());
         b.reset();
     }
 
     if (!b.withSim({"5"}, "115200"))
         return 1;
     qint64 ms = b.search(&result);
-    Report("baud search, module at 9600", ms, result);
+    Report("baud search, module at 9600", ms, result, b.form.get());
     b.reset();
 
     if (!b.withSim({"5:QV-08:1200"}, "115200"))
         return 1;
     ms = b.search(&result);
-    Report("baud search, module at 1200", ms, result);
+    Report("baud search, module at 1200", ms, result, b.form.get());
     b.reset();
 
     b.silent = std::make_unique<PtyPair>();
     if (!b.silent->isValid() || !b.open(b.silent->slavePath(), "9600 "))
         return 1;
     ms = b.search(&result);
-    Report("baud search, nothing answers", ms, result);
+    Report("baud search, nothing answers", ms, result, b.form.get());
     b.reset();
     return 0;
 }
