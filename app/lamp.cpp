@@ -21,7 +21,10 @@ void Lamp::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    // A circle on the smaller side of the box, centred in it.
+    const qreal side = qMin(width(), height()) - 1.0;
+    QRectF area(0, 0, side, side);
+    area.moveCenter(QRectF(rect()).center());
     painter.setPen(QPen(QColor(0, 0, 0), 1.0));
     painter.setBrush(m_fill);
     painter.drawEllipse(area);

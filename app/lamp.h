@@ -5,7 +5,7 @@
 
 namespace app {
 
-// A round lamp filling its rectangle: the port-state light of the connection strip.
+// A round lamp, a circle centred in its rectangle: the port-state light of the connection strip.
 class Lamp : public QWidget
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "app/openfailure.h"
 
+#include "serial/holders.h"
+
 #include <QFileInfo>
 
 #include <cerrno>
@@ -105,8 +107,12 @@ QString OpenFailureText(serial::OpenResult result, const QString &portName,
         return {};
     case serial::OpenResult::NoSuchPort:
         return QStringLiteral("没有发现此串口号");
-    case serial::OpenResult::Busy:
-        return QStringLiteral("此串口存在但是被占用");
+    case serial::OpenResult::Busy: {
+        // The second line names the programs seen holding it, where they can be seen.
+        const QString holders = serial::DescribeHolders(serial::FindHolders(portName));
+        return QStringLiteral("此串口存在但是被占用") +
+               (holders.isEmpty() ? QString() : QLatin1Char('\n') + holders);
+    }
     case serial::OpenResult::NoPermission:
         return QStringLiteral("没有权限打开此串口") + PermissionHint(portName);
     case serial::OpenResult::Other:

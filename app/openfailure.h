@@ -11,7 +11,8 @@ namespace app {
 QString FailureReason(const serial::LineFailure &failure);
 
 // The message shown when opening a port failed, or empty for success. The no-permission
-// message tells a Linux user which group to join: the group that owns the device file.
+// message tells a Linux user which group to join: the group that owns the device file. The busy
+// message names, on a second line, the other programs seen holding the port.
 QString OpenFailureText(serial::OpenResult result, const QString &portName,
                         const serial::LineFailure &failure);
 

@@ -2,22 +2,38 @@
 
 #include "serial/commport.h"
 
+#include <algorithm>
+
+using namespace std::chrono;
+
 ReplyReader::ReplyReader(serial::CommPort *port, QObject *parent) : QObject(parent), m_port(port)
 {
+    for (QTimer *timer : {&m_timer, &m_sample, &m_poll})
+        timer->setTimerType(Qt::PreciseTimer);
     m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
+    m_sample.setSingleShot(true);
     m_timer.setInterval(DefaultWindow);
-    connect(&m_timer, &QTimer::timeout, this, &ReplyReader::finish);
+    connect(&m_timer, &QTimer::timeout, this, &ReplyReader::windowEnded);
+    connect(&m_sample, &QTimer::timeout, this, [this] { m_seen = m_port->bytesWaiting(); });
+    connect(&m_poll, &QTimer::timeout, this, &ReplyReader::poll);
 }
 
-void ReplyReader::setWindow(std::chrono::milliseconds window)
+void ReplyReader::setWindow(milliseconds window)
 {
     m_timer.setInterval(window);
 }
 
-std::chrono::milliseconds ReplyReader::window() const
+milliseconds ReplyReader::window() const
 {
     return m_timer.intervalAsDuration();
+}
+
+microseconds ReplyReader::FrameGap(qint32 baudRate)
+{
+    if (baudRate <= 0)
+        return microseconds{0};
+    // 3.5 characters * 10 bits * 1e6 us.
+    return microseconds{(35'000'000LL + baudRate - 1) / baudRate};
 }
 
 void ReplyReader::start()
@@ -26,11 +42,57 @@ void ReplyReader::start()
         return;
     m_collecting = true;
     m_port->setReceiveThreshold(0);
+    m_gap = FrameGap(m_port->lineSettings().baudRate);
+    m_seen = m_port->bytesWaiting();
+    const milliseconds beforeEnd = window() - ceil<milliseconds>(m_gap);
+    if (beforeEnd > milliseconds{0})
+        m_sample.start(beforeEnd);
     m_timer.start();
+}
+
+void ReplyReader::windowEnded()
+{
+    m_sample.stop();
+    const qsizetype waiting = m_port->bytesWaiting();
+    if (waiting == m_seen || !m_port->isOpen() || m_gap <= microseconds{0}) {
+        finish();
+        return;
+    }
+    // Bytes came in during the last frame gap: the reply is still on its way.
+    m_seen = waiting;
+    m_sinceArrival.start();
+    m_quietOnce = false;
+    m_poll.start(std::max(milliseconds{1}, ceil<milliseconds>(m_gap / 8)));
+}
+
+void ReplyReader::poll()
+{
+    if (!m_port->isOpen()) {
+        finish();
+        return;
+    }
+    if (const qsizetype waiting = m_port->bytesWaiting(); waiting != m_seen) {
+        m_seen = waiting;
+        m_sinceArrival.start();
+        m_quietOnce = false;
+        return;
+    }
+    if (nanoseconds{m_sinceArrival.nsecsElapsed()} < m_gap)
+        return;
+    // Silent for a frame gap. One more quiet look first: after the window was held up, bytes
+    // already on the line may not have been taken in yet.
+    if (!m_quietOnce) {
+        m_quietOnce = true;
+        return;
+    }
+    finish();
 }
 
 void ReplyReader::finish()
 {
+    m_poll.stop();
+    m_sample.stop();
+    m_timer.stop();
     const QByteArray reply = m_port->readAll();
     emit replyRead(reply);
     // Back to one notice per arrival on every path, so later replies are still handled.

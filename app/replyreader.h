@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -13,7 +14,10 @@ class CommPort;
 // Collects one reply from the port. When the first bytes of a reply are noticed, further
 // arrivals are only buffered (receive threshold 0) while a short single-shot window runs, so the
 // whole reply is in the buffer; then every waiting byte is read as one reply and handed to the
-// interpreter. The window never blocks: the event loop keeps running throughout.
+// interpreter. On a slow line a reply can outlast the window: when bytes were still arriving
+// during the last frame gap (3.5 characters of 10 bits at the port's rate) before the window
+// ends, collecting goes on until the line has been silent for a frame gap. The window never
+// blocks: the event loop keeps running throughout.
 class ReplyReader : public QObject
 {
     Q_OBJECT
@@ -24,6 +28,10 @@ public:
 
     void setWindow(std::chrono::milliseconds window);
     std::chrono::milliseconds window() const;
+
+    // The silence that ends a frame at a rate: 3.5 characters of 10 bits, rounded up to whole
+    // microseconds (117 ms at 300 baud, 3.65 ms at 9600).
+    static std::chrono::microseconds FrameGap(qint32 baudRate);
 
     // Begins a reply window. Does nothing while one is already open.
     void start();
@@ -38,9 +46,17 @@ signals:
     void replyRead(const QByteArray &reply);
 
 private:
+    void windowEnded();
+    void poll();
     void finish();
 
     serial::CommPort *m_port;
-    QTimer m_timer;
+    QTimer m_timer;  // the reply window
+    QTimer m_sample; // one frame gap before the window ends: what had arrived by then
+    QTimer m_poll;   // after the window, while bytes keep coming
+    QElapsedTimer m_sinceArrival;
+    std::chrono::microseconds m_gap{0};
+    qsizetype m_seen = 0;
+    bool m_quietOnce = false;
     bool m_collecting = false;
 };

@@ -14,9 +14,11 @@
 
 void Form1::Form_Load()
 {
-    // The flat, rounded look of the combo boxes and check boxes, once per program.
-    if (!qobject_cast<SkinStyle *>(QApplication::style()))
-        QApplication::setStyle(new SkinStyle);
+    // The flat, rounded look of the window's combo boxes and check boxes; message boxes and
+    // other windows keep the plain look.
+    auto *skin = new SkinStyle;
+    skin->setParent(this);
+    skin->apply(this);
     // Adapters plugged or pulled start the port-list watch.
     m_notices = serial::DeviceNotices::Create(this);
     if (m_notices) {

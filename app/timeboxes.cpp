@@ -50,7 +50,13 @@ void TimeBoxes::attach(const Box &b)
 {
     m_boxes.push_back(b);
     b.box->setValidator(new DigitsOnly(b.box));
-    b.box->lineEdit()->installEventFilter(this);
+    // Typed times never join the list, and neither Enter nor leaving the box counts as a
+    // choice from the list: only the list itself (and its arrow keys) chooses an entry.
+    b.box->setInsertPolicy(QComboBox::NoInsert);
+    QObject::disconnect(b.box->lineEdit(), SIGNAL(editingFinished()), b.box, nullptr);
+    // Keys reach the box itself: it is the focus proxy of its line edit and hands them on
+    // directly, past any filter on the line edit.
+    b.box->installEventFilter(this);
     connect(b.box, &QComboBox::editTextChanged, this, [b] { showSeconds(b.box, b.label); });
     connect(b.box, &QComboBox::activated, this, [this, b] { listChosen(b); });
 }
@@ -59,7 +65,7 @@ bool TimeBoxes::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyRelease) {
         for (const Box &b : m_boxes) {
-            if (b.box->lineEdit() == watched) {
+            if (b.box == watched) {
                 keyReleased(b);
                 break;
             }

@@ -168,11 +168,14 @@ void SafeSwitch::setValue(bool value)
 void SafeSwitch::setEnable(bool enable)
 {
     m_enable = enable;
-    if (!enable)
-        m_pressed = false;
+    // A press outlives a disable that is over by the release (the program setting the switch
+    // quietly while the user holds the button): the release still commits it.
     showLook();
-    if (enable)
+    if (enable) {
         trackPointer(m_pointerInside);
+        if (m_pressed)
+            setFrame(m_value ? OnPressed : OffPressed);
+    }
 }
 
 void SafeSwitch::setSkin(int skin)

@@ -35,7 +35,8 @@ public:
 
     // When false the switch shows its disabled picture and ignores the mouse; hover is not
     // followed meanwhile. Raises no Click; turning it back on catches up with the pointer
-    // (MouseIn or MouseOut if the pointer came or went while the switch was disabled).
+    // (MouseIn or MouseOut if the pointer came or went while the switch was disabled). A press
+    // made before a disable still commits when the button is released after the re-enable.
     bool Enable() const { return m_enable; }
     void setEnable(bool enable);
 

@@ -46,6 +46,20 @@ SkinStyle::SkinStyle(QStyle *base)
 
 SkinStyle::~SkinStyle() = default;
 
+void SkinStyle::apply(QWidget *window)
+{
+    window->setStyle(this);
+    const QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    for (QWidget *w : widgets) {
+        if (w->window() != window)
+            continue; // popups and dialogs keep the application's look
+        w->setStyle(this);
+        // The wheel must not give a list the focus on its way past.
+        if (auto *combo = qobject_cast<QComboBox *>(w))
+            combo->setFocusPolicy(Qt::StrongFocus);
+    }
+}
+
 bool SkinStyle::isSkinned(const QWidget *widget)
 {
     if (!widget)
@@ -134,6 +148,14 @@ bool SkinStyle::eventFilter(QObject *watched, QEvent *event)
     case QEvent::EnabledChange:
         if (!static_cast<QWidget *>(watched)->isEnabled())
             setTarget(static_cast<QWidget *>(watched), 0);
+        break;
+    case QEvent::Wheel:
+        // A drop-down list turns with the wheel only while it has the keyboard focus; passing
+        // over it leaves it as it is, and the wheel goes on to what lies beneath.
+        if (auto *combo = qobject_cast<QComboBox *>(watched); combo && !combo->hasFocus()) {
+            event->ignore();
+            return true;
+        }
         break;
     default:
         break;

@@ -8,7 +8,8 @@ class QTimer;
 // The application style of the window: combo boxes, check boxes, option buttons and plain
 // push buttons get a flat, rounded look whose hover state fades in and out over a few 15 ms
 // steps. Everything else (frames, labels, text boxes, the custom controls) is drawn by the
-// base style unchanged. Install it once with QApplication::setStyle(new SkinStyle).
+// base style unchanged. Give a window its look with apply(); message boxes and other windows
+// keep the application's style.
 class SkinStyle : public QProxyStyle
 {
     Q_OBJECT
@@ -21,6 +22,11 @@ public:
     // Uses the "Fusion" style as the base unless another base is given (the style takes it).
     explicit SkinStyle(QStyle *base = nullptr);
     ~SkinStyle() override;
+
+    // Draws the window and every control inside it (not its popups or dialogs). Drop-down lists
+    // there take the mouse wheel only while they have the keyboard focus. The style must
+    // outlive the window's controls: make it a child of the window, created after them.
+    void apply(QWidget *window);
 
     // Whether a widget gets the skinned look.
     static bool isSkinned(const QWidget *widget);

@@ -3,7 +3,19 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+int print(const crccalc::CommandLineOutcome &outcome)
+{
+    std::fputs(outcome.out.toLocal8Bit().constData(), stdout);
+    std::fputs(outcome.err.toLocal8Bit().constData(), stderr);
+    return outcome.exitCode;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -11,14 +23,22 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    const crccalc::CommandLineOutcome outcome = crccalc::runCommandLine(arguments);
-    if (!outcome.openWindow) {
-        std::fputs(outcome.out.toLocal8Bit().constData(), stdout);
-        std::fputs(outcome.err.toLocal8Bit().constData(), stderr);
-        return outcome.exitCode;
-    }
+    // Hex bytes and --help answer before the window system is touched, so they work without a
+    // display. An option we do not know may be one of Qt's own (-platform, -style): Qt takes
+    // those first, and the rest is read again.
+    crccalc::CommandLineOutcome outcome = crccalc::runCommandLine(arguments);
+    const bool option = std::any_of(arguments.cbegin(), arguments.cend(), [](const QString &a) {
+        return a.startsWith(QLatin1Char('-'));
+    });
+    if (!outcome.openWindow && (outcome.exitCode == 0 || !option))
+        return print(outcome);
 
     QApplication app(argc, argv);
+    if (!outcome.openWindow) {
+        outcome = crccalc::runCommandLine(QApplication::arguments().mid(1));
+        if (!outcome.openWindow)
+            return print(outcome);
+    }
     crccalc::CrcWindow window;
     window.show();
     return QApplication::exec();

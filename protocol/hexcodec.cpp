@@ -1,5 +1,7 @@
 #include "protocol/hexcodec.h"
 
+#include <algorithm>
+
 namespace protocol {
 
 namespace {
@@ -27,13 +29,16 @@ QString HexFrameText(QByteArrayView frame)
 std::optional<TimeBytes> TimeField(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 5)
+    if (trimmed.isEmpty())
         return std::nullopt;
+    // The numeric value counts, however many zeros lead it; a long text saturates above the
+    // range rather than overflowing.
+    int value = 0;
     for (const QChar c : trimmed) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return std::nullopt;
+        value = std::min(value * 10 + (c.unicode() - '0'), 65536);
     }
-    const int value = trimmed.toInt();
     if (value < 1 || value > 65535)
         return std::nullopt;
     return TimeBytes{static_cast<std::uint8_t>(value >> 8),

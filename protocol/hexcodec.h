@@ -22,8 +22,8 @@ struct TimeBytes
 };
 
 // The text of a time box as two bytes, high byte first. Only a whole number 1..65535
-// (digits only, surrounding spaces ignored) gives a value; anything else gives none so
-// the caller can refuse to send.
+// (digits only, surrounding spaces ignored, leading zeros allowed: "000020" is 20) gives a
+// value; anything else gives none so the caller can refuse to send.
 std::optional<TimeBytes> TimeField(const QString &text);
 
 // Binary digits of value, most significant first, no leading zeros; empty for 0 or less.

@@ -1,5 +1,6 @@
 #include "serialline.h"
 
+#include "holders.h"
 #include "openerror.h"
 
 #include <cerrno>
@@ -114,6 +115,14 @@ bool SerialLine::open(OpenMode mode)
         else
             record(FailureKindOf(error, false, access), errorNumber);
         m_port.clearError();
+        return false;
+    }
+    // Another program that has the terminal open without a lock file would share its bytes.
+    // Looked for once the node has shown itself a terminal: every process holds /dev/null.
+    if (const QString holders = DescribeHolders(FindHolders(m_path)); !holders.isEmpty()) {
+        m_port.close();
+        m_failure = {FailureKind::Busy, 0, holders};
+        setErrorString(holders);
         return false;
     }
     m_port.clear(QSerialPort::AllDirections);

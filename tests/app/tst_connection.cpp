@@ -13,6 +13,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -179,22 +180,33 @@ private slots:
 
     void openFailuresAreShownAndLeaveTheDisplayClosed_data()
     {
-        QTest::addColumn<bool>("busy");
+        QTest::addColumn<QString>("holder"); // "": missing port; "here": this process
         QTest::addColumn<QString>("text");
-        QTest::newRow("missing port") << false << "没有发现此串口号";
-        QTest::newRow("port in use") << true << "此串口存在但是被占用";
+        QTest::newRow("missing port") << ""
+                                      << "没有发现此串口号";
+        QTest::newRow("port in use here") << "here"
+                                          << "此串口存在但是被占用";
+        // Another program holds it without a lock file; the message names it.
+        QTest::newRow("held by another program") << "sleep"
+                                                 << "此串口存在但是被占用\nsleep (pid %1)";
     }
 
     void openFailuresAreShownAndLeaveTheDisplayClosed()
     {
-        QFETCH(bool, busy);
+        QFETCH(QString, holder);
         QFETCH(QString, text);
         const QString missing = QStringLiteral("/nonexistent/ttyQV9");
-        start({busy ? pty.path : missing});
+        start({holder.isEmpty() ? missing : pty.path});
         serial::CommPort other;
-        if (busy) {
+        QProcess child;
+        if (holder == "here") {
             other.setPortName(pty.path);
             QCOMPARE(other.open(), serial::OpenResult::Ok);
+        } else if (!holder.isEmpty()) {
+            child.setStandardInputFile(pty.path);
+            child.start(holder, {"600"});
+            QVERIFY(child.waitForStarted(10000));
+            text = text.arg(child.processId());
         }
         click();
         QCOMPARE(messages->messages.size(), 1);
@@ -207,6 +219,12 @@ private slots:
         click();
         QCOMPARE(messages->messages.size(), 2);
         verifyClosedDisplay();
+        if (child.state() != QProcess::NotRunning) {
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+            click();
+            verifyOpenDisplay();
+        }
     }
 
     void noPortChosenDoesNothing()

@@ -1,3 +1,4 @@
+#include "app/lamp.h"
 #include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
@@ -5,6 +6,7 @@
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
+#include "controls/skinstyle.h"
 #include "protocol/baud.h"
 #include "support/services.h"
 #include "support/shown.h"
@@ -15,8 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSet>
+#include <QSpontaneKeyEvent>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -348,6 +354,75 @@ private slots:
         QTest::mouseClick(window->qzbutton7, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(window->mmu->isVisible(), 5000);
         window->mmu->hide();
+    }
+
+    // The port lamp is a circle on the smaller side of its box, centred.
+    void lampIsACircle()
+    {
+        app::Lamp *lamp = window->Shape1;
+        QImage picture(lamp->size(), QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        lamp->render(&picture, {}, {}, QWidget::RenderFlags());
+        QRect painted;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(picture.pixel(x, y)) > 0)
+                    painted |= QRect(x, y, 1, 1);
+            }
+        }
+        QVERIFY2(lamp->width() != lamp->height(), "the box is not square");
+        QVERIFY(qAbs(painted.width() - painted.height()) <= 1);
+        QVERIFY(qAbs(painted.width() - qMin(lamp->width(), lamp->height())) <= 1);
+        QVERIFY(qAbs(painted.center().x() - QRect(lamp->rect()).center().x()) <= 1);
+    }
+
+    // The skinned look is the main window's: message boxes and other windows keep the plain one.
+    void skinCoversOnlyTheWindow()
+    {
+        QVERIFY(qobject_cast<SkinStyle *>(window->Combo3->style()));
+        QVERIFY(qobject_cast<SkinStyle *>(window->TM[0]->style()));
+        QVERIFY(qobject_cast<SkinStyle *>(window->ChkTD[0]->style()));
+        QVERIFY(!qobject_cast<SkinStyle *>(QApplication::style()));
+        QMessageBox box(QMessageBox::Information, "t", "x", QMessageBox::Ok, window.get());
+        QVERIFY(!qobject_cast<SkinStyle *>(box.button(QMessageBox::Ok)->style()));
+        QComboBox elsewhere;
+        QVERIFY(!qobject_cast<SkinStyle *>(elsewhere.style()));
+    }
+
+    // The wheel over a drop-down list changes it only while it has the keyboard focus.
+    void wheelNeedsFocus_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("Combo3") << "Combo3";
+        QTest::newRow("Combo1") << "Combo1";
+        QTest::newRow("TM(2)") << "TM(2)";
+    }
+    void wheelNeedsFocus()
+    {
+        QFETCH(QString, name);
+        auto *combo = qobject_cast<QComboBox *>(window->control(name));
+        QVERIFY(combo);
+        window->safetabs1->setActiveTab(name.startsWith("TM") ? 2 : 0);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->LblOut->setFocus();
+        combo->setCurrentIndex(0);
+        // A wheel turn as the window system delivers it: to the widget under the pointer.
+        const auto wheel = [&] {
+            const QPoint at = combo->mapTo(window.get(), combo->rect().center());
+            QWidget *under = window->childAt(at);
+            QWheelEvent event(under->mapFrom(window.get(), at), window->mapToGlobal(at), QPoint(),
+                              QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                              false);
+            QSpontaneKeyEvent::setSpontaneous(&event);
+            QApplication::instance()->notify(under, &event);
+        };
+        wheel();
+        QCOMPARE(combo->currentIndex(), 0);
+        QVERIFY(!combo->hasFocus());
+        combo->setFocus();
+        wheel();
+        QCOMPARE(combo->currentIndex(), 1);
     }
 };
 

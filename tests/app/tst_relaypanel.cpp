@@ -13,6 +13,7 @@
 #include "support/panelprobe.h"
 #include "support/services.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -75,6 +76,20 @@ private:
         QCOMPARE(read[0][0].toByteArray(), bytes);
     }
     void click(QzButton *button) { emit button->Click(); }
+    // Clicks into an editable box as a user does; returns where the keys go now.
+    QWidget *clickInto(QComboBox *box)
+    {
+        form->activateWindow();
+        if (!QTest::qWaitForWindowActive(form.get()))
+            return nullptr;
+        QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+        return QApplication::focusWidget();
+    }
+    static void eraseAll(QWidget *keys)
+    {
+        QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(keys, Qt::Key_Backspace);
+    }
 
 private slots:
     void init()
@@ -337,6 +352,9 @@ private slots:
         QTest::newRow("ONQ(2) 20") << "ONQ" << 2 << "20"
                                    << "01 30 F0 02 00 14 D3 01"
                                    << "Connect1";
+        QTest::newRow("ONQ(2) 000020") << "ONQ" << 2 << "000020"
+                                       << "01 30 F0 02 00 14 D3 01"
+                                       << "Connect1";
         QTest::newRow("DD(0) 10") << "DD" << 0 << "10"
                                   << "01 34 F0 00 00 0A 03 09"
                                   << "Connect1";
@@ -447,28 +465,54 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(boxes[focusBox]->hasFocus(), 1000);
     }
 
+    // Keys go where a user's keys go: to the focused widget after a click into the box.
+    void typingIntoTimeBoxes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
+        for (int i = 0; i < 8; ++i) {
+            const QString tm = QString("TM(%1)").arg(i), ddt = QString("DDT(%1)").arg(i);
+            QTest::newRow(qPrintable(tm)) << tm << QString("ht(%1)").arg(i);
+            QTest::newRow(qPrintable(ddt)) << ddt << QString("DDM(%1)").arg(i);
+        }
+        QTest::newRow("QTM") << "QTM"
+                             << "QB";
+        QTest::newRow("ALLDDT") << "ALLDDT"
+                                << "ALLDDM";
+    }
     void typingIntoTimeBoxes()
     {
-        form->safetabs1->setActiveTab(2);
-        QComboBox *box = form->TM[4];
-        box->setEditText("");
-        QTest::keyClicks(box->lineEdit(), "7a0");
+        QFETCH(QString, name);
+        QFETCH(QString, label);
+        auto *box = qobject_cast<QComboBox *>(form->control(name));
+        auto *seconds = qobject_cast<QLabel *>(form->control(label));
+        QVERIFY(box && seconds);
+        form->safetabs1->setActiveTab(name.startsWith("DD") || name == "ALLDDT" ? 1 : 2);
+        QWidget *keys = clickInto(box);
+        QCOMPARE(keys, box);
+        eraseAll(keys);
+        QTest::keyClicks(keys, "7a0");
         QCOMPARE(box->currentText(), QString("70"));
-        QCOMPARE(form->ht[4]->text(), QString("7秒"));
-        QTest::keyClicks(box->lineEdit(), "000");
+        QCOMPARE(seconds->text(), QString("7秒"));
+        QTest::keyClicks(keys, "000");
         QCOMPARE(messages->texts(), QStringList{"输入错误，数值范围在1-65535"});
         QCOMPARE(box->currentText(), QString("65535"));
-        QCOMPARE(form->ht[4]->text(), QString("6553.5秒"));
+        QCOMPARE(seconds->text(), QString("6553.5秒"));
         messages->clear();
         // Deleting everything: no message, the label keeps its text.
-        box->lineEdit()->selectAll();
-        QTest::keyClick(box->lineEdit(), Qt::Key_Backspace);
+        eraseAll(keys);
         QCOMPARE(box->currentText(), QString());
-        QCOMPARE(form->ht[4]->text(), QString("6553.5秒"));
+        QCOMPARE(seconds->text(), QString("6553.5秒"));
         QVERIFY(messages->messages.isEmpty());
-        QTest::keyClicks(box->lineEdit(), "0");
+        QTest::keyClicks(keys, "0");
         QCOMPARE(messages->texts(), QStringList{"输入错误，数值范围在1-65535"});
         QCOMPARE(box->currentText(), QString("65535"));
+        // A typed time confirmed with Enter does not join the list.
+        eraseAll(keys);
+        QTest::keyClicks(keys, "1234");
+        QTest::keyClick(keys, Qt::Key_Return);
+        QCOMPARE(box->count(), 20);
+        QCOMPARE(box->currentText(), QString("1234"));
     }
 
     void allTimesBoxes()
@@ -478,8 +522,19 @@ private slots:
             form->TM[k]->setEditText("3");
             form->DDT[k]->setEditText("3");
         }
-        // A list choice in QTM reaches all eight delay boxes; typing only the model's four.
+        // Typing reaches the model's four delay boxes; neither Enter nor leaving the box is a
+        // list choice.
         form->safetabs1->setActiveTab(2);
+        QWidget *keys = clickInto(form->QTM);
+        eraseAll(keys);
+        QTest::keyClicks(keys, "50");
+        QTest::keyClick(keys, Qt::Key_Return);
+        eraseAll(keys);
+        QTest::keyClicks(keys, "20");
+        clickInto(form->TM[1]);
+        QCOMPARE(form->TM[3]->currentText(), QString("20"));
+        QCOMPARE(form->TM[4]->currentText(), QString("3"));
+        // A list choice in QTM reaches all eight.
         const int fifty = form->QTM->findText("50");
         form->QTM->setCurrentIndex(fifty);
         emit form->QTM->activated(fifty);
@@ -487,19 +542,16 @@ private slots:
             QCOMPARE(form->TM[k]->currentText(), QString("50"));
         QCOMPARE(form->QB->text(), QString("5秒"));
         QCOMPARE(form->ht[7]->text(), QString("5秒"));
-        form->QTM->setEditText("");
-        QTest::keyClicks(form->QTM->lineEdit(), "20");
-        QCOMPARE(form->TM[3]->currentText(), QString("20"));
-        QCOMPARE(form->TM[4]->currentText(), QString("50"));
 
         form->safetabs1->setActiveTab(1);
-        form->ALLDDT->setEditText("");
-        QTest::keyClicks(form->ALLDDT->lineEdit(), "7000");
+        keys = clickInto(form->ALLDDT);
+        eraseAll(keys);
+        QTest::keyClicks(keys, "7000");
         QCOMPARE(form->DDT[0]->currentText(), QString("7000"));
         QCOMPARE(form->DDT[3]->currentText(), QString("7000"));
         QCOMPARE(form->DDT[4]->currentText(), QString("3"));
         QVERIFY(messages->messages.isEmpty());
-        QTest::keyClicks(form->ALLDDT->lineEdit(), "0");
+        QTest::keyClicks(keys, "0");
         QCOMPARE(messages->texts(), QStringList{"输入错误，数值范围在1-65535"});
         QCOMPARE(form->ALLDDT->currentText(), QString("65535"));
         QCOMPARE(form->DDT[0]->currentText(), QString("7000"));

@@ -24,6 +24,8 @@ private slots:
     void hoverEventsFromEnterAndLeave();
     void reenablingCatchesUpWithThePointer();
     void hidingWhilePressed();
+    void pressSurvivesAQuietMove_data();
+    void pressSurvivesAQuietMove();
     void sizeFollowsSkin_data();
     void sizeFollowsSkin();
     void stripHasTransparentCorners();
@@ -245,6 +247,45 @@ void TstSafeSwitch::hidingWhilePressed()
     QVERIFY(s.frameIndex() != int(SafeSwitch::OnPressed));
     QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(20, 10));
     QCOMPARE(clicks.count(), 0);
+}
+
+// A reply may move the switch quietly (disable, set, enable) while the button is held: the
+// press still commits on release once the switch is enabled again.
+void TstSafeSwitch::pressSurvivesAQuietMove_data()
+{
+    QTest::addColumn<bool>("movedTo");
+    QTest::addColumn<bool>("enabledAtRelease");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("moved to the pending value") << true << true << 1;
+    QTest::newRow("set to its own value") << false << true << 1;
+    QTest::newRow("still disabled at release") << true << false << 0;
+}
+
+void TstSafeSwitch::pressSurvivesAQuietMove()
+{
+    QFETCH(bool, movedTo);
+    QFETCH(bool, enabledAtRelease);
+    QFETCH(int, clicks);
+    QWidget parent;
+    parent.resize(300, 100);
+    SafeSwitch s(&parent);
+    s.move(10, 10);
+    s.setValue(false);
+    parent.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&parent));
+    QTest::mouseMove(&parent, QPoint(30, 20));
+    QTest::mousePress(&s, Qt::LeftButton, {}, QPoint(20, 10));
+    s.setEnable(false);
+    s.setValue(movedTo);
+    if (enabledAtRelease) {
+        s.setEnable(true);
+        QCOMPARE(s.frameIndex(),
+                 movedTo ? int(SafeSwitch::OnPressed) : int(SafeSwitch::OffPressed));
+    }
+    QSignalSpy spy(&s, &SafeSwitch::Click);
+    QTest::mouseRelease(&s, Qt::LeftButton, {}, QPoint(20, 10));
+    QCOMPARE(spy.count(), clicks);
+    QCOMPARE(s.value(), clicks ? true : movedTo);
 }
 
 void TstSafeSwitch::sizeFollowsSkin_data()

@@ -1,5 +1,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QTest>
 
 // Runs the built crc16 program the way a script would.
@@ -17,6 +18,11 @@ private slots:
                                                << 0 << QByteArray("84 0A\n") << false;
         QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray() << false;
         QTest::newRow("not hex") << QStringList{"0105G7"} << 2 << QByteArray() << true;
+        // Qt takes its own options first; the rest is the command line.
+        QTest::newRow("Qt's options first") << QStringList{"-platform", "offscreen", "01050000FF00"}
+                                            << 0 << QByteArray("8C 3A\n") << false;
+        QTest::newRow("unknown option after Qt's")
+            << QStringList{"-platform", "offscreen", "--bogus"} << 2 << QByteArray() << true;
     }
     void run()
     {
@@ -30,6 +36,9 @@ private slots:
         environment.insert("QT_QPA_PLATFORM", "xcb");
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
+        QTemporaryDir runtime; // where Qt, once started, expects its runtime files
+        QVERIFY(runtime.isValid());
+        environment.insert("XDG_RUNTIME_DIR", runtime.path());
 
         QProcess program;
         program.setProcessEnvironment(environment);
@@ -46,6 +55,19 @@ private slots:
         QCOMPARE(!stdErr.isEmpty(), complains);
         if (complains)
             QVERIFY2(stdErr.startsWith("crc16: "), stdErr.constData());
+    }
+
+    // Qt's own options alone open the window instead of being refused.
+    void qtOptionsOpenTheWindow()
+    {
+        QProcess program;
+        program.start(QStringLiteral(CRC16_PROGRAM), {"-platform", "offscreen"});
+        QVERIFY(program.waitForStarted(30000));
+        const bool ended = program.waitForFinished(3000);
+        if (ended)
+            QFAIL(program.readAllStandardError().constData());
+        program.kill();
+        program.waitForFinished(30000);
     }
 };
 

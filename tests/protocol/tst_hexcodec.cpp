@@ -41,6 +41,9 @@ private slots:
         QTest::newRow("12a") << "12a" << false << 0 << 0;
         QTest::newRow("-5") << "-5" << false << 0 << 0;
         QTest::newRow("leading zeros") << "0020" << true << 0x00 << 0x14;
+        QTest::newRow("six digits") << "000020" << true << 0x00 << 0x14;
+        QTest::newRow("zeros before the maximum") << "0000000065535" << true << 0xFF << 0xFF;
+        QTest::newRow("only zeros") << "000000" << false << 0 << 0;
         QTest::newRow("huge") << "99999999999999999999" << false << 0 << 0;
     }
     void timeField()

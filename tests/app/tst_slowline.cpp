@@ -1,0 +1,94 @@
+// Replies on slow lines: the window on a pseudo-terminal whose other end answers one byte at a
+// time, at the pace the chosen rate has on a wire (10 bits a byte).
+#include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/wire.h"
+#include "controls/qzbutton.h"
+#include "protocol/crc.h"
+#include "tests/support/panelprobe.h"
+#include "tests/support/ptypair.h"
+#include "tests/support/services.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// Writes bytes to fd one at a time, byte k at 10 * k bit times after the first, on its own
+// thread so that a busy window does not slow the line down.
+class PacedPeer
+{
+public:
+    PacedPeer(int fd, const QByteArray &bytes, int baud)
+        : m_thread([fd, bytes, baud] {
+              const auto start = std::chrono::steady_clock::now();
+              const std::chrono::microseconds perByte(10'000'000 / baud);
+              for (qsizetype k = 0; k < bytes.size(); ++k) {
+                  std::this_thread::sleep_until(start + k * perByte);
+                  if (::write(fd, bytes.constData() + k, 1) != 1)
+                      return;
+              }
+          })
+    {}
+    ~PacedPeer() { m_thread.join(); }
+    PacedPeer(const PacedPeer &) = delete;
+    PacedPeer &operator=(const PacedPeer &) = delete;
+
+private:
+    std::thread m_thread;
+};
+
+} // namespace
+
+class TestSlowLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The 7-byte state reply takes 233 ms at 300 baud and 117 ms at 600: longer than the reply
+    // window, it is still read as one reply and moves the switches.
+    void stateReplyIsReadWhole_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::newRow("300") << "300 ";
+        QTest::newRow("600") << "600 ";
+        QTest::newRow("9600") << "9600 ";
+    }
+    void stateReplyIsReadWhole()
+    {
+        QFETCH(QString, rate);
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        app::RecordedMessages messages;
+        app::StartOptions options;
+        options.extraPorts = {pty.slavePath()};
+        Form1 form(options, support::TestServices(&messages));
+        form.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.Timer4.isActive(), 5000);
+        QCOMPARE(form.Combo2->currentText(), pty.slavePath());
+        form.Combo3->setCurrentIndex(form.Combo3->findText(rate));
+        emit form.Command2->Click();
+        QVERIFY(form.MSComm1.isOpen());
+        form.Combo1->setCurrentIndex(1); // eight channels
+        form.Text1->setEditText("1");
+        for (auto *sw : form.SafeSwitch)
+            SetSwitchQuietly(sw, false);
+
+        emit form.Readzt->Click();
+        QTRY_VERIFY_WITH_TIMEOUT(!pty.received().isEmpty(), 5000);
+        QByteArray reply = QByteArray::fromHex("0103020081") + QByteArray(2, '\0');
+        protocol::AppendCrc(reply);
+        {
+            PacedPeer peer(pty.master(), reply, rate.trimmed().toInt());
+            QTRY_COMPARE_WITH_TIMEOUT(panelprobe::Switches(form), QString("10000001"), 10000);
+        }
+        QCOMPARE(form.LblIn->text(), QString::fromLatin1(reply.toHex(' ').toUpper() + ' '));
+        QVERIFY(messages.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSlowLine)
+#include "tst_slowline.moc"
