@@ -3,6 +3,7 @@
 #include "app/appicon.h"
 #include "app/connectionstrip.h"
 #include "app/lamp.h"
+#include "app/moduleconfig.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
 #include "app/timeboxes.h"
@@ -196,6 +197,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     relayPanel = new RelayPanel(*this);
     timeBoxes = new TimeBoxes(*this);
     replies = new Replies(*this);
+    moduleConfig = new ModuleConfig(*this);
     connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.

@@ -38,6 +38,7 @@ namespace settings {
 class AutoStart;
 }
 class ConnectionStrip;
+class ModuleConfig;
 class RelayPanel;
 class Replies;
 class TimeBoxes;
@@ -163,6 +164,7 @@ public:
     RelayPanel *relayPanel = nullptr;
     TimeBoxes *timeBoxes = nullptr;
     Replies *replies = nullptr;
+    ModuleConfig *moduleConfig = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 

@@ -38,7 +38,7 @@ bool interpretByKind(const QByteArray &reply, const ReplyContext &context, Reply
         return true;
     case RequestKind::SetAddress:
         if (byteAt(reply, 1) == 0) {
-            out.message = ReplyMessage{QStringLiteral("波特率设置失败"), NoticeTitle};
+            out.message = ReplyMessage{QStringLiteral("地址设置失败"), NoticeTitle};
             return true;
         }
         if (!has(reply, 5))

@@ -111,7 +111,7 @@ private slots:
         QTest::newRow("set address echo")
             << "SetAddress" << 8 << false << rtu("010601000007") << "text 7";
         QTest::newRow("set address refused")
-            << "SetAddress" << 8 << false << hex("0100") << "msg 提示:波特率设置失败";
+            << "SetAddress" << 8 << false << hex("0100") << "msg 提示:地址设置失败";
         QTest::newRow("set address short") << "SetAddress" << 8 << false << hex("0106010000") << "";
 
         // Baud rate read: codes above 4 leave the PC list alone.

@@ -1,0 +1,278 @@
+#include "app/moduleconfig.h"
+
+#include "app/connectionstrip.h"
+#include "app/mainwindow.h"
+#include "app/wire.h"
+#include "controls/qzbutton.h"
+#include "protocol/address.h"
+#include "protocol/modulesearch.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+const QString NoticeTitle = QStringLiteral("提示");
+const QString OpenPortFirst = QStringLiteral("请先打开串口后，在搜索");
+
+std::chrono::microseconds Since(const QElapsedTimer &clock)
+{
+    return std::chrono::microseconds(clock.nsecsElapsed() / 1000);
+}
+
+} // namespace
+
+ModuleConfig::ModuleConfig(Form1 &form) : QObject(&form), f(form)
+{
+    connectControls();
+}
+
+void ModuleConfig::connectControls()
+{
+    connect(f.Command1, &QzButton::Click, this, &ModuleConfig::Command1_Click);
+    // A choice from the list, also of the entry already shown, and a change made by code.
+    connect(f.Combo7, &QComboBox::currentIndexChanged, this, &ModuleConfig::Combo7_Click);
+    connect(f.Combo7, &QComboBox::activated, this, &ModuleConfig::Combo7_Click);
+    connect(f.Command3, &QzButton::Click, this, &ModuleConfig::Command3_Click);
+    f.Text2->installEventFilter(this);
+    connect(f.qzbutton1, &QzButton::Click, this, &ModuleConfig::qzbutton1_Click);
+    connect(f.qzbutton10, &QzButton::Click, this, &ModuleConfig::qzbutton10_Click);
+    connect(&f.Timer5, &QTimer::timeout, this, &ModuleConfig::Timer5_Timer);
+    connect(&f.Timer3, &QTimer::timeout, this, &ModuleConfig::Timer3_Timer);
+    connect(&f.readBT, &QTimer::timeout, this, &ModuleConfig::readBT_Timer);
+}
+
+bool ModuleConfig::Rs232Mode() const
+{
+    return f.Combo7->currentIndex() == 0 && f.Combo7->currentText() == f.Combo7->itemText(0);
+}
+
+void ModuleConfig::Command1_Click()
+{
+    if (!Rs232Mode()) {
+        f.Label19->setText(QStringLiteral("正在读取..."));
+        f.Label19->show();
+        f.Label18->show();
+        // The port is not checked here: the scan's first step reports a closed port.
+        startScan();
+        return;
+    }
+    if (!f.MSComm1.isOpen())
+        return;
+    f.Text1->setEditText(QString());
+    SendRequest(f, protocol::AddressProbe());
+}
+
+void ModuleConfig::Command9_Click()
+{
+    startScan();
+}
+
+void ModuleConfig::startScan()
+{
+    RecordRequest(f, protocol::RequestKind::Address1);
+    f.Text1->clear();
+    f.Label18->setText(QStringLiteral("1"));
+    f.Timer5.start();
+}
+
+void ModuleConfig::Combo7_Click()
+{
+    if (!Rs232Mode())
+        return;
+    f.Label19->hide();
+    const QString kept = f.Text1->currentText();
+    f.Text1->clear();
+    QStringList addresses;
+    for (int a = 1; a <= protocol::ScanLastAddress; ++a)
+        addresses << QString::number(a);
+    f.Text1->addItems(addresses);
+    if (kept.isEmpty())
+        f.Text1->setCurrentIndex(0);
+    else
+        f.Text1->setEditText(kept);
+}
+
+void ModuleConfig::Command3_Click()
+{
+    if (!f.MSComm1.isOpen())
+        return;
+    if (!f.messages().ask(QStringLiteral("是否更新模块地址?"), NoticeTitle,
+                          app::Message::Icon::None))
+        return;
+    const auto address = protocol::SlaveAddress(f.Text1->currentText());
+    const auto newAddress = protocol::SlaveAddress(f.Text2->text());
+    if (!address || !newAddress)
+        return;
+    SendRequest(f, protocol::SetAddressRequest(*address, *newAddress));
+}
+
+bool ModuleConfig::Text2_KeyPress(int key, const QString &text)
+{
+    // Keys without a character (arrows, Delete, Home) and focus moves are not typing.
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Tab ||
+        key == Qt::Key_Backtab || text.isEmpty())
+        return true;
+    return text.size() == 1 && text.front() >= QLatin1Char('0') && text.front() <= QLatin1Char('9');
+}
+
+void ModuleConfig::Text2_KeyUp()
+{
+    const protocol::NewAddressCheck check = protocol::CheckNewAddress(f.Text2->text());
+    if (check.inputError)
+        f.messages().inform(app::Message::Icon::Error, QStringLiteral("输入错误，地址范围在1-255"),
+                            NoticeTitle);
+    if (check.replacement)
+        f.Text2->setText(*check.replacement);
+}
+
+bool ModuleConfig::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == f.Text2) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            if (!Text2_KeyPress(key->key(), key->text()))
+                return true;
+        } else if (event->type() == QEvent::KeyRelease) {
+            // The box took the character when the key went down.
+            Text2_KeyUp();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ModuleConfig::qzbutton1_Click()
+{
+    if (!f.MSComm1.isOpen())
+        return;
+    if (!f.messages().ask(QStringLiteral("是否更新模块波特率?"), NoticeTitle,
+                          app::Message::Icon::None))
+        return;
+    const int code = f.Combo4->currentIndex();
+    if (code < 0)
+        return;
+    RecordRequest(f, protocol::RequestKind::SetRate);
+    // No range check beyond one byte: an empty box sends to address 0.
+    const auto address = protocol::SlaveAddressOrBroadcast(f.Text1->currentText());
+    if (!address)
+        return;
+    SendRequest(f, protocol::SetRateRequest(*address, static_cast<std::uint8_t>(code)));
+}
+
+void ModuleConfig::qzbutton2_Click()
+{
+    if (!f.MSComm1.isOpen()) {
+        TellPortClosed(f, protocol::RequestKind::ReadRate);
+        return;
+    }
+    RecordRequest(f, protocol::RequestKind::ReadRate);
+    const auto address = protocol::SlaveAddressOrBroadcast(f.Text1->currentText());
+    if (!address)
+        return;
+    SendRequest(f, protocol::ReadRateRequest(*address));
+}
+
+void ModuleConfig::Timer5_Timer()
+{
+    protocol::ScanInputs in;
+    in.portOpen = f.MSComm1.isOpen();
+    in.counter = protocol::ReadWholeNumber(f.Label18->text());
+    in.collecting = f.ReplyBeingCollected();
+    if (m_sinceScanRequest.isValid())
+        in.sinceLastRequest = Since(m_sinceScanRequest);
+    in.lastRate = m_scanRate;
+
+    switch (protocol::DecideScanStep(in)) {
+    case protocol::ScanStep::PortClosed:
+        // Stopped first: the message must not be repeated by the ticks while it is shown.
+        f.Timer5.stop();
+        TellPortClosed(f, protocol::RequestKind::Address1);
+        return;
+    case protocol::ScanStep::Wait:
+        return;
+    case protocol::ScanStep::Send: {
+        const auto address = static_cast<std::uint8_t>(in.counter);
+        m_scanRate = f.MSComm1.lineSettings().baudRate;
+        m_sinceScanRequest.start();
+        SendRequest(f, protocol::ScanRequest(address));
+        f.Label18->setText(QString::number(in.counter + 1));
+        return;
+    }
+    case protocol::ScanStep::Finish:
+        f.Label18->setText(QStringLiteral("0"));
+        f.Label18->hide();
+        f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
+        f.Timer5.stop();
+        return;
+    }
+}
+
+void ModuleConfig::qzbutton10_Click()
+{
+    if (!f.MSComm1.isOpen()) {
+        f.messages().inform(app::Message::Icon::Error, OpenPortFirst, NoticeTitle);
+        return;
+    }
+    // A click while the search runs would start a second one beside it.
+    if (f.Timer3.isActive() || f.readBT.isActive())
+        return;
+    // The search goes on from the rate where an earlier one stopped.
+    f.Timer3.start();
+}
+
+void ModuleConfig::Timer3_Timer()
+{
+    const protocol::BaudSearchStep step =
+        protocol::DecideBaudSearchStep(f.MSComm1.isOpen(), f.BaudScanIndex);
+    f.BaudScanIndex = step.nextIndex;
+    f.Timer3.stop();
+    if (step.outcome != protocol::BaudSearchStep::Outcome::Probe)
+        return;
+
+    f.LblIn->clear();
+    f.MSComm1.close();
+    f.MSComm1.setSettings(step.settingsText);
+    if (f.MSComm1.open() != serial::OpenResult::Ok) {
+        // The adapter went or another program took the port: the search ends here, the port
+        // shows closed, and a later search goes on from this rate.
+        f.readBT.stop();
+        f.connectionStrip->PortFailed(f.MSComm1.failure());
+        return;
+    }
+    f.Text1->setEditText(QString());
+    m_probeRate = step.baudRate;
+    m_sinceProbe.start();
+    SendRequest(f, protocol::AddressProbe());
+    f.readBT.start();
+}
+
+void ModuleConfig::readBT_Timer()
+{
+    protocol::BaudCheckInputs in;
+    in.index = f.BaudScanIndex;
+    in.received = !f.LblIn->text().isEmpty();
+    in.collecting = f.ReplyBeingCollected();
+    in.sinceProbe = Since(m_sinceProbe);
+    in.baudRate = m_probeRate;
+
+    const protocol::BaudCheck check = protocol::DecideBaudCheck(in);
+    switch (check.outcome) {
+    case protocol::BaudCheck::Outcome::Wait:
+        return;
+    case protocol::BaudCheck::Outcome::Found: {
+        f.readBT.stop();
+        const int found = f.BaudScanIndex;
+        f.BaudScanIndex = check.nextIndex;
+        // Selecting the rate puts the open port on it.
+        f.Combo3->setCurrentIndex(found);
+        return;
+    }
+    case protocol::BaudCheck::Outcome::NextRate:
+        f.readBT.stop();
+        f.BaudScanIndex = check.nextIndex;
+        f.Timer3.start();
+        return;
+    }
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+
+#include <optional>
+
+class Form1;
+
+// The module configuration: reading a module's address (one module on the line, or a scan of
+// the bus), the link mode, writing a new address or baud rate into the module, reading its baud
+// code, and searching the baud rate a module answers at. It connects itself to the window's
+// controls and timers.
+class ModuleConfig : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ModuleConfig(Form1 &form);
+
+    // "读取": the module's address over RS232, or a scan of the bus.
+    void Command1_Click();
+    // The link mode: RS232 fills the address list with 1..255.
+    void Combo7_Click();
+    // "设置" beside the new address, and the new-address box's keys.
+    void Command3_Click();
+    // Whether a key pressed in the new-address box reaches it: digits and Backspace only.
+    static bool Text2_KeyPress(int key, const QString &text);
+    void Text2_KeyUp();
+    // "设置" beside the new baud rate.
+    void qzbutton1_Click();
+    // Reads the module's baud code (the window has no reachable button for it).
+    void qzbutton2_Click();
+    // The address scan: one step per tick.
+    void Timer5_Timer();
+    // Starts the scan without touching the labels' visibility (no visible button).
+    void Command9_Click();
+    // "搜索模块": the baud-rate search, its probe step and its check.
+    void qzbutton10_Click();
+    void Timer3_Timer();
+    void readBT_Timer();
+
+    // Whether the link mode is RS232 (the first entry chosen and shown).
+    bool Rs232Mode() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void connectControls();
+    void startScan();
+
+    Form1 &f;
+    // When the last scan request went out, and at what rate.
+    QElapsedTimer m_sinceScanRequest;
+    qint32 m_scanRate = 0;
+    // When the last search probe went out, and at what rate.
+    QElapsedTimer m_sinceProbe;
+    qint32 m_probeRate = 0;
+};

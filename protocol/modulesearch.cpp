@@ -1,0 +1,77 @@
+#include "protocol/modulesearch.h"
+
+#include "protocol/baud.h"
+
+namespace protocol {
+
+namespace {
+constexpr int ScanRequestBytes = 8;
+constexpr int ProbeBytes = 6;
+constexpr int AnswerBytes = 7;
+} // namespace
+
+Micros WireTime(int byteCount, qint32 baudRate)
+{
+    if (baudRate <= 0)
+        return Micros{0};
+    return Micros{qint64(byteCount) * 10 * 1000000 / baudRate};
+}
+
+Micros ScanReplyWindow(qint32 baudRate)
+{
+    return WireTime(ScanRequestBytes, baudRate) + ModuleTurnaround +
+           WireTime(AnswerBytes, baudRate);
+}
+
+ScanStep DecideScanStep(const ScanInputs &in)
+{
+    if (!in.portOpen)
+        return ScanStep::PortClosed;
+    if (in.collecting)
+        return ScanStep::Wait;
+    if (in.sinceLastRequest && *in.sinceLastRequest < ScanReplyWindow(in.lastRate))
+        return ScanStep::Wait;
+    if (in.counter >= 1 && in.counter <= ScanLastAddress)
+        return ScanStep::Send;
+    return ScanStep::Finish;
+}
+
+QString ScanResultText(int moduleCount)
+{
+    return QStringLiteral(" 读取到 %1 个模块").arg(moduleCount);
+}
+
+Micros ProbeAnswerTime(qint32 baudRate)
+{
+    return WireTime(ProbeBytes, baudRate) + ModuleTurnaround + WireTime(AnswerBytes, baudRate);
+}
+
+BaudSearchStep DecideBaudSearchStep(bool portOpen, int index)
+{
+    BaudSearchStep step;
+    step.nextIndex = index;
+    if (!portOpen)
+        return step;
+    const std::optional<qint32> rate = BaudRateOfCode(index);
+    if (!rate) {
+        // Past the fastest rate (or an index nothing should produce): the sweep is over.
+        step.outcome = BaudSearchStep::Outcome::Exhausted;
+        step.nextIndex = 0;
+        return step;
+    }
+    step.outcome = BaudSearchStep::Outcome::Probe;
+    step.baudRate = *rate;
+    step.settingsText = QString::number(*rate) + QStringLiteral(",N,8,1");
+    return step;
+}
+
+BaudCheck DecideBaudCheck(const BaudCheckInputs &in)
+{
+    if (in.received)
+        return {BaudCheck::Outcome::Found, 0};
+    if (in.collecting || in.sinceProbe < ProbeAnswerTime(in.baudRate))
+        return {BaudCheck::Outcome::Wait, in.index};
+    return {BaudCheck::Outcome::NextRate, in.index + 1};
+}
+
+} // namespace protocol
