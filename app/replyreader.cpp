@@ -44,6 +44,9 @@ void ReplyReader::start()
     m_port->setReceiveThreshold(0);
     m_gap = FrameGap(m_port->lineSettings().baudRate);
     m_seen = m_port->bytesWaiting();
+    // 256 bytes, the longest RTU frame, at 10 bits a byte.
+    m_longest = window() + m_gap * 256 * 2 / 7;
+    m_sinceStart.start();
     const milliseconds beforeEnd = window() - ceil<milliseconds>(m_gap);
     if (beforeEnd > milliseconds{0})
         m_sample.start(beforeEnd);
@@ -68,6 +71,10 @@ void ReplyReader::windowEnded()
 void ReplyReader::poll()
 {
     if (!m_port->isOpen()) {
+        finish();
+        return;
+    }
+    if (nanoseconds{m_sinceStart.nsecsElapsed()} >= m_longest) {
         finish();
         return;
     }

@@ -57,6 +57,10 @@ private:
     QElapsedTimer m_sinceArrival;
     std::chrono::microseconds m_gap{0};
     qsizetype m_seen = 0;
+    // A line that never falls silent (a stream, another master polling) still ends the reply:
+    // at the longest a frame can take after the window.
+    QElapsedTimer m_sinceStart;
+    std::chrono::microseconds m_longest{0};
     bool m_quietOnce = false;
     bool m_collecting = false;
 };

@@ -55,6 +55,17 @@ private slots:
         QCOMPARE(port->receiveThreshold(), 1);
     }
 
+    // A line that never falls silent still gives replies, each ended by the longest frame time.
+    void endlessStreamStillEndsAReply()
+    {
+        QSignalSpy replies(reader, &ReplyReader::replyRead);
+        QTimer stream;
+        connect(&stream, &QTimer::timeout, line, [this] { line->feed("\x55"); });
+        stream.start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(replies.size() >= 1, 5000);
+        QVERIFY(!replies[0][0].toByteArray().isEmpty());
+    }
+
     // The window waits without blocking: other timers keep firing during it, and it lasts about
     // the window's length.
     void windowDoesNotBlock()
