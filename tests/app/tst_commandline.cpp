@@ -77,8 +77,6 @@ private slots:
         QTest::addColumn<int>("exitCode"); // -1: the window opens
         QTest::newRow("none") << QStringList{} << "" << -1;
         QTest::newRow("a path") << QStringList{"--config", "/tmp/q.ini"} << "/tmp/q.ini" << -1;
-        QTest::newRow("the last one counts")
-            << QStringList{"--config=a.ini", "--config", "b.ini"} << "b.ini" << -1;
         QTest::newRow("no path") << QStringList{"--config"} << "" << 2;
         QTest::newRow("an empty path") << QStringList{"--config", ""} << "" << 2;
     }

@@ -20,7 +20,6 @@ private slots:
         QTest::newRow("empty value") << "1," << true << "";
         QTest::newRow("no comma") << "1" << true << "";
         QTest::newRow("flag other than 1") << "2,7" << false << "7";
-        QTest::newRow("flag with blanks") << " 1,7" << false << "7";
         QTest::newRow("empty") << "" << false << "";
     }
     void flagPairs()
@@ -31,26 +30,6 @@ private slots:
         const FlagPair pair = ReadFlagPair(stored);
         QCOMPARE(pair.on, on);
         QCOMPARE(pair.value, value);
-    }
-
-    void rates_data()
-    {
-        QTest::addColumn<QString>("rate");
-        QTest::addColumn<int>("entry");
-        QTest::newRow("trailing blank trimmed on reading") << "9600" << 2;
-        QTest::newRow("as stored") << "9600 " << 2;
-        QTest::newRow("six digits") << "115200" << 3;
-        QTest::newRow("as a number") << "0115200.0" << 3;
-        QTest::newRow("not listed") << "4800" << -1;
-        QTest::newRow("text") << "fast" << -1;
-        QTest::newRow("empty") << "" << -1;
-        QTest::newRow("number and text") << "9600x" << -1;
-    }
-    void rates()
-    {
-        QFETCH(QString, rate);
-        QFETCH(int, entry);
-        QCOMPARE(EntryOfRate({"300 ", "1200 ", "9600 ", "115200"}, rate), entry);
     }
 
     // What start-up makes of a stored list position and a stored address.
@@ -77,34 +56,6 @@ private slots:
         QFETCH(QString, address);
         QCOMPARE(StoredPosition(stored, 2), position);
         QCOMPARE(StoredAddress(stored), address);
-    }
-
-    // The settings address box when a key is released.
-    void addressBox_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("store");
-        QTest::addColumn<bool>("inputError");
-        QTest::addColumn<QString>("replacement"); // "-": none
-        QTest::newRow("1") << "1" << true << false << "-";
-        QTest::newRow("255") << "255" << true << false << "-";
-        QTest::newRow("leading zero") << "025" << true << false << "-";
-        QTest::newRow("256 stays") << "256" << false << true << "-";
-        QTest::newRow("0 becomes 1") << "0" << false << true << "1";
-        QTest::newRow("00 stays") << "00" << false << true << "-";
-        QTest::newRow("empty: nothing at all") << "" << false << false << "-";
-        QTest::newRow("pasted text") << "12a" << false << true << "-";
-    }
-    void addressBox()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, store);
-        QFETCH(bool, inputError);
-        QFETCH(QString, replacement);
-        const AddressCheck check = CheckDefaultAddress(text);
-        QCOMPARE(check.store, store);
-        QCOMPARE(check.inputError, inputError);
-        QCOMPARE(check.replacement.value_or(QStringLiteral("-")), replacement);
     }
 };
 
