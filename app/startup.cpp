@@ -150,11 +150,14 @@ void Form1::Timer4_Timer()
 #else
     // A port that is not there today stays the default: starting without the adapter must not
     // lose the setting.
-    if (Combo6->findText(portName, Qt::MatchExactly) < 0) {
+    int position = Combo6->findText(portName, Qt::MatchExactly);
+    if (position < 0) {
         const QSignalBlocker quiet(Combo6);
         Combo6->addItem(portName);
+        Combo6->setCurrentIndex(-1); // the first item of an empty list selects itself
+        position = Combo6->count() - 1;
     }
-    Combo6->setCurrentIndex(Combo6->findText(portName, Qt::MatchExactly));
+    Combo6->setCurrentIndex(position);
 #endif
     // A port named on the command line is the one the user means to use this time.
     QString wanted;
