@@ -117,12 +117,13 @@ void SettingsPage::Text4_KeyUp()
 
 bool SettingsPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == f.Text4) {
+    const bool press = event->type() == QEvent::KeyPress;
+    if (watched == f.Text4 && (press || event->type() == QEvent::KeyRelease)) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (event->type() == QEvent::KeyPress && !Text4_KeyPress(key->key(), key->text()))
+        if (press && !Text4_KeyPress(key->key(), key->text()))
             return true;
         // Once per key: the box took the character when the key went down.
-        if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
+        if (!press && !key->isAutoRepeat())
             Text4_KeyUp();
     }
     return QObject::eventFilter(watched, event);
