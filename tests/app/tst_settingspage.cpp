@@ -144,11 +144,7 @@ private slots:
         autoStart.calls.clear();
         systemPorts = QStringList{u"/dev/ttyQV1"_qs, u"/dev/ttyQV2"_qs};
     }
-    void cleanup()
-    {
-        window.reset();
-        QFile::setPermissions(dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    void cleanup() { window.reset(); }
 
     void firstStartWritesTheSystemKeys()
     {
