@@ -33,8 +33,15 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         QStringLiteral("demo"),
         QStringLiteral("Offer a virtual eight-channel module at address 1, 9600 baud, as the port "
                        "\"DEMO\", and select it."));
+    const QCommandLineOption config(
+        QStringLiteral("config"),
+        QStringLiteral("Keep the settings in PATH instead of Config.ini beside the program (or in "
+                       "the user's configuration folder when the program's folder is not "
+                       "writable)."),
+        QStringLiteral("PATH"));
     parser.addOption(port);
     parser.addOption(demo);
+    parser.addOption(config);
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -67,6 +74,15 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             result.options.extraPorts << path;
     }
     result.options.demo = parser.isSet(demo);
+    if (parser.isSet(config)) {
+        result.options.configPath = parser.value(config);
+        if (result.options.configPath.isEmpty()) {
+            result.exit = true;
+            result.exitCode = 2;
+            result.output =
+                QStringLiteral("--config needs a file name\n") + helpText(parser, arguments);
+        }
+    }
     return result;
 }
 

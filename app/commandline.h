@@ -10,6 +10,7 @@ struct StartOptions
 {
     QStringList extraPorts; // --port PATH, in the order given
     bool demo = false;      // --demo: offer the virtual module and select it
+    QString configPath;     // --config PATH: the settings file instead of Config.ini
 };
 
 // The result of reading the command line. When exit is set the program prints output (to
@@ -24,7 +25,7 @@ struct CommandLine
 };
 
 // Reads the arguments (arguments[0] is the program). Knows --help, --version, --port PATH
-// (repeatable) and --demo.
+// (repeatable), --demo and --config PATH.
 CommandLine ParseCommandLine(const QStringList &arguments);
 
 } // namespace app

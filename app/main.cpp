@@ -1,10 +1,10 @@
 #include "app/commandline.h"
 #include "app/mainwindow.h"
 #include "settings/autostart.h"
+#include "settings/location.h"
 #include "sim/demo.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <cstdio>
 
@@ -31,11 +31,11 @@ int main(int argc, char *argv[])
         return commandLine.exitCode;
     }
 
-    // Config.ini beside the program; the desktop's own log-on entry.
+    // Config.ini beside the program, in the user's configuration folder or where --config says;
+    // the desktop's own log-on entry.
     const std::unique_ptr<settings::AutoStart> autoStart = settings::SystemAutoStart();
     app::Services services;
-    services.iniPath =
-        QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("Config.ini"));
+    services.iniPath = settings::ConfigPath(commandLine.options.configPath);
     services.autoStart = autoStart.get();
     Form1 window(commandLine.options, services);
     // The virtual module is listed once the window fills its port list, right after start-up.

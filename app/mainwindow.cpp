@@ -1,11 +1,13 @@
 #include "app/mainwindow.h"
 
 #include "app/appicon.h"
+#include "app/channelnames.h"
 #include "app/connectionstrip.h"
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
+#include "app/settingspage.h"
 #include "app/timeboxes.h"
 #include "app/twips.h"
 #include "controls/qzbutton.h"
@@ -198,6 +200,8 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     timeBoxes = new TimeBoxes(*this);
     replies = new Replies(*this);
     moduleConfig = new ModuleConfig(*this);
+    channelNames = new ChannelNames(*this);
+    settingsPage = new SettingsPage(*this);
     connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
@@ -449,7 +453,11 @@ bool Form1::ReplyBeingCollected() const
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // Unloading closes the port; every setting was stored when it changed.
+    // Unloading closes the port; every setting was stored when it changed. A start-up step still
+    // pending would open the port again behind the closed window.
+    Timer4.stop();
+    sheding.stop();
+    sdduqu.stop();
     MSComm1.close();
     QWidget::closeEvent(event);
 }

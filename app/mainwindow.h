@@ -37,10 +37,12 @@ class Lamp;
 namespace settings {
 class AutoStart;
 }
+class ChannelNames;
 class ConnectionStrip;
 class ModuleConfig;
 class RelayPanel;
 class Replies;
+class SettingsPage;
 class TimeBoxes;
 
 // The control types under names that the members below do not hide.
@@ -165,6 +167,8 @@ public:
     TimeBoxes *timeBoxes = nullptr;
     Replies *replies = nullptr;
     ModuleConfig *moduleConfig = nullptr;
+    ChannelNames *channelNames = nullptr;
+    SettingsPage *settingsPage = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 

@@ -1,7 +1,10 @@
 #include "app/commandline.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestCommandLine : public QObject
@@ -65,6 +68,50 @@ private slots:
             QCOMPARE(result.options.demo, demo);
         }
         QVERIFY2(result.output.contains(outputHas), qPrintable(result.output));
+    }
+
+    void configOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("exitCode"); // -1: the window opens
+        QTest::newRow("none") << QStringList{} << "" << -1;
+        QTest::newRow("a path") << QStringList{"--config", "/tmp/q.ini"} << "/tmp/q.ini" << -1;
+        QTest::newRow("no path") << QStringList{"--config"} << "" << 2;
+        QTest::newRow("an empty path") << QStringList{"--config", ""} << "" << 2;
+    }
+    void configOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, path);
+        QFETCH(int, exitCode);
+        arguments.prepend(QStringLiteral("quorvane"));
+        const app::CommandLine result = app::ParseCommandLine(arguments);
+        QCOMPARE(result.exit ? result.exitCode : -1, exitCode);
+        if (!result.exit)
+            QCOMPARE(result.options.configPath, path);
+    }
+
+    // The program keeps its settings where --config says: start-up writes the file there.
+    void programUsesTheConfigFile()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("sub/../my.ini"));
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The log-on entry the program removes at start-up is the one of this test's home.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        program.setProcessEnvironment(env);
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("sub"))));
+        program.start(QStringLiteral(QUORVANE_PROGRAM), {QStringLiteral("--config"), ini});
+        QVERIFY(program.waitForStarted(20000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(dir.filePath(QStringLiteral("my.ini"))).size() > 100, 20000);
+        program.kill();
+        program.waitForFinished(20000);
+        QFile file(dir.filePath(QStringLiteral("my.ini")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("[\xCF\xB5\xCD\xB3\xC9\xE8\xD6\xC3]\r\n")); // [系统设置]
     }
 
     // --help and --version answer on a machine without a display (over ssh, in a script).

@@ -122,7 +122,8 @@ private slots:
     {
         QCOMPARE(window->size(), QSize(618, 534));
         QCOMPARE(window->minimumSize(), window->maximumSize());
-        QCOMPARE(window->windowTitle(), QStringLiteral("Quorvane（MODBUS协议）"));
+        // Start-up puts the software name in the title bar.
+        QCOMPARE(window->windowTitle(), QStringLiteral("Quorvane(MODBUS) Ver3.11"));
         QVERIFY(!window->windowIcon().isNull());
         QVERIFY(!window->windowIcon().pixmap(32, 32).isNull());
     }
@@ -284,8 +285,9 @@ private slots:
                              << "1";
         QTest::newRow("ALLDDT") << "ALLDDT"
                                 << "1";
+        // No software name stored yet: start-up shows the default one.
         QTest::newRow("TxtTD(8)") << "TxtTD(8)"
-                                  << "Quorvane(MODBUS) Ver3.1";
+                                  << "Quorvane(MODBUS) Ver3.11";
         QTest::newRow("ChkHexSend") << "ChkHexSend"
                                     << " 十六进制发送";
     }

@@ -1,0 +1,77 @@
+#include "app/channelnames.h"
+
+#include "app/mainwindow.h"
+#include "controls/qzbutton.h"
+#include "settings/configkeys.h"
+#include "settings/ini.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace settings;
+
+namespace {
+
+const QString NoticeTitle = QStringLiteral("提示");
+
+} // namespace
+
+ChannelNames::ChannelNames(Form1 &form) : QObject(&form), f(form)
+{
+    connect(f.qzbutton5, &QzButton::Click, this, &ChannelNames::qzbutton5_Click);
+    connect(f.qzbutton6, &QzButton::Click, this, &ChannelNames::qzbutton6_Click);
+}
+
+void ChannelNames::qzbutton5_Click()
+{
+    if (!f.messages().ask(QStringLiteral("是否保存新的名称？"), NoticeTitle,
+                          app::Message::Icon::None))
+        return;
+    ShowTitle();
+    store();
+    ApplyChannelNames();
+}
+
+void ChannelNames::qzbutton6_Click()
+{
+    if (!f.messages().ask(QStringLiteral("是否将名称恢复成默认值？"), NoticeTitle,
+                          app::Message::Icon::None))
+        return;
+    f.TxtTD[8]->setText(RestoredTitle);
+    for (int i = 0; i < 8; ++i)
+        f.TxtTD[i]->setText(DefaultChannelName(i));
+    store();
+    ApplyChannelNames();
+}
+
+void ChannelNames::store()
+{
+    WriteIni(f.iniPath(), InfoSection, TitleKey, f.TxtTD[8]->text());
+    for (int i = 0; i < 8; ++i)
+        WriteIni(f.iniPath(), NamesSection, ChannelKey(i), f.TxtTD[i]->text());
+}
+
+void ChannelNames::ReadNames()
+{
+    for (int i = 0; i < 8; ++i)
+        f.TxtTD[i]->setText(
+            ReadIni(f.iniPath(), NamesSection, ChannelKey(i), DefaultChannelName(i)));
+    f.TxtTD[8]->setText(ReadIni(f.iniPath(), InfoSection, TitleKey, MissingTitle));
+}
+
+void ChannelNames::ShowTitle()
+{
+    f.setWindowTitle(f.TxtTD[8]->text());
+}
+
+void ChannelNames::ApplyChannelNames()
+{
+    for (int i = 0; i < 8; ++i) {
+        const QString name = f.TxtTD[i]->text();
+        f.LblTD[i]->setText(name);
+        f.ChkTD[i]->setText(name);
+        f.ddcon[i]->setText(name);
+        f.yscon[i]->setText(name);
+    }
+}

@@ -1,0 +1,189 @@
+#include "app/settingspage.h"
+
+#include "app/connectionstrip.h"
+#include "app/mainwindow.h"
+#include "app/moduleconfig.h"
+#include "controls/safeswitch.h"
+#include "settings/autostart.h"
+#include "settings/configkeys.h"
+#include "settings/ini.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+using namespace settings;
+
+namespace {
+
+// A list's click: a change of the entry, by code or by the user, and the user's choice of the
+// entry already shown. A choice of another entry runs the handler twice; the second run writes
+// the same value again and changes nothing.
+template <typename Handler> void OnListClick(QComboBox *combo, SettingsPage *page, Handler handler)
+{
+    QObject::connect(combo, &QComboBox::currentIndexChanged, page, handler);
+    QObject::connect(combo, &QComboBox::activated, page, handler);
+}
+
+} // namespace
+
+SettingsPage::SettingsPage(Form1 &form) : QObject(&form), f(form)
+{
+    connectControls();
+}
+
+void SettingsPage::connectControls()
+{
+    connect(f.bkps, &::SafeSwitch::Click, this, &SettingsPage::bkps_Click);
+    OnListClick(f.Combo5, this, &SettingsPage::Combo5_Click);
+    connect(f.prots, &::SafeSwitch::Click, this, &SettingsPage::prots_Click);
+    OnListClick(f.Combo6, this, &SettingsPage::Combo6_Click);
+    connect(f.dizhi, &::SafeSwitch::Click, this, &SettingsPage::dizhi_Click);
+    f.Text4->installEventFilter(this);
+    OnListClick(f.Combo9, this, &SettingsPage::Combo9_Click);
+    OnListClick(f.Combo8, this, &SettingsPage::Combo8_Click);
+    connect(f.sp, &::SafeSwitch::Click, this, &SettingsPage::sp_Click);
+    connect(f.duqu, &::SafeSwitch::Click, this, &SettingsPage::duqu_Click);
+    connect(f.RUN, &::SafeSwitch::Click, this, &SettingsPage::RUN_Click);
+    connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
+}
+
+void SettingsPage::write(const QString &key, const QString &value)
+{
+    WriteIni(f.iniPath(), SystemSection, key, value);
+}
+
+void SettingsPage::bkps_Click()
+{
+    write(BaudKey, FlagPairText(f.bkps->value(), f.Combo5->currentText()));
+}
+
+void SettingsPage::Combo5_Click()
+{
+    if (f.Combo5->currentIndex() < 0)
+        return; // emptied, no entry chosen
+    if (!f.bkps->value()) {
+        write(BaudKey, FlagPairText(false, f.Combo5->currentText()));
+        return;
+    }
+    write(BaudKey, FlagPairText(true, f.Combo5->currentText()));
+    // The default applies at once; an open port takes the rate (the PC baud list's handler).
+    f.Combo3->setCurrentIndex(f.Combo5->currentIndex());
+    f.Combo4->setCurrentIndex(f.Combo5->currentIndex());
+}
+
+void SettingsPage::prots_Click()
+{
+    if (f.prots->value()) {
+        write(PortKey, FlagPairText(true, f.Combo6->currentText()));
+        return;
+    }
+    // Without a default port there is nothing to open at start-up, nor to read.
+    f.sp->setValue(false);
+    write(PortKey, FlagPairText(false, f.Combo6->currentText()));
+}
+
+void SettingsPage::Combo6_Click()
+{
+    if (f.Combo6->currentIndex() < 0)
+        return;
+    write(PortKey, FlagPairText(f.prots->value(), f.Combo6->currentText()));
+}
+
+void SettingsPage::dizhi_Click()
+{
+    write(AddressKey, FlagPairText(f.dizhi->value(), f.Text4->text()));
+}
+
+bool SettingsPage::Text4_KeyPress(int key, const QString &text)
+{
+    // The same keys as the new-address box.
+    return ModuleConfig::Text2_KeyPress(key, text);
+}
+
+void SettingsPage::Text4_KeyUp()
+{
+    const AddressCheck check = CheckDefaultAddress(f.Text4->text());
+    if (check.store) {
+        write(AddressKey, FlagPairText(f.dizhi->value(), f.Text4->text()));
+        return;
+    }
+    if (check.inputError)
+        f.messages().inform(app::Message::Icon::Error, QStringLiteral("输入错误，地址范围在1-255"));
+    if (check.replacement)
+        f.Text4->setText(*check.replacement);
+}
+
+bool SettingsPage::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool press = event->type() == QEvent::KeyPress;
+    if (watched == f.Text4 && (press || event->type() == QEvent::KeyRelease)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (press && !Text4_KeyPress(key->key(), key->text()))
+            return true;
+        // Once per key: the box took the character when the key went down.
+        if (!press && !key->isAutoRepeat())
+            Text4_KeyUp();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SettingsPage::Combo9_Click()
+{
+    const int position = f.Combo9->currentIndex();
+    if (position < 0)
+        return; // text typed into the box chooses no mode
+    write(ReadModeKey, QString::number(position));
+    f.Combo7->setCurrentIndex(position);
+}
+
+void SettingsPage::Combo8_Click()
+{
+    const int position = f.Combo8->currentIndex();
+    if (position < 0)
+        return;
+    write(ModelKey, QString::number(position));
+    f.Combo1->setCurrentIndex(position);
+}
+
+void SettingsPage::sp_Click()
+{
+    if (f.sp->value()) {
+        f.prots->setValue(true);
+        write(OpenPortKey, FlagText(true));
+        return;
+    }
+    f.duqu->setValue(false);
+    write(OpenPortKey, FlagText(false));
+}
+
+void SettingsPage::duqu_Click()
+{
+    if (f.duqu->value())
+        f.sp->setValue(true);
+    write(ReadStateKey, FlagText(f.duqu->value()));
+}
+
+void SettingsPage::RUN_Click()
+{
+    // The key is written whatever becomes of the entry.
+    if (f.RUN->value()) {
+        write(AutoStartKey, FlagText(true));
+        f.autoStart().add(QCoreApplication::applicationFilePath());
+        return;
+    }
+    write(AutoStartKey, FlagText(false));
+    f.autoStart().remove();
+}
+
+void SettingsPage::sheding_Timer()
+{
+    f.sheding.stop();
+    if (f.Combo2->currentText() != f.Combo6->currentText())
+        return;
+    // A port the user opened meanwhile stays open: the port button would close it.
+    if (!f.MSComm1.isOpen())
+        f.connectionStrip->Command2_Click();
+    f.sdduqu.start();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class Form1;
+
+// The system settings page: the default baud rate, port and address, the address-reading mode,
+// the model, start at log-on, opening the default port and reading the states at start-up.
+// Every change is written to Config.ini at once; a switch's handler runs on every assignment
+// of its value, and the switches keep one another consistent through it: "sp" needs "prots",
+// "duqu" needs "sp". It also owns the one-shot sheding, which opens the default port after
+// start-up.
+class SettingsPage : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SettingsPage(Form1 &form);
+
+    void bkps_Click();
+    void Combo5_Click();
+    void prots_Click();
+    void Combo6_Click();
+    void dizhi_Click();
+    // Whether a key pressed in the address box reaches it: digits and Backspace only.
+    static bool Text4_KeyPress(int key, const QString &text);
+    void Text4_KeyUp();
+    void Combo9_Click();
+    void Combo8_Click();
+    void sp_Click();
+    void duqu_Click();
+    void RUN_Click();
+    // Opens the default port when it is the one selected, then arms the start-up read.
+    void sheding_Timer();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void connectControls();
+    // One key of the system section; a failed write leaves the page as it is.
+    void write(const QString &key, const QString &value);
+
+    Form1 &f;
+};
