@@ -2,6 +2,7 @@
 
 #include "app/appicon.h"
 #include "app/connectionstrip.h"
+#include "app/console.h"
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
 #include "app/relaypanel.h"
@@ -198,7 +199,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     timeBoxes = new TimeBoxes(*this);
     replies = new Replies(*this);
     moduleConfig = new ModuleConfig(*this);
-    connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
+    console = new Console(*this);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();
@@ -444,7 +445,7 @@ void Form1::setPortSource(serial::PortEnumerator::Source source)
 
 bool Form1::ReplyBeingCollected() const
 {
-    return replies && replies->collecting();
+    return (replies && replies->collecting()) || (console && console->collecting());
 }
 
 void Form1::closeEvent(QCloseEvent *event)
