@@ -80,7 +80,9 @@ Console::Console(Form1 &form)
     m_timestamps->setCheckable(true);
     f.TxtReceive->setContextMenuPolicy(Qt::CustomContextMenu);
 
-    // Refused calculator input wears a red frame, its reason as the tooltip.
+    // Refused calculator input wears a red frame, its reason as the tooltip. A style sheet stops
+    // the window's font from reaching the box, so the box is given it as its own first.
+    f.Text7->setFont(f.Text7->font());
     f.Text7->setStyleSheet(
         QStringLiteral("QLineEdit[inputProblem=\"true\"] { border: 2px solid #d00000; }"));
     connectControls();
