@@ -30,6 +30,7 @@ namespace {
 
 const QString NoticeTitle = QStringLiteral("提示");
 const char *const ProblemProperty = "inputProblem";
+constexpr std::chrono::milliseconds AppendInterval{20};
 
 struct Example
 {
@@ -63,8 +64,9 @@ QString DefaultSavePath(QWidget *parent)
 Console::Console(Form1 &form)
     : QObject(&form), f(form), m_reader(&form.MSComm1), m_chooser(DefaultSavePath)
 {
+    // What arrives within one display frame goes into the box in one append.
     m_flush.setSingleShot(true);
-    m_flush.setInterval(0);
+    m_flush.setInterval(AppendInterval);
     connect(&m_flush, &QTimer::timeout, this, &Console::flush);
     connect(&m_reader, &ReplyReader::replyRead, this, &Console::hexReplyRead);
 
@@ -163,11 +165,27 @@ void Console::Receive()
         m_reader.start();
         return;
     }
-    qsizetype bytes = 0;
-    const QString text = f.MSComm1.readText(&bytes);
-    m_count += bytes;
-    // A lone first byte of a character waits in the port's decoder for its partner.
-    queue(text.isEmpty() ? QString() : m_lines.text(text, stamp()));
+    // As text: read once per display frame; arrivals meanwhile wait in the port unannounced.
+    f.MSComm1.setReceiveThreshold(0);
+    m_textWaiting = true;
+    if (!m_flush.isActive())
+        m_flush.start();
+}
+
+void Console::readWaitingText()
+{
+    m_textWaiting = false;
+    // Bytes that a relay request claimed meanwhile are left to the reply interpreter, which
+    // hears of them as soon as the threshold is back.
+    if (!f.replies->routesToInterpreter()) {
+        qsizetype bytes = 0;
+        const QString text = f.MSComm1.readText(&bytes);
+        m_count += bytes;
+        // A lone first byte of a character waits in the port's decoder for its partner.
+        if (!text.isEmpty())
+            m_pending += m_lines.text(text, stamp());
+    }
+    f.MSComm1.setReceiveThreshold(1);
 }
 
 void Console::hexReplyRead(const QByteArray &bytes)
@@ -193,6 +211,8 @@ void Console::queue(const QString &text)
 
 void Console::flush()
 {
+    if (m_textWaiting)
+        readWaitingText();
     if (!m_pending.isEmpty()) {
         QTextCursor end(f.TxtReceive->document());
         end.movePosition(QTextCursor::End);

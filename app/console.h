@@ -66,6 +66,7 @@ public:
 private:
     void connectControls();
     void hexReplyRead(const QByteArray &bytes);
+    void readWaitingText();
     void queue(const QString &text);
     void flush();
     void trim();
@@ -80,9 +81,10 @@ private:
     ReplyReader m_reader;
     protocol::ConsoleLines m_lines;
     protocol::BoxLimits m_limits;
-    // Received text waiting for the next turn of the event loop, appended in one go.
+    // Received text waiting to be appended in one go, at most one display frame later.
     QString m_pending;
     QTimer m_flush;
+    bool m_textWaiting = false; // text arrived and is read at the next append
     qint64 m_count = 0;
     QAction *m_save = nullptr;
     QAction *m_timestamps = nullptr;
