@@ -3,6 +3,7 @@
 #include "app/appicon.h"
 #include "app/channelnames.h"
 #include "app/connectionstrip.h"
+#include "app/console.h"
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
 #include "app/relaypanel.h"
@@ -202,7 +203,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     moduleConfig = new ModuleConfig(*this);
     channelNames = new ChannelNames(*this);
     settingsPage = new SettingsPage(*this);
-    connect(qzbutton7, &QzButton::Click, this, &Form1::qzbutton7_Click);
+    console = new Console(*this);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();
@@ -448,7 +449,7 @@ void Form1::setPortSource(serial::PortEnumerator::Source source)
 
 bool Form1::ReplyBeingCollected() const
 {
-    return replies && replies->collecting();
+    return (replies && replies->collecting()) || (console && console->collecting());
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -39,6 +39,7 @@ class AutoStart;
 }
 class ChannelNames;
 class ConnectionStrip;
+class Console;
 class ModuleConfig;
 class RelayPanel;
 class Replies;
@@ -53,7 +54,8 @@ using TabsControl = ::SafeTabs;
 // The main window. It owns every control, the serial port MSComm1, the timers, the popup menu
 // and the window-wide variables. Controls are public members named as the window names them
 // (objectName "LblTD(3)" is member LblTD[3]). The handlers of each region of the window are one
-// object holding the window (ConnectionStrip, RelayPanel, TimeBoxes, Replies), in one file pair.
+// object holding the window (ConnectionStrip, RelayPanel, TimeBoxes, Replies, ModuleConfig,
+// Console), in one file pair.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -169,6 +171,7 @@ public:
     ModuleConfig *moduleConfig = nullptr;
     ChannelNames *channelNames = nullptr;
     SettingsPage *settingsPage = nullptr;
+    Console *console = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 
@@ -185,9 +188,6 @@ public:
     // Start-up (startup.cpp): the load handler and the one-shot Timer4.
     void Form_Load();
     void Timer4_Timer();
-
-    // The popup menu at the pointer.
-    void qzbutton7_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

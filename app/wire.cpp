@@ -57,6 +57,11 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
     return true;
 }
 
+bool SendConsoleBytes(Form1 &form, const QByteArray &bytes)
+{
+    return form.MSComm1.write(bytes);
+}
+
 void TellPortClosed(Form1 &form, RequestKind kind)
 {
     switch (kind) {

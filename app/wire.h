@@ -27,6 +27,10 @@ void RecordRequest(Form1 &form, protocol::RequestKind kind);
 // clear it. Returns false when nothing could be written (LblOut and LblIn are then untouched).
 bool SendRequest(Form1 &form, const protocol::Request &request);
 
+// Writes what the serial console sends: neither RequestKind nor the sent and received boxes
+// change. Returns false when nothing could be written.
+bool SendConsoleBytes(Form1 &form, const QByteArray &bytes);
+
 // The sent box shows a frame as hex text.
 void ShowSentFrame(Form1 &form, const QByteArray &frame);
 
