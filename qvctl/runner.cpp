@@ -33,6 +33,9 @@ QString SettingsOf(qint32 rate)
         protocol::BaudList().value(code.value_or(protocol::DefaultBaudCode)));
 }
 
+// The address byte the fixed address probe starts with.
+constexpr int ProbeUnit = 0x24;
+
 // What a network link adds to the time an answer may take.
 constexpr int NetworkMarginMs = 200;
 
@@ -525,9 +528,13 @@ Exit Runner::probeAddress()
         QByteArray rest = received;
         std::vector<int> addresses;
         for (const RegisterAnswer &a : TakeRegisterAnswers(rest)) {
-            if (!a.exception && a.value == a.address &&
-                std::find(addresses.begin(), addresses.end(), a.address) == addresses.end())
-                addresses.push_back(a.address);
+            // A module answers with its address twice: as the frame's address and as the value.
+            // A MODBUS TCP gateway answers under the unit it was asked at, the probe's own 0x24,
+            // and the value alone says who answered.
+            const bool own = a.value == a.address || a.address == ProbeUnit;
+            if (!a.exception && own &&
+                std::find(addresses.begin(), addresses.end(), a.value) == addresses.end())
+                addresses.push_back(a.value);
         }
         if (addresses.size() == 1) {
             QJsonObject json;
