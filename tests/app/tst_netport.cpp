@@ -62,10 +62,12 @@ private:
         support::Click(form->Command2);
         form->Combo1->setCurrentIndex(1); // QV-08
     }
-    void startSim(const QString &framing)
+    void startSim(const QString &framing, const QStringList &modules = {"3", "200:QV-04"})
     {
-        sim = std::make_unique<SimProcess>(
-            QStringList{"--" + framing, "0", "--module", "3", "--module", "200:QV-04"});
+        QStringList arguments{"--" + framing, "0"};
+        for (const QString &m : modules)
+            arguments << "--module" << m;
+        sim = std::make_unique<SimProcess>(arguments);
         QTRY_VERIFY_WITH_TIMEOUT(sim->ready(), 10000);
         QVERIFY(sim->path().startsWith(framing + "://127.0.0.1:"));
         openWindowOn(sim->path());
@@ -129,6 +131,23 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!form->Timer5.isActive(), ScanDeadline);
         QTRY_COMPARE_WITH_TIMEOUT(Items(form->Text1), QStringList({"3", "200"}), 3000);
         QCOMPARE(form->Label19->text(), QString(" 读取到 2 个模块"));
+        QVERIFY(messages.messages.isEmpty());
+    }
+
+    // The address probe (RS232 mode): through a gateway it travels as unit 0x24 and the
+    // module's answer still names the module.
+    void addressProbe_data() { framings(); }
+    void addressProbe()
+    {
+        QFETCH(QString, framing);
+        startSim(framing, {"7"});
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(form->Combo7->currentText(), QString("RS232"));
+        support::Click(form->Command1);
+        QCOMPARE(form->LblOut->text(), QString("24 FF 03 A0 00 C6 "));
+        QVERIFY(awaitReply());
+        QCOMPARE(form->Text1->currentText(), QString("7"));
         QVERIFY(messages.messages.isEmpty());
     }
 
