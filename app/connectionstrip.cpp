@@ -134,7 +134,8 @@ serial::PortListing ConnectionStrip::FillPortList()
 
 void ConnectionStrip::ApplyWatchUpdate(const serial::WatchUpdate &update)
 {
-    const bool open = f.MSComm1.isOpen();
+    // A port still connecting counts as open: it is kept when it is still listed.
+    const bool open = f.MSComm1.isOpen() || f.MSComm1.isConnecting();
     f.Combo2->clear();
     f.Combo2->addItems(update.ports);
     FitPopupToNames(f.Combo2);
