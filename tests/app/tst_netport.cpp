@@ -2,6 +2,7 @@
 // TCP and as a MODBUS TCP gateway, opened and driven with the window's own controls.
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/openfailure.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
@@ -17,6 +18,7 @@
 #include <QTcpServer>
 #include <QTest>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -193,6 +195,37 @@ private slots:
         QCOMPARE(form->Label2->text(), QString("串口已关闭"));
         QCOMPARE(form->Command2->Caption(), QString("打开串口"));
         QVERIFY(form->Combo2->isEnabled());
+    }
+
+    // The second line of a failed connection: the cause in words, the system's text after it.
+    void connectionFailureTexts_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("errorNumber");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("text");
+        const QString gw = "mbtcp://10.0.0.5:502";
+        QTest::newRow("refused") << gw << ECONNREFUSED << "Connection refused"
+                                 << "没有发现此串口号\n连接被拒绝（Connection refused）";
+        QTest::newRow("unreachable")
+            << "tcp://10.0.0.5:4001" << ENETUNREACH << "Network unreachable"
+            << "没有发现此串口号\n网络不可达（Network unreachable）";
+        QTest::newRow("time-out") << gw << ETIMEDOUT << "No connection within 3 s"
+                                  << "没有发现此串口号\n连接超时（No connection within 3 s）";
+        QTest::newRow("host not found") << gw << 0 << "Host not found"
+                                        << "没有发现此串口号\n无法连接（Host not found）";
+        // A serial port that is missing keeps its one line.
+        QTest::newRow("serial port") << "/dev/ttyUSB7" << ENOENT << "No such file or directory"
+                                     << "没有发现此串口号";
+    }
+    void connectionFailureTexts()
+    {
+        QFETCH(QString, port);
+        QFETCH(int, errorNumber);
+        QFETCH(QString, detail);
+        QFETCH(QString, text);
+        const serial::LineFailure failure{serial::FailureKind::NoSuchPort, errorNumber, detail};
+        QCOMPARE(app::OpenFailureText(serial::OpenResult::NoSuchPort, port, failure), text);
     }
 
     // The simulator goes away while the port is open: closed once, as a pulled adapter, no box.

@@ -11,6 +11,12 @@
 
 #include <memory>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using serial::NetworkAddress;
 
 class TestTcpLine : public QObject
@@ -148,6 +154,43 @@ private slots:
         QVERIFY(!port.isOpen());
         QCOMPARE(port.readAll(), QByteArray::fromHex("0105"));
         QCOMPARE(failed.count(), 1);
+    }
+
+    // A server that never takes the connection: after the connect time-out the open fails as
+    // a missing port, with the time-out as its cause. (A listening socket whose queue is full
+    // lets further connections hang.)
+    void connectTimesOut()
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(fd >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(fd, 0) == 0);
+        QVERIFY(::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        const QString name = QString("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port));
+        std::vector<std::unique_ptr<QTcpSocket>> fillers;
+        for (int i = 0; i < 4; ++i) {
+            fillers.push_back(std::make_unique<QTcpSocket>());
+            fillers.back()->connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+            if (!fillers.back()->waitForConnected(300))
+                break; // the queue is full
+        }
+        serial::CommPort port;
+        port.setPortName(name);
+        QSignalSpy failed(&port, &serial::CommPort::openFailed);
+        QSignalSpy opened(&port, &serial::CommPort::opened);
+        QCOMPARE(port.open(), serial::OpenResult::Connecting);
+        QVERIFY(failed.wait(serial::TcpLine::ConnectTimeoutMs + 3000) || !opened.isEmpty());
+        ::close(fd);
+        if (!opened.isEmpty())
+            QSKIP("this system took the connection although the queue was full");
+        const auto failure = failed.first().first().value<serial::LineFailure>();
+        QCOMPARE(failure.kind, serial::FailureKind::NoSuchPort);
+        QCOMPARE(failure.errorNumber, ETIMEDOUT);
+        QVERIFY(!port.isOpen() && !port.isConnecting());
     }
 
     // A rate change on a network port is taken and changes nothing.
