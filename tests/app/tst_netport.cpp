@@ -2,7 +2,6 @@
 // TCP and as a MODBUS TCP gateway, opened and driven with the window's own controls.
 #include "app/mainwindow.h"
 #include "app/messages.h"
-#include "app/openfailure.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
@@ -18,7 +17,6 @@
 #include <QTcpServer>
 #include <QTest>
 
-#include <cerrno>
 #include <memory>
 
 namespace {
@@ -99,6 +97,8 @@ private slots:
         messages.clear();
     }
 
+    // Behind a gateway the rate is the gateway's: a new baud entry changes nothing, and the
+    // search says why it does not sweep.
     void switchAndReadState_data() { framings(); }
     void switchAndReadState()
     {
@@ -106,6 +106,11 @@ private slots:
         startSim(framing);
         if (QTest::currentTestFailed())
             return;
+        form->Combo3->setCurrentIndex(form->Combo3->findText("115200"));
+        support::Click(form->qzbutton10);
+        QCOMPARE(messages.texts(), QStringList{"网络端口的波特率由网关设定"});
+        QVERIFY(!form->Timer3.isActive() && !form->readBT.isActive());
+        messages.clear();
         form->Text1->setEditText("3");
         form->SafeSwitch[1]->setValue(true);
         QCOMPARE(form->LblOut->text(), QString("03 05 00 01 FF 00 DC 18 "));
@@ -136,43 +141,6 @@ private slots:
         QVERIFY(messages.messages.isEmpty());
     }
 
-    // The address probe (RS232 mode): through a gateway it travels as unit 0x24 and the
-    // module's answer still names the module.
-    void addressProbe_data() { framings(); }
-    void addressProbe()
-    {
-        QFETCH(QString, framing);
-        startSim(framing, {"7"});
-        if (QTest::currentTestFailed())
-            return;
-        QCOMPARE(form->Combo7->currentText(), QString("RS232"));
-        support::Click(form->Command1);
-        QCOMPARE(form->LblOut->text(), QString("24 FF 03 A0 00 C6 "));
-        QVERIFY(awaitReply());
-        QCOMPARE(form->Text1->currentText(), QString("7"));
-        QVERIFY(messages.messages.isEmpty());
-    }
-
-    // Behind a gateway the rate is the gateway's: a new baud entry changes nothing, and the
-    // search says why it does not sweep.
-    void baudBelongsToTheGateway_data() { framings(); }
-    void baudBelongsToTheGateway()
-    {
-        QFETCH(QString, framing);
-        startSim(framing);
-        if (QTest::currentTestFailed())
-            return;
-        form->Combo3->setCurrentIndex(form->Combo3->findText("115200"));
-        QVERIFY(form->MSComm1.isOpen());
-        support::Click(form->qzbutton10);
-        QCOMPARE(messages.texts(), QStringList{"网络端口的波特率由网关设定"});
-        QVERIFY(!form->Timer3.isActive() && !form->readBT.isActive());
-        form->Text1->setEditText("3");
-        form->SafeSwitch[0]->setValue(true);
-        QVERIFY(awaitReply());
-        QCOMPARE(panelprobe::Switches(*form), QString("10000000"));
-    }
-
     // Nobody listening: shown as a missing port, with the reason on a second line.
     void refusedConnectionIsAMissingPort_data()
     {
@@ -195,37 +163,6 @@ private slots:
         QCOMPARE(form->Label2->text(), QString("串口已关闭"));
         QCOMPARE(form->Command2->Caption(), QString("打开串口"));
         QVERIFY(form->Combo2->isEnabled());
-    }
-
-    // The second line of a failed connection: the cause in words, the system's text after it.
-    void connectionFailureTexts_data()
-    {
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<int>("errorNumber");
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<QString>("text");
-        const QString gw = "mbtcp://10.0.0.5:502";
-        QTest::newRow("refused") << gw << ECONNREFUSED << "Connection refused"
-                                 << "没有发现此串口号\n连接被拒绝（Connection refused）";
-        QTest::newRow("unreachable")
-            << "tcp://10.0.0.5:4001" << ENETUNREACH << "Network unreachable"
-            << "没有发现此串口号\n网络不可达（Network unreachable）";
-        QTest::newRow("time-out") << gw << ETIMEDOUT << "No connection within 3 s"
-                                  << "没有发现此串口号\n连接超时（No connection within 3 s）";
-        QTest::newRow("host not found") << gw << 0 << "Host not found"
-                                        << "没有发现此串口号\n无法连接（Host not found）";
-        // A serial port that is missing keeps its one line.
-        QTest::newRow("serial port") << "/dev/ttyUSB7" << ENOENT << "No such file or directory"
-                                     << "没有发现此串口号";
-    }
-    void connectionFailureTexts()
-    {
-        QFETCH(QString, port);
-        QFETCH(int, errorNumber);
-        QFETCH(QString, detail);
-        QFETCH(QString, text);
-        const serial::LineFailure failure{serial::FailureKind::NoSuchPort, errorNumber, detail};
-        QCOMPARE(app::OpenFailureText(serial::OpenResult::NoSuchPort, port, failure), text);
     }
 
     // The simulator goes away while the port is open: closed once, as a pulled adapter, no box.

@@ -74,8 +74,6 @@ private slots:
         QTest::newRow("wrong CRC dropped, the next one goes")
             << "01 05 00 02 FF 00 2D FB " + Switch3On << "" << -1
             << "0001 0000 0006 01 05 0002 FF00" << 1;
-        QTest::newRow("half a request waits") << "01 05 00 02 FF"
-                                              << "" << -1 << "" << 0;
     }
     void requests()
     {
@@ -120,8 +118,6 @@ private slots:
             << Switch3On << -1 << "0009 0000 0006 01 05 0002 FF00"
             << ""
             << "" << 1 << false;
-        QTest::newRow("an id answered once only")
-            << Switch3On << -1 << echo + " " + echo << "" << Switch3On << 1 << false;
         QTest::newRow("exception answer") << Switch3On << -1 << "0001 0000 0003 01 85 02"
                                           << ""
                                           << "01 85 02 C3 51" << 0 << false;

@@ -92,23 +92,6 @@ private slots:
         QVERIFY2(run.exitCode == 3, qPrintable(Describe(run)));
         QVERIFY2(run.err.contains("cannot connect to"), qPrintable(Describe(run)));
     }
-
-    void malformedNetworkPort_data()
-    {
-        QTest::addColumn<QString>("port");
-        QTest::newRow("no port number") << "tcp://127.0.0.1";
-        QTest::newRow("port out of range") << "tcp://127.0.0.1:70000";
-        QTest::newRow("unit on RTU over TCP") << "tcp://127.0.0.1:502/3";
-        QTest::newRow("unit above 255") << "mbtcp://127.0.0.1:502/256";
-        QTest::newRow("unit not a number") << "mbtcp://127.0.0.1:502/x";
-    }
-    void malformedNetworkPort()
-    {
-        QFETCH(QString, port);
-        const QvctlRun run = RunQvctl({"--port", port, "state"});
-        QVERIFY2(run.exitCode == 3, qPrintable(Describe(run)));
-        QVERIFY2(run.err.contains("no such port"), qPrintable(Describe(run)));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestQvctlNet)
