@@ -1,5 +1,6 @@
 #include "tcpline.h"
 
+#include <QNetworkProxy>
 #include <QUrl>
 
 #include <cerrno>
@@ -71,6 +72,8 @@ std::optional<NetworkAddress> ParseNetworkPort(const QString &name)
 TcpLine::TcpLine(const NetworkAddress &address, QObject *parent)
     : LineDevice(parent), m_address(address), m_mbap(address.unit)
 {
+    // A gateway on the plant's network is reached directly, never through a proxy.
+    m_socket.setProxy(QNetworkProxy::NoProxy);
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(ConnectTimeoutMs);
     m_pieceTimer.setSingleShot(true);
