@@ -26,8 +26,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
-        QStringLiteral("Also list PATH in the port list (a pseudo-terminal, a socat or ser2net "
-                       "link, any port the system does not list). Repeatable."),
+        QStringLiteral(
+            "Also list PATH in the port list (a pseudo-terminal, a socat or ser2net "
+            "link, any port the system does not list), or a network port: tcp://HOST:PORT "
+            "(RTU over TCP) or mbtcp://HOST:PORT[/UNIT] (MODBUS TCP). Repeatable."),
         QStringLiteral("PATH"));
     const QCommandLineOption demo(
         QStringLiteral("demo"),

@@ -40,6 +40,8 @@ ConnectionStrip::ConnectionStrip(Form1 &form) : QObject(&form), f(form)
     connect(f.Command2, &QzButton::Click, this, &ConnectionStrip::Command2_Click);
     connect(f.Combo3, &QComboBox::currentIndexChanged, this, &ConnectionStrip::Combo3_Click);
     connect(&f.MSComm1, &serial::CommPort::failed, this, &ConnectionStrip::PortFailed);
+    connect(&f.MSComm1, &serial::CommPort::opened, this, &ConnectionStrip::ShowPortOpen);
+    connect(&f.MSComm1, &serial::CommPort::openFailed, this, &ConnectionStrip::ConnectFailed);
     // The whole port name, also when the list is too narrow to show it.
     connect(f.Combo2, &QComboBox::currentTextChanged, f.Combo2, &QComboBox::setToolTip);
 }
@@ -86,9 +88,23 @@ void ConnectionStrip::Command2_Click()
         ShowPortOpen();
         return;
     }
+    if (result == serial::OpenResult::Connecting) {
+        // A network port: opened() or openFailed() follows; a click meanwhile gives up.
+        f.Label2->setText(QStringLiteral("正在连接..."));
+        f.Combo2->setEnabled(false);
+        return;
+    }
     const QString failure = app::OpenFailureText(result, portName, f.MSComm1.failure());
     ShowPortClosed();
     f.messages().inform(app::Message::Icon::Error, failure, NoticeTitle);
+}
+
+void ConnectionStrip::ConnectFailed(const serial::LineFailure &failure)
+{
+    const QString text =
+        app::OpenFailureText(serial::OpenResultOf(failure.kind), f.MSComm1.portName(), failure);
+    ShowPortClosed();
+    f.messages().inform(app::Message::Icon::Error, text, NoticeTitle);
 }
 
 void ConnectionStrip::Combo3_Click()
@@ -118,7 +134,8 @@ serial::PortListing ConnectionStrip::FillPortList()
 
 void ConnectionStrip::ApplyWatchUpdate(const serial::WatchUpdate &update)
 {
-    const bool open = f.MSComm1.isOpen();
+    // A port still connecting counts as open: it is kept when it is still listed.
+    const bool open = f.MSComm1.isOpen() || f.MSComm1.isConnecting();
     f.Combo2->clear();
     f.Combo2->addItems(update.ports);
     FitPopupToNames(f.Combo2);

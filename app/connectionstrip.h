@@ -25,6 +25,8 @@ public:
     void ApplyWatchUpdate(const serial::WatchUpdate &update);
     // The open port failed (adapter pulled, line gone): the port is closed already.
     void PortFailed(const serial::LineFailure &failure);
+    // A network port could not be connected: shown as an open that failed.
+    void ConnectFailed(const serial::LineFailure &failure);
     // Closed and open looks of the connection strip and status line.
     void ShowPortClosed();
     void ShowPortOpen();

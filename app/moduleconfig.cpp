@@ -218,6 +218,12 @@ void ModuleConfig::qzbutton10_Click()
     // A click while the search runs would start a second one beside it.
     if (f.Timer3.isActive() || f.readBT.isActive())
         return;
+    // Behind a gateway there is no line rate to sweep.
+    if (f.MSComm1.isNetworkPort()) {
+        f.messages().inform(app::Message::Icon::Information,
+                            QStringLiteral("网络端口的波特率由网关设定"), NoticeTitle);
+        return;
+    }
     // The search goes on from the rate where an earlier one stopped.
     f.Timer3.start();
 }

@@ -1,6 +1,7 @@
 #include "app/openfailure.h"
 
 #include "serial/holders.h"
+#include "serial/tcpline.h"
 
 #include <QFileInfo>
 
@@ -83,6 +84,30 @@ QString KindWords(serial::FailureKind kind)
     return QStringLiteral("未知错误");
 }
 
+// Why a network port could not be connected: refused, unreachable, no answer in time.
+QString ConnectionReason(const serial::LineFailure &failure)
+{
+    QString words;
+    switch (failure.errorNumber) {
+    case ECONNREFUSED:
+        words = QStringLiteral("连接被拒绝");
+        break;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        words = QStringLiteral("网络不可达");
+        break;
+    case ETIMEDOUT:
+        words = QStringLiteral("连接超时");
+        break;
+    default:
+        words = QStringLiteral("无法连接");
+        break;
+    }
+    if (!failure.detail.isEmpty())
+        words += QStringLiteral("（%1）").arg(failure.detail);
+    return words;
+}
+
 } // namespace
 
 QString FailureReason(const serial::LineFailure &failure)
@@ -106,6 +131,9 @@ QString OpenFailureText(serial::OpenResult result, const QString &portName,
     case serial::OpenResult::Ok:
         return {};
     case serial::OpenResult::NoSuchPort:
+        // A network port says on a second line why it could not be reached.
+        if (serial::IsNetworkPortName(portName) && failure)
+            return QStringLiteral("没有发现此串口号\n") + ConnectionReason(failure);
         return QStringLiteral("没有发现此串口号");
     case serial::OpenResult::Busy: {
         // The second line names the programs seen holding it, where they can be seen.
@@ -115,6 +143,8 @@ QString OpenFailureText(serial::OpenResult result, const QString &portName,
     }
     case serial::OpenResult::NoPermission:
         return QStringLiteral("没有权限打开此串口") + PermissionHint(portName);
+    case serial::OpenResult::Connecting: // not a failure (yet)
+        return {};
     case serial::OpenResult::Other:
         break;
     }

@@ -6,13 +6,15 @@
 //    of the request to the checked echo, inside the program, median over RUNS (default 50);
 //    beside it the wire-time floor and the whole command (start to exit) of qvctl and of mbpoll
 //    writing the same coil.
-// 2. "scan 1-255" with two modules on the line, at 9600 and at 2400 baud: duration and what it
+// 2. The same round trip over each kind of port: the pseudo-terminal, tcp:// (RTU over TCP) and
+//    mbtcp:// (MODBUS TCP) on loopback, the simulator's bus at 9600 baud behind each.
+// 3. "scan 1-255" with two modules on the line, at 9600 and at 2400 baud: duration and what it
 //    found.
 
-#include "tests/support/simprocess.h"
 #include "protocol/requests.h"
 #include "qvctl/answer.h"
 #include "qvctl/runner.h"
+#include "tests/support/simprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -153,6 +155,65 @@ void RoundTrip(int runs)
                 mb, mbFailures);
 }
 
+// The median of runs "on 1" round trips inside the program, request written to echo checked.
+double MedianTransact(const QString &port, int runs, int *failures)
+{
+    const QByteArray on = protocol::SwitchRequest(1, 0, true).frame;
+    std::vector<double> times;
+    *failures = 0;
+    qvctl::Invocation in;
+    in.port = port;
+    in.baud = 9600;
+    qvctl::Runner runner(
+        in, [](const QString &) {},
+        [](const QString &text) { std::fputs(qPrintable(text), stderr); });
+    if (runner.open(9600) != qvctl::Exit::Done) {
+        *failures = runs;
+        return 0;
+    }
+    for (int i = 0; i < runs; ++i) {
+        Pause(20);
+        QElapsedTimer clock;
+        clock.start();
+        if (runner.transact(on) == qvctl::Exit::Done)
+            times.push_back(double(clock.nsecsElapsed()) / 1e6);
+        else
+            ++*failures;
+    }
+    return Median(times);
+}
+
+void RoundTripByPort(int runs)
+{
+    std::printf("on 1 at 9600 baud by kind of port, %d runs each, request written to echo "
+                "checked\n",
+                runs);
+    const struct
+    {
+        const char *label;
+        QStringList arguments;
+    } kinds[] = {
+        {"pseudo-terminal ", {}},
+        {"tcp://  loopback", {QStringLiteral("--tcp"), QStringLiteral("0")}},
+        {"mbtcp:// loopback", {QStringLiteral("--mbtcp"), QStringLiteral("0")}},
+    };
+    for (const auto &kind : kinds) {
+        SimProcess sim(kind.arguments +
+                       QStringList{QStringLiteral("--module"), QStringLiteral("1")});
+        if (!StartSim(sim)) {
+            std::printf("  %s: quorvane-sim did not start\n", kind.label);
+            continue;
+        }
+        int failures = 0;
+        const double ms = MedianTransact(sim.path(), runs, &failures);
+        std::printf("  %-17s median %.2f ms (%d failed)\n", kind.label, ms, failures);
+    }
+    std::printf(
+        "  (the simulator's own part: the answer's 8 bytes at 9600 baud and the turnaround, "
+        "%.2f ms)\n",
+        qvctl::WireTimeMs(8, 9600) + 4.0);
+}
+
 void Scan(qint32 rate)
 {
     const QString r = QString::number(rate);
@@ -180,6 +241,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 50;
     RoundTrip(runs);
+    RoundTripByPort(runs);
     Scan(9600);
     Scan(2400);
     return 0;

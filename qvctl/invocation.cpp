@@ -190,8 +190,10 @@ ParseOutcome ParseArguments(const QStringList &arguments)
                                      QStringLiteral("Print the version and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("The serial port (a device path such as "
-                                                 "/dev/ttyUSB0, or a pseudo-terminal); required "
-                                                 "except for ports."),
+                                                 "/dev/ttyUSB0, or a pseudo-terminal) or a "
+                                                 "network port, tcp://HOST:PORT or "
+                                                 "mbtcp://HOST:PORT[/UNIT]; required except for "
+                                                 "ports."),
                                   QStringLiteral("PATH"));
     const QCommandLineOption baud(QStringLiteral("baud"),
                                   QStringLiteral("The line rate, one of the twelve below "

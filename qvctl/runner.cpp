@@ -33,6 +33,12 @@ QString SettingsOf(qint32 rate)
         protocol::BaudList().value(code.value_or(protocol::DefaultBaudCode)));
 }
 
+// The address byte the fixed address probe starts with.
+constexpr int ProbeUnit = 0x24;
+
+// What a network link adds to the time an answer may take.
+constexpr int NetworkMarginMs = 200;
+
 bool IsModbusFrame(const QByteArray &frame)
 {
     return frame.size() >= 4 && protocol::crc16Value(frame) == 0;
@@ -131,8 +137,20 @@ Exit Runner::open(qint32 rate)
     m_port.setPortName(m_in.port);
     m_port.setSettings(SettingsOf(rate));
     m_rate = rate;
-    const serial::OpenResult opened = m_port.open();
+    serial::OpenResult opened = m_port.open();
     const QString &path = m_in.port;
+    if (opened == serial::OpenResult::Connecting) {
+        // A network port: wait for the connection (the port gives up after its own time-out).
+        QEventLoop loop;
+        connect(&m_port, &serial::CommPort::opened, &loop, &QEventLoop::quit);
+        connect(&m_port, &serial::CommPort::openFailed, &loop, &QEventLoop::quit);
+        loop.exec();
+        opened =
+            m_port.isOpen() ? serial::OpenResult::Ok : serial::OpenResultOf(m_port.failure().kind);
+        if (opened == serial::OpenResult::NoSuchPort)
+            return fail(Exit::Port,
+                        QStringLiteral("cannot connect to %1: %2").arg(path, m_port.errorText()));
+    }
     switch (opened) {
     case serial::OpenResult::Ok:
         log(QStringLiteral("opened %1 at %2 baud").arg(path).arg(rate));
@@ -149,6 +167,7 @@ Exit Runner::open(qint32 rate)
                                                "again")
                                     .arg(path, PermissionGroup(path)));
     case serial::OpenResult::Other:
+    case serial::OpenResult::Connecting:
         break;
     }
     return fail(Exit::Port, QStringLiteral("cannot open %1: %2").arg(path, m_port.errorText()));
@@ -255,8 +274,10 @@ Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
 
 int Runner::timeoutFor(const QByteArray &request) const
 {
+    // Behind a gateway the answer also crosses the network and waits for the gateway's turn.
+    const int network = m_port.isNetworkPort() ? NetworkMarginMs : 0;
     return m_in.timeoutMs.value_or(
-        DefaultTimeoutMs(request.size(), LongestAnswer(request), m_rate));
+        DefaultTimeoutMs(request.size(), LongestAnswer(request), m_rate) + network);
 }
 
 QString Runner::noAnswerText(int timeoutMs) const
@@ -507,9 +528,13 @@ Exit Runner::probeAddress()
         QByteArray rest = received;
         std::vector<int> addresses;
         for (const RegisterAnswer &a : TakeRegisterAnswers(rest)) {
-            if (!a.exception && a.value == a.address &&
-                std::find(addresses.begin(), addresses.end(), a.address) == addresses.end())
-                addresses.push_back(a.address);
+            // A module answers with its address twice: as the frame's address and as the value.
+            // A MODBUS TCP gateway answers under the unit it was asked at, the probe's own 0x24,
+            // and the value alone says who answered.
+            const bool own = a.value == a.address || a.address == ProbeUnit;
+            if (!a.exception && own &&
+                std::find(addresses.begin(), addresses.end(), a.value) == addresses.end())
+                addresses.push_back(a.value);
         }
         if (addresses.size() == 1) {
             QJsonObject json;
@@ -649,6 +674,9 @@ Exit Runner::scan()
 
 Exit Runner::findBaud()
 {
+    if (m_port.isNetworkPort())
+        return fail(Exit::Usage, QStringLiteral("the baud rate of a network port is set by its "
+                                                "gateway: there is no rate to search"));
     const QByteArray probe = protocol::AddressProbe().frame;
     for (int code = 0; code < protocol::BaudCodeCount; ++code) {
         const qint32 rate = *protocol::BaudRateOfCode(code);

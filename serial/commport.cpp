@@ -1,6 +1,7 @@
 #include "commport.h"
 
 #include "serialline.h"
+#include "tcpline.h"
 
 #include <QList>
 #include <QPointer>
@@ -38,6 +39,8 @@ LineDevice *FindVirtualPort(const QString &name, bool *known)
 // The local 8-bit code page of this Chinese program.
 constexpr const char *LocalCodePage = "GBK";
 
+} // namespace
+
 OpenResult OpenResultOf(FailureKind kind)
 {
     switch (kind) {
@@ -54,8 +57,6 @@ OpenResult OpenResultOf(FailureKind kind)
     }
 }
 
-} // namespace
-
 struct CommPort::Private
 {
     QString portName;
@@ -66,6 +67,7 @@ struct CommPort::Private
     QPointer<LineDevice> device;
     bool owned = false;
     bool open = false;
+    bool connecting = false;
     bool closingDevice = false;
 
     QByteArray input;
@@ -152,7 +154,15 @@ OpenResult CommPort::open()
     bool known = false;
     LineDevice *line = FindVirtualPort(name, &known);
     std::unique_ptr<LineDevice> own;
-    if (!known) {
+    if (!known && IsNetworkPortName(name)) {
+        const std::optional<NetworkAddress> address = ParseNetworkPort(name);
+        if (!address) {
+            d->failure = {FailureKind::NoSuchPort, 0, tr("Not a network port: %1").arg(name)};
+            return OpenResult::NoSuchPort;
+        }
+        own = std::make_unique<TcpLine>(*address);
+        line = own.get();
+    } else if (!known) {
         own = std::make_unique<SerialLine>(name);
         line = own.get();
     } else if (!line) {
@@ -169,6 +179,17 @@ OpenResult CommPort::open()
             d->failure = {FailureKind::Other, 0, line->errorString()};
         return OpenResultOf(d->failure.kind);
     }
+    if (line->isConnecting()) {
+        if (own)
+            own.release()->setParent(this);
+        d->device = line;
+        d->owned = !known;
+        d->connecting = true;
+        connect(line, &LineDevice::lineReady, this, &CommPort::connectionMade);
+        connect(line, &LineDevice::lineFailed, this,
+                [this, line] { connectionFailed(line->failure()); });
+        return OpenResult::Connecting;
+    }
     if (!line->setLineSettings(d->settings)) {
         d->failure = line->failure();
         if (!d->failure)
@@ -180,6 +201,12 @@ OpenResult CommPort::open()
         own.release()->setParent(this);
     d->device = line;
     d->owned = !known;
+    attach(line);
+    return OpenResult::Ok;
+}
+
+void CommPort::attach(LineDevice *line)
+{
     d->open = true;
     // Queued: the port never takes input from inside its own write.
     connect(line, &QIODevice::readyRead, this, &CommPort::pullInput, Qt::QueuedConnection);
@@ -194,7 +221,47 @@ OpenResult CommPort::open()
     });
     if (line->bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &CommPort::pullInput, Qt::QueuedConnection);
-    return OpenResult::Ok;
+}
+
+void CommPort::connectionMade()
+{
+    LineDevice *line = d->device;
+    if (!d->connecting || !line)
+        return;
+    d->connecting = false;
+    line->disconnect(this);
+    if (!line->setLineSettings(d->settings)) {
+        LineFailure failure = line->failure();
+        if (!failure)
+            failure = {FailureKind::BadSettings, 0, line->errorString()};
+        d->connecting = true; // reported as a failed open
+        connectionFailed(failure);
+        return;
+    }
+    attach(line);
+    emit opened();
+}
+
+void CommPort::connectionFailed(const LineFailure &failure)
+{
+    if (!d->connecting)
+        return;
+    if (LineDevice *line = d->device) {
+        d->device = nullptr;
+        line->disconnect(this);
+        d->closingDevice = true;
+        line->close();
+        d->closingDevice = false;
+        if (d->owned)
+            line->deleteLater();
+    }
+    d->owned = false;
+    d->connecting = false;
+    d->failure = failure;
+    if (!d->failure)
+        d->failure = {FailureKind::NoSuchPort, 0, {}};
+    QMetaObject::invokeMethod(
+        this, [this, failure = d->failure] { emit openFailed(failure); }, Qt::QueuedConnection);
 }
 
 void CommPort::close()
@@ -217,6 +284,7 @@ void CommPort::closeLine()
     d->device = nullptr;
     d->owned = false;
     d->open = false;
+    d->connecting = false;
 }
 
 void CommPort::fail(const LineFailure &failure)
@@ -246,6 +314,16 @@ void CommPort::fail(const LineFailure &failure)
 bool CommPort::isOpen() const
 {
     return d->open;
+}
+
+bool CommPort::isConnecting() const
+{
+    return d->connecting;
+}
+
+bool CommPort::isNetworkPort() const
+{
+    return IsNetworkPortName(d->portName);
 }
 
 LineFailure CommPort::failure() const

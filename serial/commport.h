@@ -15,10 +15,15 @@ namespace serial {
 // Why an open failed. NoSuchPort and Busy are the two failures the window tells apart with their
 // own messages; NoPermission is told apart too (a device node the user may not open); anything
 // else is Other, with CommPort::failure() saying what happened.
-enum class OpenResult { Ok, NoSuchPort, Busy, NoPermission, Other };
+// Connecting: a network port is being connected; opened() or openFailed() tells how it ended.
+enum class OpenResult { Ok, NoSuchPort, Busy, NoPermission, Other, Connecting };
+
+// The open result a failure of that kind stands for.
+OpenResult OpenResultOf(FailureKind kind);
 
 // The program's one serial port (the window's MSComm1). It drives one line: a SerialLine for a
-// device node, or a registered virtual port served by a LineDevice.
+// device node, a TcpLine for a network port (tcp://HOST:PORT, mbtcp://HOST:PORT[/UNIT]), or a
+// registered virtual port served by a LineDevice.
 //
 // Everything happens on the thread that owns the object. Arriving bytes are collected into the
 // port's own input buffer from the event loop; received() announces them.
@@ -44,8 +49,13 @@ public:
     LineSettings lineSettings() const;
 
     // Opens the named port with the current settings. Both buffers start empty. Opening an open
-    // port closes it first.
+    // port closes it first. A network port answers Connecting: it is not open yet (isOpen() is
+    // false, writes fail) and opened() or openFailed() follows; close() meanwhile gives up
+    // silently.
     OpenResult open();
+    bool isConnecting() const;
+    // The port's line is a network port: the rate is the gateway's, not the port's.
+    bool isNetworkPort() const;
     // Closes the port and drops the bytes waiting. Closing a closed port does nothing.
     void close();
     bool isOpen() const;
@@ -95,6 +105,10 @@ public:
     static QStringList VirtualPortNames();
 
 signals:
+    // A port that was connecting is open.
+    void opened();
+    // A port that was connecting could not be opened; it is closed. From the event loop.
+    void openFailed(const serial::LineFailure &failure);
     // Bytes arrived (the data-received event).
     void received();
     // The open port failed (adapter pulled, other end gone). The port is closed at once (isOpen()
@@ -111,6 +125,9 @@ private:
     void announce();
     void fail(const LineFailure &failure);
     void closeLine();
+    void attach(LineDevice *line);
+    void connectionMade();
+    void connectionFailed(const LineFailure &failure);
 };
 
 } // namespace serial

@@ -54,8 +54,8 @@ struct LineFailure
     explicit operator bool() const { return kind != FailureKind::None; }
 };
 
-// A line: a serial adapter, a pseudo-terminal, an in-process module, a test double (an in-process
-// module, a test double).
+// A line: a serial adapter, a pseudo-terminal, a network port, an in-process module, a test
+// double.
 //
 // CommPort drives it like a port: open(QIODevice::ReadWrite) when the port opens, close() when it
 // closes, setLineSettings() right after opening and on every settings change while open (false:
@@ -64,6 +64,10 @@ struct LineFailure
 // writeData(); bytes for the port are announced with readyRead() and fetched with read(). The
 // port picks them up from the event loop, never from inside a write, so a device may emit
 // readyRead() at any time, from inside writeData() too.
+//
+// A line that has to connect first (a network port) returns true from open() at once and is
+// isConnecting() until it raises lineReady() (connected: the port opens) or lineFailed() (the
+// port reports the open as failed). Meanwhile the port writes nothing to it.
 //
 // A device that closes itself while the port holds it open (aboutToClose() not caused by the
 // port), or that raises lineFailed(), makes the port report a failure, just as a pulled adapter
@@ -81,10 +85,13 @@ public:
     // Drop what was received and not yet read, and what was written and not yet sent.
     virtual void discardInput() { readAll(); }
     virtual void discardOutput() {}
+    virtual bool isConnecting() const { return false; }
 
 signals:
     // The open line failed (failure() says how); the port closes it.
     void lineFailed();
+    // A line that was connecting is connected.
+    void lineReady();
 };
 
 } // namespace serial

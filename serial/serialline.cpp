@@ -84,6 +84,7 @@ FailureKind FailureKindOf(QSerialPort::SerialPortError error, bool whileOpen, in
     case OpenResult::NoPermission:
         return FailureKind::NoPermission;
     case OpenResult::Other:
+    case OpenResult::Connecting:
         break;
     }
     return FailureKind::Other;

@@ -86,6 +86,7 @@ void Bus::deliverAnswers(Micros now)
         if (m_monitor)
             m_monitor(Direction::Out, answer.bytes, answer.baudRate);
         m_output.append(answer.bytes);
+        m_outputAnswers.push_back(answer.bytes);
         module(answer.module).answerSent();
     }
 }
@@ -119,7 +120,14 @@ std::optional<Micros> Bus::nextDeadline() const
 
 QByteArray Bus::takeOutput()
 {
+    m_outputAnswers.clear();
     return std::exchange(m_output, {});
+}
+
+std::vector<QByteArray> Bus::takeAnswers()
+{
+    m_output.clear();
+    return std::exchange(m_outputAnswers, {});
 }
 
 void Bus::dropLine()
@@ -129,6 +137,7 @@ void Bus::dropLine()
         module(answer.module).answerSent(); // a change the module made still takes effect
     m_answers.clear();
     m_output.clear();
+    m_outputAnswers.clear();
 }
 
 } // namespace sim

@@ -54,6 +54,8 @@ public:
     std::optional<Micros> nextDeadline() const;
     // Bytes that reached the master, oldest first.
     QByteArray takeOutput();
+    // The same, one answer at a time (what a gateway that reads the bus passes on).
+    std::vector<QByteArray> takeAnswers();
     // The master went away: half-heard bytes and answers not yet out are dropped. The modules
     // keep their relays and timers.
     void dropLine();
@@ -85,6 +87,7 @@ private:
     std::deque<Answer> m_answers;
     Micros m_lineFree{0};
     QByteArray m_output;
+    std::vector<QByteArray> m_outputAnswers;
 };
 
 } // namespace sim

@@ -1,19 +1,24 @@
-// quorvane-sim: virtual relay modules behind a pseudo-terminal, for trying Quorvane (or any
-// MODBUS master) without hardware and for the end-to-end tests.
+// quorvane-sim: virtual relay modules behind a pseudo-terminal, or behind a network port on
+// 127.0.0.1, for trying Quorvane (or any MODBUS master) without hardware and for the end-to-end
+// tests.
 //
 //   quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]
+//   quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT) [--bus-baud RATE] [--log]
 //
-// Prints the path to open on its first line, then serves until killed or until its standard
-// input (when that is a pipe) closes.
+// Prints the port to open on its first line (the terminal's path, or tcp://127.0.0.1:PORT and
+// mbtcp://127.0.0.1:PORT), then serves until killed or until its standard input (when that is a
+// pipe) closes.
 
 #include "protocol/hexcodec.h"
 #include "sim/bus.h"
+#include "sim/gateway.h"
 #include "sim/linerate.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -21,9 +26,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -45,22 +53,40 @@ void onStopSignal(int)
 void usage(FILE *to)
 {
     std::fputs("usage: quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]\n"
+               "       quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT)\n"
+               "                    [--bus-baud RATE] [--log]\n"
                "  --module  a relay module on the line: address 1..255, model QV-04 or QV-08\n"
                "            (default QV-08), baud rate of the baud list (default 9600);\n"
                "            repeatable; without it one QV-08 at address 1, 9600 baud\n"
                "  --link    also make PATH a symbolic link to the terminal\n"
                "  --log     print every frame in and out on standard error\n"
-               "Prints the terminal to open on its first line and serves until killed or until\n"
-               "standard input (a pipe) closes.\n",
+               "  --tcp     serve the modules on 127.0.0.1:PORT, RTU over TCP (0: a free port)\n"
+               "  --mbtcp   serve them on 127.0.0.1:PORT as a MODBUS TCP gateway (0: a free port)\n"
+               "  --bus-baud  the rate of the bus behind the network port (default 9600)\n"
+               "Prints the port to open on its first line and serves until killed or until\n"
+               "standard input (a pipe) closes. One client at a time.\n",
                to);
 }
+
+enum class Serve { Terminal, Tcp, Mbtcp };
 
 struct Options
 {
     std::vector<sim::ModuleConfig> modules;
     std::string link;
     bool log = false;
+    Serve serve = Serve::Terminal;
+    int tcpPort = 0;
+    qint32 busBaud = 9600;
 };
+
+bool parseNumber(const std::string &text, long low, long high, long &out)
+{
+    char *end = nullptr;
+    errno = 0;
+    out = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && end && *end == '\0' && errno == 0 && out >= low && out <= high;
+}
 
 bool parseArguments(int argc, char **argv, Options &options)
 {
@@ -92,6 +118,21 @@ bool parseArguments(int argc, char **argv, Options &options)
             options.modules.push_back(*config);
         } else if (takeValue("--link")) {
             options.link = value;
+        } else if (takeValue("--tcp") || takeValue("--mbtcp")) {
+            long port = 0;
+            if (!parseNumber(value, 0, 65535, port)) {
+                std::fprintf(stderr, "quorvane-sim: not a TCP port: %s\n", value.c_str());
+                return false;
+            }
+            options.serve = arg.rfind("--tcp", 0) == 0 ? Serve::Tcp : Serve::Mbtcp;
+            options.tcpPort = static_cast<int>(port);
+        } else if (takeValue("--bus-baud")) {
+            long rate = 0;
+            if (!parseNumber(value, 1, 4000000, rate)) {
+                std::fprintf(stderr, "quorvane-sim: not a baud rate: %s\n", value.c_str());
+                return false;
+            }
+            options.busBaud = static_cast<qint32>(rate);
         } else {
             std::fprintf(stderr, "quorvane-sim: unknown argument: %s\n", arg.c_str());
             return false;
@@ -99,6 +140,10 @@ bool parseArguments(int argc, char **argv, Options &options)
     }
     if (options.modules.empty())
         options.modules.push_back(sim::ModuleConfig{});
+    if (options.serve != Serve::Terminal && !options.link.empty()) {
+        std::fprintf(stderr, "quorvane-sim: --link is for the terminal only\n");
+        return false;
+    }
     return true;
 }
 
@@ -145,6 +190,149 @@ bool lineUp(int master)
     return !(::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
 }
 
+// Writes all of bytes to a non-blocking socket; false when the other side is gone.
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.constData() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && errno == EAGAIN) {
+            struct pollfd p
+            {
+                fd, POLLOUT, 0
+            };
+            if (::poll(&p, 1, 100) <= 0)
+                return true; // the other side reads nothing: the rest is lost, as on a wire
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The modules behind a network port on 127.0.0.1: RTU over TCP (the bytes of the bus as they
+// are) or a MODBUS TCP gateway. One client at a time; a second one is turned away.
+int serveNetwork(const Options &options, sim::Bus &bus, bool watchInput)
+{
+    const bool mbtcp = options.serve == Serve::Mbtcp;
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int yes = 1;
+    struct sockaddr_in address
+    {
+    };
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(options.tcpPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        ::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(listener, 4) != 0 ||
+        ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        std::fprintf(stderr, "quorvane-sim: cannot listen on 127.0.0.1:%d: %s\n", options.tcpPort,
+                     std::strerror(errno));
+        return 1;
+    }
+    std::printf("%s://127.0.0.1:%d\n", mbtcp ? "mbtcp" : "tcp", int(ntohs(address.sin_port)));
+    std::fflush(stdout);
+
+    sim::MbapGateway gateway;
+    int client = -1;
+    const auto dropClient = [&](const char *why) {
+        if (client < 0)
+            return;
+        ::close(client);
+        client = -1;
+        bus.dropLine();
+        gateway.reset();
+        if (options.log)
+            logLine(QStringLiteral("the client %1").arg(QString::fromLatin1(why)));
+    };
+
+    while (!stopRequested) {
+        const sim::Micros now = monotonicNow();
+        bus.advance(now);
+        for (const QByteArray &answer : bus.takeAnswers()) {
+            if (client < 0)
+                break;
+            const QByteArray out = mbtcp ? gateway.toLink(answer, now) : answer;
+            if (!out.isEmpty() && !writeAll(client, out))
+                dropClient("went away");
+        }
+
+        struct pollfd fds[3] = {{listener, POLLIN, 0},
+                                {client, POLLIN, 0},
+                                {watchInput ? STDIN_FILENO : -1, POLLIN, 0}};
+        struct timespec ts
+        {
+        };
+        const std::optional<sim::Micros> deadline = bus.nextDeadline();
+        if (deadline) {
+            const sim::Micros wait = std::max(sim::Micros{0}, *deadline - now);
+            ts.tv_sec = static_cast<time_t>(wait.count() / 1000000);
+            ts.tv_nsec = static_cast<long>(wait.count() % 1000000 * 1000);
+        }
+        const int ready = ::ppoll(fds, 3, deadline ? &ts : nullptr, nullptr);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("quorvane-sim: poll");
+            break;
+        }
+
+        if (fds[0].revents & POLLIN) {
+            const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd >= 0 && client >= 0) {
+                ::close(fd); // the bus has one master
+            } else if (fd >= 0) {
+                client = fd;
+                ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+                if (options.log)
+                    logLine(QStringLiteral("a client connected"));
+            }
+        }
+        if (client >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            char buffer[512];
+            for (;;) {
+                const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+                if (n > 0) {
+                    const QByteArrayView bytes(buffer, n);
+                    if (!mbtcp) {
+                        bus.receive(bytes, options.busBaud, monotonicNow());
+                        continue;
+                    }
+                    for (const QByteArray &frame : gateway.fromLink(bytes, monotonicNow()))
+                        bus.receive(frame, options.busBaud, monotonicNow());
+                    if (gateway.broken()) {
+                        dropClient("sent no MODBUS TCP");
+                        break;
+                    }
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && errno == EAGAIN)
+                    break;
+                dropClient("closed the connection");
+                break;
+            }
+        }
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                break;
+        }
+    }
+    if (client >= 0)
+        ::close(client);
+    ::close(listener);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -154,36 +342,6 @@ int main(int argc, char **argv)
         usage(stderr);
         return 2;
     }
-
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        std::perror("quorvane-sim: pseudo-terminal");
-        return 1;
-    }
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    const char *name = ::ptsname(master);
-    if (!name || !prepareSlave(name)) {
-        std::perror("quorvane-sim: pseudo-terminal");
-        return 1;
-    }
-    const std::string slavePath = name;
-
-    if (!options.link.empty()) {
-        struct stat st
-        {
-        };
-        if (::lstat(options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            ::unlink(options.link.c_str());
-        if (::symlink(slavePath.c_str(), options.link.c_str()) != 0) {
-            std::fprintf(stderr, "quorvane-sim: cannot link %s: %s\n", options.link.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-    }
-
-    std::printf("%s\n", slavePath.c_str());
-    std::fflush(stdout);
 
     struct sigaction sa
     {
@@ -222,6 +380,38 @@ int main(int argc, char **argv)
     };
     const bool watchInput =
         ::fstat(STDIN_FILENO, &in) == 0 && (S_ISFIFO(in.st_mode) || S_ISSOCK(in.st_mode));
+    if (options.serve != Serve::Terminal)
+        return serveNetwork(options, bus, watchInput);
+
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        std::perror("quorvane-sim: pseudo-terminal");
+        return 1;
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    const char *name = ::ptsname(master);
+    if (!name || !prepareSlave(name)) {
+        std::perror("quorvane-sim: pseudo-terminal");
+        return 1;
+    }
+    const std::string slavePath = name;
+
+    if (!options.link.empty()) {
+        struct stat st
+        {
+        };
+        if (::lstat(options.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            ::unlink(options.link.c_str());
+        if (::symlink(slavePath.c_str(), options.link.c_str()) != 0) {
+            std::fprintf(stderr, "quorvane-sim: cannot link %s: %s\n", options.link.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+
+    std::printf("%s\n", slavePath.c_str());
+    std::fflush(stdout);
 
     // While nobody has the terminal open the master reports a hang-up on every poll; to wait
     // without spinning, the opening of the slave is watched instead.

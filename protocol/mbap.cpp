@@ -1,0 +1,220 @@
+#include "protocol/mbap.h"
+
+#include "protocol/crc.h"
+
+#include <algorithm>
+
+namespace protocol {
+
+namespace {
+
+constexpr char ProbeBytes[] = {'\x24', '\xFF', '\x03', '\xA0', '\x00', '\xC6'};
+constexpr qsizetype ProbeSize = sizeof ProbeBytes;
+// The longest RTU frame: address, 253 bytes of PDU, CRC.
+constexpr qsizetype MaxRtuSize = 256;
+
+std::uint8_t byteAt(QByteArrayView bytes, qsizetype i)
+{
+    return static_cast<std::uint8_t>(bytes[i]);
+}
+
+std::uint16_t wordAt(QByteArrayView bytes, qsizetype i)
+{
+    return static_cast<std::uint16_t>(byteAt(bytes, i) << 8 | byteAt(bytes, i + 1));
+}
+
+void appendWord(QByteArray &out, std::uint16_t word)
+{
+    out.append(static_cast<char>(word >> 8));
+    out.append(static_cast<char>(word & 0xFF));
+}
+
+bool crcChecks(QByteArrayView bytes, qsizetype length)
+{
+    return length >= 4 && crc16Value(bytes.first(length)) == 0;
+}
+
+} // namespace
+
+QByteArray MbapFrame(std::uint16_t transaction, std::uint8_t unit, QByteArrayView pdu)
+{
+    QByteArray out;
+    out.reserve(MbapHeaderSize + pdu.size());
+    appendWord(out, transaction);
+    appendWord(out, 0);
+    appendWord(out, static_cast<std::uint16_t>(pdu.size() + 1));
+    out.append(static_cast<char>(unit));
+    out.append(pdu.data(), pdu.size());
+    return out;
+}
+
+std::optional<RtuCut> NextRtuRequest(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return std::nullopt;
+    const QByteArrayView probe(ProbeBytes, ProbeSize);
+    const qsizetype common = std::min(bytes.size(), ProbeSize);
+    if (bytes.first(common) == probe.first(common)) {
+        if (bytes.size() < ProbeSize)
+            return std::nullopt;
+        return RtuCut{RtuCutKind::Probe, ProbeSize};
+    }
+    if (bytes.size() < 2)
+        return std::nullopt;
+
+    // The lengths a request of this function can have; the all-channel timed functions carry
+    // four or eight time pairs.
+    qsizetype lengths[2] = {0, 0};
+    switch (byteAt(bytes, 1)) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+    case 0x30:
+    case 0x32:
+    case 0x34:
+        lengths[0] = 8;
+        break;
+    case 0x0F:
+    case 0x10:
+        if (bytes.size() < 7)
+            return std::nullopt;
+        lengths[0] = 9 + byteAt(bytes, 6);
+        break;
+    case 0x31:
+    case 0x33:
+    case 0x35:
+        lengths[0] = 14;
+        lengths[1] = 22;
+        break;
+    default: {
+        const qsizetype limit = std::min(bytes.size(), MaxRtuSize);
+        for (qsizetype n = 4; n <= limit; ++n) {
+            if (crcChecks(bytes, n))
+                return RtuCut{RtuCutKind::Request, n};
+        }
+        if (bytes.size() >= MaxRtuSize)
+            return RtuCut{RtuCutKind::Garbage, MaxRtuSize};
+        return std::nullopt;
+    }
+    }
+    for (const qsizetype n : lengths) {
+        if (n == 0)
+            break;
+        if (bytes.size() < n)
+            return std::nullopt;
+        if (crcChecks(bytes, n))
+            return RtuCut{RtuCutKind::Request, n};
+    }
+    return RtuCut{RtuCutKind::Garbage, lengths[1] ? lengths[1] : lengths[0]};
+}
+
+QByteArray MbapRequest(QByteArrayView rtu, RtuCutKind kind, std::uint16_t transaction,
+                       std::optional<std::uint8_t> unit)
+{
+    if (rtu.isEmpty() || kind == RtuCutKind::Garbage)
+        return {};
+    const qsizetype pduEnd = kind == RtuCutKind::Probe ? rtu.size() : rtu.size() - 2;
+    return MbapFrame(transaction, unit.value_or(byteAt(rtu, 0)), rtu.sliced(1, pduEnd - 1));
+}
+
+std::optional<AduCut> NextAdu(QByteArrayView bytes)
+{
+    if (bytes.size() < MbapHeaderSize)
+        return std::nullopt;
+    AduCut cut;
+    cut.header.transaction = wordAt(bytes, 0);
+    cut.header.protocolId = wordAt(bytes, 2);
+    cut.header.length = wordAt(bytes, 4);
+    cut.header.unit = byteAt(bytes, 6);
+    if (cut.header.protocolId != 0 || cut.header.length < 2 || cut.header.length > MaxMbapLength) {
+        cut.broken = true;
+        cut.length = bytes.size();
+        return cut;
+    }
+    cut.length = 6 + cut.header.length;
+    if (bytes.size() < cut.length)
+        return std::nullopt;
+    cut.pdu = bytes.sliced(MbapHeaderSize, cut.length - MbapHeaderSize);
+    return cut;
+}
+
+QByteArray RtuFrame(std::uint8_t unit, QByteArrayView pdu)
+{
+    QByteArray frame;
+    frame.reserve(pdu.size() + 3);
+    frame.append(static_cast<char>(unit));
+    frame.append(pdu.data(), pdu.size());
+    frame.append(2, '\0');
+    AppendCrc(frame);
+    return frame;
+}
+
+QByteArray MbapClient::request(QByteArrayView rtuBytes)
+{
+    m_out.append(rtuBytes.data(), rtuBytes.size());
+    QByteArray adus;
+    qsizetype used = 0;
+    while (const std::optional<RtuCut> cut = NextRtuRequest(QByteArrayView(m_out).sliced(used))) {
+        const QByteArrayView rtu = QByteArrayView(m_out).sliced(used, cut->length);
+        used += cut->length;
+        if (cut->kind == RtuCutKind::Garbage) {
+            ++m_dropped;
+            continue;
+        }
+        const std::uint16_t transaction = m_next++;
+        if (m_next == 0)
+            m_next = 1;
+        adus += MbapRequest(rtu, cut->kind, transaction, m_unit);
+        m_waiting.push_back({transaction, byteAt(rtu, 0)});
+        if (m_waiting.size() > MaxWaiting)
+            m_waiting.pop_front();
+    }
+    m_out.remove(0, used);
+    return adus;
+}
+
+QByteArray MbapClient::answer(QByteArrayView linkBytes)
+{
+    if (m_broken)
+        return {};
+    m_in.append(linkBytes.data(), linkBytes.size());
+    QByteArray rtu;
+    qsizetype used = 0;
+    while (const std::optional<AduCut> cut = NextAdu(QByteArrayView(m_in).sliced(used))) {
+        if (cut->broken) {
+            m_broken = true;
+            m_in.clear();
+            return rtu;
+        }
+        used += cut->length;
+        const auto waiting =
+            std::find_if(m_waiting.begin(), m_waiting.end(), [&](const Waiting &w) {
+                return w.transaction == cut->header.transaction;
+            });
+        if (waiting == m_waiting.end()) {
+            ++m_refused;
+            continue;
+        }
+        const std::uint8_t unit = m_unit ? waiting->address : cut->header.unit;
+        m_waiting.erase(waiting);
+        rtu += RtuFrame(unit, cut->pdu);
+    }
+    m_in.remove(0, used);
+    return rtu;
+}
+
+void MbapClient::reset()
+{
+    m_out.clear();
+    m_in.clear();
+    m_waiting.clear();
+    m_next = 1;
+    m_broken = false;
+    m_refused = 0;
+    m_dropped = 0;
+}
+
+} // namespace protocol

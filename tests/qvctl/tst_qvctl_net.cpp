@@ -1,0 +1,99 @@
+// qvctl on network ports: quorvane-sim serving modules 1 and 200 on 127.0.0.1, as RTU over TCP
+// and as a MODBUS TCP gateway.
+
+#include "qvctlrun.h"
+#include "support/simprocess.h"
+
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTest>
+
+namespace {
+
+QString Describe(const QvctlRun &run)
+{
+    return QStringLiteral("exit %1, out \"%2\", err \"%3\"")
+        .arg(run.exitCode)
+        .arg(run.out, run.err);
+}
+
+} // namespace
+
+class TestQvctlNet : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Each row runs its commands in turn on one simulator; the last one's output is checked.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("framing");
+        QTest::addColumn<QStringList>("modules");
+        QTest::addColumn<QList<QStringList>>("commands");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // a pattern, standard output or standard error
+
+        const QStringList two = {"--module", "1", "--module", "200:QV-04"};
+        for (const QString framing : {"tcp", "mbtcp"}) {
+            const QByteArray tag = framing.toLatin1() + ": ";
+            QTest::newRow(tag + "the address probe")
+                << framing << QStringList{"--module", "200"} << QList<QStringList>{{"address"}} << 0
+                << "^200\n$";
+            QTest::newRow(tag + "switch")
+                << framing << two << QList<QStringList>{{"on", "2", "--address", "200"}} << 0
+                << "^2:on\n$";
+            QTest::newRow(tag + "state read")
+                << framing << two
+                << QList<QStringList>{{"on", "1", "3"}, {"state", "--address", "1"}} << 0
+                << "^1:on 2:off 3:on 4:off 5:off 6:off 7:off 8:off\n$";
+            QTest::newRow(tag + "scan finds both")
+                << framing << two << QList<QStringList>{{"scan"}} << 0 << "^1\n200\n$";
+            QTest::newRow(tag + "no baud search")
+                << framing << two << QList<QStringList>{{"find-baud"}} << 2 << "set by its gateway";
+        }
+    }
+    void commands()
+    {
+        QFETCH(QString, framing);
+        QFETCH(QStringList, modules);
+        QFETCH(QList<QStringList>, commands);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        SimProcess sim(QStringList{"--" + framing, "0"} + modules);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), 10000);
+        QvctlRun run;
+        for (qsizetype i = 0; i < commands.size(); ++i) {
+            run = RunQvctl(QStringList{"--port", sim.path()} + commands[i]);
+            QVERIFY2(run.finished, qPrintable(Describe(run)));
+            if (i + 1 < commands.size())
+                QVERIFY2(run.exitCode == 0, qPrintable(Describe(run)));
+        }
+        QVERIFY2(run.exitCode == exitCode, qPrintable(Describe(run)));
+        const QString text = exitCode == 0 ? run.out : run.err;
+        QVERIFY2(QRegularExpression(output).match(text).hasMatch(), qPrintable(Describe(run)));
+    }
+
+    void refusedConnection_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::newRow("tcp") << "tcp";
+        QTest::newRow("mbtcp") << "mbtcp";
+    }
+    void refusedConnection()
+    {
+        QFETCH(QString, scheme);
+        quint16 port = 0;
+        {
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost));
+            port = server.serverPort();
+        }
+        const QvctlRun run =
+            RunQvctl({"--port", QString("%1://127.0.0.1:%2").arg(scheme).arg(port), "state"});
+        QVERIFY2(run.exitCode == 3, qPrintable(Describe(run)));
+        QVERIFY2(run.err.contains("cannot connect to"), qPrintable(Describe(run)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQvctlNet)
+
+#include "tst_qvctl_net.moc"
