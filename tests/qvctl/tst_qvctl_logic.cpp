@@ -1,10 +1,10 @@
 // The parts of qvctl that need no line: reading the command line, judging answers, the waits,
 // the output.
 
-#include "tests/support/frames.h"
 #include "qvctl/answer.h"
 #include "qvctl/invocation.h"
 #include "qvctl/report.h"
+#include "tests/support/frames.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // qvctl against virtual relay modules behind a real pseudo-terminal: every command as a script
 // runs it, with its output and exit status.
 
-#include "tests/support/ptypair.h"
-#include "tests/support/simprocess.h"
 #include "qvctlrun.h"
 #include "serial/commport.h"
+#include "tests/support/ptypair.h"
+#include "tests/support/simprocess.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
