@@ -1,6 +1,7 @@
 #include "protocol/mbap.h"
 
 #include "protocol/crc.h"
+#include "protocol/requests.h"
 
 #include <algorithm>
 
@@ -62,34 +63,10 @@ std::optional<RtuCut> NextRtuRequest(QByteArrayView bytes)
     if (bytes.size() < 2)
         return std::nullopt;
 
-    // The lengths a request of this function can have; the all-channel timed functions carry
-    // four or eight time pairs.
-    qsizetype lengths[2] = {0, 0};
-    switch (byteAt(bytes, 1)) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-    case 0x30:
-    case 0x32:
-    case 0x34:
-        lengths[0] = 8;
-        break;
-    case 0x0F:
-    case 0x10:
-        if (bytes.size() < 7)
-            return std::nullopt;
-        lengths[0] = 9 + byteAt(bytes, 6);
-        break;
-    case 0x31:
-    case 0x33:
-    case 0x35:
-        lengths[0] = 14;
-        lengths[1] = 22;
-        break;
-    default: {
+    const RequestSize size = RequestSizeOf(bytes);
+    if (size.known == RequestSize::Known::NeedMoreBytes)
+        return std::nullopt;
+    if (size.known == RequestSize::Known::UnknownFunction) {
         const qsizetype limit = std::min(bytes.size(), MaxRtuSize);
         for (qsizetype n = 4; n <= limit; ++n) {
             if (crcChecks(bytes, n))
@@ -99,7 +76,7 @@ std::optional<RtuCut> NextRtuRequest(QByteArrayView bytes)
             return RtuCut{RtuCutKind::Garbage, MaxRtuSize};
         return std::nullopt;
     }
-    }
+    const auto &lengths = size.lengths;
     for (const qsizetype n : lengths) {
         if (n == 0)
             break;

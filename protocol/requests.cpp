@@ -166,4 +166,34 @@ Request ReadRateRequest(std::uint8_t address)
     return {RequestKind::ReadRate, withCrc({address, 0x03, 0x02, 0x00, 0x00, 0x01})};
 }
 
+RequestSize RequestSizeOf(QByteArrayView start)
+{
+    using Known = RequestSize::Known;
+    switch (static_cast<std::uint8_t>(start[1])) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+    case 0x30:
+    case 0x32:
+    case 0x34:
+        return {Known::Lengths, {8, 0}};
+    case 0x0F:
+    case 0x10:
+        // Address, function, start, count, byte count, the bytes, CRC.
+        if (start.size() < 7)
+            return {Known::NeedMoreBytes, {}};
+        return {Known::Lengths, {9 + static_cast<std::uint8_t>(start[6]), 0}};
+    case 0x31:
+    case 0x33:
+    case 0x35:
+        // The all-channel timed functions carry four or eight time pairs.
+        return {Known::Lengths, {14, 22}};
+    default:
+        return {Known::UnknownFunction, {}};
+    }
+}
+
 } // namespace protocol

@@ -246,16 +246,7 @@ void CommPort::connectionFailed(const LineFailure &failure)
 {
     if (!d->connecting)
         return;
-    if (LineDevice *line = d->device) {
-        d->device = nullptr;
-        line->disconnect(this);
-        d->closingDevice = true;
-        line->close();
-        d->closingDevice = false;
-        if (d->owned)
-            line->deleteLater();
-    }
-    d->owned = false;
+    releaseLine();
     d->connecting = false;
     d->failure = failure;
     if (!d->failure)
@@ -272,6 +263,13 @@ void CommPort::close()
 
 void CommPort::closeLine()
 {
+    releaseLine();
+    d->open = false;
+    d->connecting = false;
+}
+
+void CommPort::releaseLine()
+{
     if (LineDevice *line = d->device) {
         d->device = nullptr;
         line->disconnect(this);
@@ -281,10 +279,7 @@ void CommPort::closeLine()
         if (d->owned)
             line->deleteLater();
     }
-    d->device = nullptr;
     d->owned = false;
-    d->open = false;
-    d->connecting = false;
 }
 
 void CommPort::fail(const LineFailure &failure)

@@ -125,6 +125,8 @@ private:
     void announce();
     void fail(const LineFailure &failure);
     void closeLine();
+    // Lets go of the line: closes it quietly and drops it when the port made it.
+    void releaseLine();
     void attach(LineDevice *line);
     void connectionMade();
     void connectionFailed(const LineFailure &failure);

@@ -2,6 +2,7 @@
 
 #include "protocol/baud.h"
 #include "protocol/crc.h"
+#include "protocol/requests.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -118,36 +119,10 @@ std::optional<FrameCut> NextFrame(QByteArrayView bytes)
     if (bytes.size() < 2)
         return std::nullopt;
 
-    // The lengths a request of this function can have. The all-relay timed functions carry four
-    // or eight time pairs, so they are 14 or 22 bytes long.
-    qsizetype lengths[2] = {0, 0};
-    switch (byteAt(bytes, 1)) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-    case 0x30:
-    case 0x32:
-    case 0x34:
-        lengths[0] = 8;
-        break;
-    case 0x0F:
-    case 0x10:
-        if (bytes.size() < 7)
-            return std::nullopt;
-        lengths[0] = 9 + byteAt(bytes, 6);
-        break;
-    case 0x31:
-    case 0x33:
-    case 0x35:
-        lengths[0] = 14;
-        lengths[1] = 22;
-        break;
-    default:
-        return std::nullopt; // only silence ends it
-    }
+    const protocol::RequestSize size = protocol::RequestSizeOf(bytes);
+    if (size.known != protocol::RequestSize::Known::Lengths)
+        return std::nullopt; // more bytes, or only silence ends it
+    const auto &lengths = size.lengths;
 
     for (const qsizetype length : lengths) {
         if (length == 0)

@@ -5,6 +5,7 @@
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "protocol/crc.h"
+#include "tests/support/pacedpeer.h"
 #include "tests/support/panelprobe.h"
 #include "tests/support/ptypair.h"
 #include "tests/support/services.h"
@@ -12,37 +13,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
-
-#include <chrono>
-#include <thread>
-
-namespace {
-
-// Writes bytes to fd one at a time, byte k at 10 * k bit times after the first, on its own
-// thread so that a busy window does not slow the line down.
-class PacedPeer
-{
-public:
-    PacedPeer(int fd, const QByteArray &bytes, int baud)
-        : m_thread([fd, bytes, baud] {
-              const auto start = std::chrono::steady_clock::now();
-              const std::chrono::microseconds perByte(10'000'000 / baud);
-              for (qsizetype k = 0; k < bytes.size(); ++k) {
-                  std::this_thread::sleep_until(start + k * perByte);
-                  if (::write(fd, bytes.constData() + k, 1) != 1)
-                      return;
-              }
-          })
-    {}
-    ~PacedPeer() { m_thread.join(); }
-    PacedPeer(const PacedPeer &) = delete;
-    PacedPeer &operator=(const PacedPeer &) = delete;
-
-private:
-    std::thread m_thread;
-};
-
-} // namespace
 
 class TestSlowLine : public QObject
 {
