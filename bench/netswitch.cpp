@@ -8,6 +8,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/replies.h"
+#include "bench/measure.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "tests/support/simprocess.h"
@@ -22,29 +23,8 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-template <typename Done> bool RunUntil(Done done, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-} // namespace
+using bench::Median;
+using bench::RunUntil;
 
 int main(int argc, char *argv[])
 {

@@ -11,6 +11,7 @@
 // 3. "scan 1-255" with two modules on the line, at 9600 and at 2400 baud: duration and what it
 //    found.
 
+#include "bench/measure.h"
 #include "protocol/requests.h"
 #include "qvctl/answer.h"
 #include "qvctl/runner.h"
@@ -26,16 +27,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+using bench::Median;
 
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+namespace {
 
 void Pause(int ms)
 {

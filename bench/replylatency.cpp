@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/wire.h"
+#include "bench/measure.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "protocol/crc.h"
@@ -29,22 +30,7 @@
 
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-// Runs the event loop until done() or the deadline; false on the deadline.
-template <typename Done> bool runUntil(Done done, int timeoutMs = 5000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -68,7 +54,7 @@ int main(int argc, char *argv[])
     services.messages = &messages;
     Form1 form(options, services);
     form.show();
-    runUntil([&] { return !form.Timer4.isActive(); });
+    bench::RunUntil([&] { return !form.Timer4.isActive(); });
 
     QByteArray reply = QByteArray::fromHex("0103020081") + QByteArray(2, '\0');
     protocol::AppendCrc(reply);
@@ -114,7 +100,7 @@ int main(int argc, char *argv[])
                 }
                 lastByte = Clock::now().time_since_epoch().count();
             });
-            const bool ok = runUntil([&] { return moved != Clock::time_point{}; });
+            const bool ok = bench::RunUntil([&] { return moved != Clock::time_point{}; });
             peer.join();
             if (!ok) {
                 std::fprintf(stderr, "%d baud: the switches did not move\n", baud);
@@ -124,7 +110,7 @@ int main(int argc, char *argv[])
             delays.push_back(std::chrono::duration<double, std::milli>(moved - last).count());
             if (qEnvironmentVariableIsSet("BENCH_VERBOSE"))
                 std::printf("  %d: %.1f\n", baud, delays.back());
-            runUntil([&] { return !form.ReplyBeingCollected(); });
+            bench::RunUntil([&] { return !form.ReplyBeingCollected(); });
         }
         if (delays.empty())
             continue;
