@@ -2,7 +2,7 @@
 // 127.0.0.1, for trying Quorvane (or any MODBUS master) without hardware and for the end-to-end
 // tests.
 //
-//   quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]
+//   quorvane-sim [--module ADDR[:MODEL[:BAUD]][:FAULT]...]... [--link PATH] [--log]
 //   quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT) [--bus-baud RATE] [--log]
 //
 // Prints the port to open on its first line (the terminal's path, or tcp://127.0.0.1:PORT and
@@ -57,7 +57,10 @@ void usage(FILE *to)
                "                    [--bus-baud RATE] [--log]\n"
                "  --module  a relay module on the line: address 1..255, model QV-04 or QV-08\n"
                "            (default QV-08), baud rate of the baud list (default 9600);\n"
-               "            repeatable; without it one QV-08 at address 1, 9600 baud\n"
+               "            repeatable; without it one QV-08 at address 1, 9600 baud;\n"
+               "            faults after it on purpose: :stuck=N (relay N never switches),\n"
+               "            :slow=MS (answers late), :drop=P% (ignores some requests),\n"
+               "            :timing=+MS (timed functions run long), e.g. 3:QV-08:9600:stuck=5\n"
                "  --link    also make PATH a symbolic link to the terminal\n"
                "  --log     print every frame in and out on standard error\n"
                "  --tcp     serve the modules on 127.0.0.1:PORT, RTU over TCP (0: a free port)\n"
