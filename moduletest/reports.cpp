@@ -131,11 +131,10 @@ QString SummaryText(const Report &r)
         if (!channels.isEmpty())
             out += QStringLiteral("  Channels: %1\n").arg(channels.join(u' '));
         if (m.times.count() > 0)
-            out +=
-                QStringLiteral("  Response: min %1, median %2, 95%% %3, max %4 ms (%5 answers)\n")
-                    .arg(Ms(m.times.min()), Ms(m.times.percentile(0.5)),
-                         Ms(m.times.percentile(0.95)), Ms(m.times.max()))
-                    .arg(m.times.count());
+            out += QStringLiteral("  Response: min %1, median %2, 95% %3, max %4 ms (%5 answers)\n")
+                       .arg(Ms(m.times.min()), Ms(m.times.percentile(0.5)),
+                            Ms(m.times.percentile(0.95)), Ms(m.times.max()))
+                       .arg(m.times.count());
         if (m.failureCount > 0) {
             out += QStringLiteral("  Failures:\n");
             for (const Failure &f : m.failures)
@@ -344,7 +343,10 @@ QByteArray Json(const Report &r)
             fo.insert(QStringLiteral("cycle"), f.cycle);
             fo.insert(QStringLiteral("step"), StepName(f.step));
             fo.insert(QStringLiteral("case"), f.testCase);
-            fo.insert(QStringLiteral("channel"), f.channel);
+            QJsonArray channels;
+            for (const int channel : f.channels)
+                channels.append(channel);
+            fo.insert(QStringLiteral("channels"), channels);
             fo.insert(QStringLiteral("fault"), FaultName(f.fault));
             fo.insert(QStringLiteral("message"), f.message);
             fo.insert(QStringLiteral("sent"), Hex(f.sent));

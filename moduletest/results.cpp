@@ -64,8 +64,10 @@ void ModuleResult::addFailure(const Failure &failure)
     ++failureCount;
     if (failures.size() < std::size_t(KeptFailures))
         failures.push_back(failure);
-    if (failure.channel >= 1 && failure.channel <= 8)
-        ++channelFailures[std::size_t(failure.channel)];
+    for (const int channel : failure.channels) {
+        if (channel >= 1 && channel <= 8)
+            ++channelFailures[std::size_t(channel)];
+    }
 }
 
 bool Report::passed() const

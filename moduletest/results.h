@@ -28,7 +28,7 @@ struct Failure
     int cycle = 1;
     Step step = Step::Communication;
     QString testCase;
-    int channel = 0; // the channel at fault, 0 for the module as a whole
+    QList<int> channels; // the channels at fault (1-based), none for the module as a whole
     Fault fault = Fault::NoAnswer;
     QString message;
     QByteArray sent;

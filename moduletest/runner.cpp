@@ -19,6 +19,11 @@ constexpr int WatchMarginMs = 200;
 // Progress is told at most this often.
 constexpr double ProgressEveryMs = 200;
 
+QList<int> Channels(int channel)
+{
+    return channel > 0 ? QList<int>{channel} : QList<int>{};
+}
+
 QString Hex(QByteArrayView bytes)
 {
     return protocol::HexFrameText(bytes).trimmed();
@@ -234,9 +239,9 @@ void Runner::endStep()
     // Every step ends with every channel off.
     m_current = Exchange{AllOffRequest(module().address),
                          std::nullopt,
-                         QStringLiteral("all off at the end"),
+                         {},
                          0,
-                         QStringLiteral("all off"),
+                         QStringLiteral("all off at the end"),
                          0,
                          {}};
     sendNext();
@@ -289,8 +294,13 @@ void Runner::sendNext()
                 endStep();
                 return;
             }
-            m_current = Exchange{
-                StateRead(module().address), std::nullopt, {}, 0, QStringLiteral("watch"), 0, {}};
+            m_current = Exchange{StateRead(module().address),
+                                 std::nullopt,
+                                 {},
+                                 0,
+                                 QStringLiteral("timed state read"),
+                                 0,
+                                 {}};
         }
     }
     // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
@@ -404,7 +414,7 @@ void Runner::judge(const Exchange &ex, bool timedOut)
         else if (m_received.isEmpty()) {
             if (m_step == Step::Communication)
                 m.answered = false;
-            recordFailure(ex, ex.channel, Fault::NoAnswer,
+            recordFailure(ex, Channels(ex.channel), Fault::NoAnswer,
                           QStringLiteral("no answer to %1 within %2 ms")
                               .arg(ex.what)
                               .arg(timeoutFor(ex.request)));
@@ -413,7 +423,7 @@ void Runner::judge(const Exchange &ex, bool timedOut)
             return;
         } else {
             recordFailure(
-                ex, ex.channel, Fault::WrongAnswer,
+                ex, Channels(ex.channel), Fault::WrongAnswer,
                 QStringLiteral("incomplete answer to %1: %2").arg(ex.what, Hex(m_received)));
             if (watch)
                 watchSample(false, 0);
@@ -421,7 +431,7 @@ void Runner::judge(const Exchange &ex, bool timedOut)
         }
     }
     if (check.verdict != Verdict::Good) {
-        recordFailure(ex, ex.channel, Fault::WrongAnswer,
+        recordFailure(ex, Channels(ex.channel), Fault::WrongAnswer,
                       QStringLiteral("%1: %2").arg(ex.what, check.message));
         if (watch)
             watchSample(false, 0);
@@ -438,16 +448,17 @@ void Runner::judge(const Exchange &ex, bool timedOut)
         const QString message = QStringLiteral("%1: channels on %2, expected %3")
                                     .arg(ex.testCase, ChannelsText(bits, m_settings.channelCount),
                                          ChannelsText(*ex.expectBits, m_settings.channelCount));
-        for (const int ch : DifferingChannels(bits, *ex.expectBits, m_settings.channelCount))
-            recordFailure(ex, ch, Fault::WrongState, message);
+        recordFailure(ex, DifferingChannels(bits, *ex.expectBits, m_settings.channelCount),
+                      Fault::WrongState, message);
     }
 }
 
-void Runner::recordFailure(const Exchange &ex, int channel, Fault fault, const QString &message)
+void Runner::recordFailure(const Exchange &ex, const QList<int> &channels, Fault fault,
+                           const QString &message)
 {
     ModuleResult &m = module();
-    const QString testCase = ex.testCase.isEmpty() ? StepName(m_step) : ex.testCase;
-    Failure failure{m_cycle, m_step, testCase, channel, fault, message, ex.request, m_received};
+    const QString testCase = ex.testCase.isEmpty() ? ex.what : ex.testCase;
+    Failure failure{m_cycle, m_step, testCase, channels, fault, message, ex.request, m_received};
     m.addFailure(failure);
     CaseResult &c = m.caseOf(m_step, testCase, ex.channel);
     if (c.runs == 0)
@@ -461,8 +472,10 @@ void Runner::recordFailure(const Exchange &ex, int channel, Fault fault, const Q
         ++c.timing;
     else
         ++c.wrongAnswers;
-    if (channel > 0 && m.channelRuns[std::size_t(channel)] == 0)
-        m.channelRuns[std::size_t(channel)] = 1;
+    for (const int channel : channels) {
+        if (m.channelRuns[std::size_t(channel)] == 0)
+            m.channelRuns[std::size_t(channel)] = 1;
+    }
     m_stepFailed = true;
     emit failureFound(m.address, failure);
 }
@@ -484,7 +497,7 @@ void Runner::watchSample(bool answered, std::uint16_t bits)
             if (on != t.before) {
                 // It never took the state the request asks for at once (or switched at once).
                 Exchange ex{{}, std::nullopt, t.testCase, t.channel, t.testCase, 0, {}};
-                recordFailure(ex, t.channel, Fault::WrongState,
+                recordFailure(ex, {t.channel}, Fault::WrongState,
                               QStringLiteral("%1: %2 right after the request, expected %3")
                                   .arg(t.testCase,
                                        on ? QStringLiteral("on") : QStringLiteral("off"),
@@ -516,7 +529,7 @@ void Runner::judgeTimed()
         if (!m_change[i]) {
             if (m_stopping)
                 continue;
-            recordFailure(ex, t.channel, Fault::Timing,
+            recordFailure(ex, {t.channel}, Fault::Timing,
                           QStringLiteral("%1: did not switch within %2 ms (asked %3 ms)")
                               .arg(t.testCase)
                               .arg(std::lround(asked + m_settings.toleranceMs + WatchMarginMs))
@@ -525,7 +538,7 @@ void Runner::judgeTimed()
         }
         const double took = *m_change[i];
         if (std::abs(took - asked) > m_settings.toleranceMs)
-            recordFailure(ex, t.channel, Fault::Timing,
+            recordFailure(ex, {t.channel}, Fault::Timing,
                           QStringLiteral("%1: switched after %2 ms, asked %3 ms ± %4 ms")
                               .arg(t.testCase)
                               .arg(std::lround(took))

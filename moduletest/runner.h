@@ -68,7 +68,8 @@ private:
     void onTimeout();
     void complete(bool timedOut);
     void judge(const Exchange &ex, bool timedOut);
-    void recordFailure(const Exchange &ex, int channel, Fault fault, const QString &message);
+    void recordFailure(const Exchange &ex, const QList<int> &channels, Fault fault,
+                       const QString &message);
 
     // The timed step's watch.
     void watchSample(bool answered, std::uint16_t bits);

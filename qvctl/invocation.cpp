@@ -2,6 +2,7 @@
 
 #include "protocol/baud.h"
 #include "protocol/crc.h"
+#include "qvctl/testcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -59,6 +60,7 @@ constexpr CommandWord Words[] = {
     {"scan", Command::Scan},
     {"find-baud", Command::FindBaud},
     {"send", Command::Send},
+    {"test", Command::Test},
 };
 
 constexpr CommandWord AllWords[] = {
@@ -225,6 +227,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
                                  QStringLiteral("send: append the CRC-16 to the bytes."));
     parser.addOptions(
         {help, version, port, baud, address, model, timeout, retries, json, verbose, crc});
+    parser.addOptions(TestOptions());
 
     if (!parser.parse(arguments))
         return Error(parser.errorText());
@@ -235,7 +238,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
         QString text = parser.helpText();
         if (!arguments.isEmpty())
             text.replace(QStringLiteral("<executable_name>"), arguments.front());
-        outcome.text = text + u'\n' + Commands;
+        outcome.text = text + u'\n' + Commands + TestHelp();
         return outcome;
     }
     if (parser.isSet(version)) {
@@ -461,6 +464,8 @@ ParseOutcome ParseArguments(const QStringList &arguments)
         }
         break;
     }
+    case Command::Test:
+        break; // its arguments are read with its options below
     case Command::Send: {
         QString error;
         const auto bytes = ParseHexBytes(args, &error);
@@ -474,6 +479,9 @@ ParseOutcome ParseArguments(const QStringList &arguments)
         break;
     }
     }
+
+    if (const auto error = ReadTestOptions(parser, args, in))
+        return Error(*error);
 
     ParseOutcome outcome;
     outcome.kind = ParseOutcome::Kind::Run;

@@ -4,6 +4,7 @@
 #include "protocol/crc.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
+#include "qvctl/testcommand.h"
 #include "serial/portenumerator.h"
 
 #include <QDateTime>
@@ -124,6 +125,8 @@ Exit Runner::runCommand()
         return findBaud();
     case Command::Send:
         return sendRaw();
+    case Command::Test:
+        return RunModuleTest(m_in, m_port, m_out, m_err);
     }
     return Exit::Done;
 }
