@@ -43,12 +43,13 @@ std::optional<QList<std::uint8_t>> ParseAddresses(const QString &text, QString *
 struct Settings
 {
     QList<Step> steps = DefaultSteps();
-    int cycles = 1;        // how often the cycled steps run
-    double durationS = 0;  // > 0: cycles until this much time has passed instead
-    int maxFailures = 0;   // stop after this many failures (0: never)
-    int timedTenths = 5;   // the time asked of the timed functions, in 0.1 s
-    int toleranceMs = 150; // how far a timed change may be from the time asked
-    int channelCount = 8;  // of the model
+    int cycles = 1;         // how often the cycled steps run
+    double durationS = 0;   // > 0: cycles until this much time has passed instead
+    int maxFailures = 0;    // stop after this many failures (0: never)
+    int keptFailures = 200; // the failures a module's report holds in full (the rest counted)
+    int timedTenths = 5;    // the time asked of the timed functions, in 0.1 s
+    int toleranceMs = 150;  // how far a timed change may be from the time asked
+    int channelCount = 8;   // of the model
     QString model = QStringLiteral("QV-08");
     std::optional<int> timeoutMs; // the wait for each answer; none: from the wire time
     // The addresses to test; with scan, the range scanned instead.

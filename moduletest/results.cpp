@@ -62,7 +62,7 @@ CaseResult &ModuleResult::caseOf(Step step, const QString &name, int channel)
 void ModuleResult::addFailure(const Failure &failure)
 {
     ++failureCount;
-    if (failures.size() < std::size_t(KeptFailures))
+    if (failures.size() < std::size_t(keptFailures))
         failures.push_back(failure);
     for (const int channel : failure.channels) {
         if (channel >= 1 && channel <= 8)

@@ -75,14 +75,13 @@ struct CaseResult
 // Everything one module's test found.
 struct ModuleResult
 {
-    static constexpr int KeptFailures = 200;
-
     std::uint8_t address = 0;
     bool answered = true; // false: the communication step got no answer, nothing else ran
     int cyclesDone = 0;
     bool configChanged = false; // the configuration step ran (it changes the module's setup)
     std::vector<CaseResult> cases;
-    // The first KeptFailures failures in full; failureCount counts them all.
+    // The first keptFailures failures in full; failureCount counts them all.
+    int keptFailures = 200;
     std::vector<Failure> failures;
     quint64 failureCount = 0;
     std::array<quint64, 9> channelFailures{}; // [1..8]

@@ -144,6 +144,7 @@ void Runner::nextModule()
     }
     m_report.modules.push_back({});
     module().address = m_addresses[m_moduleIndex];
+    module().keptFailures = m_settings.keptFailures;
     m_stage = Stage::Communication;
     m_stepPos = 0;
     m_cycle = 1;
@@ -172,7 +173,6 @@ std::optional<Step> Runner::takeStep()
         int i = firstFrom(m_stepPos, true);
         if (i < 0 && firstFrom(0, true) >= 0) {
             // A cycle is over: another one, while cycles or time remain.
-            module().cyclesDone = m_cycle;
             const bool more = m_settings.durationS > 0
                                   ? now() - m_moduleStartMs < m_settings.durationS * 1000
                                   : m_cycle < m_settings.cycles;
@@ -216,6 +216,8 @@ void Runner::beginStep(Step step)
     m_casesRun.clear();
     m_exchanges = StepExchanges(step, module().address, m_settings, spareAddress(), m_line.rate());
     m_pos = 0;
+    if (Cycled(step))
+        module().cyclesDone = m_cycle; // the cycles begun: a stop may end one half done
     if (step == Step::Config)
         module().configChanged = true;
     if (step == Step::Timed) {
@@ -385,11 +387,6 @@ void Runner::stepDone()
         finishModule();
         return;
     }
-    quint64 failures = 0;
-    for (const ModuleResult &m : m_report.modules)
-        failures += m.failureCount;
-    if (m_settings.maxFailures > 0 && failures >= quint64(m_settings.maxFailures))
-        stop(QStringLiteral("stopped after %1 failures").arg(m_settings.maxFailures));
     nextStep();
 }
 
@@ -478,6 +475,11 @@ void Runner::recordFailure(const Exchange &ex, const QList<int> &channels, Fault
     }
     m_stepFailed = true;
     emit failureFound(m.address, failure);
+    quint64 failures = 0;
+    for (const ModuleResult &each : m_report.modules)
+        failures += each.failureCount;
+    if (m_settings.maxFailures > 0 && failures >= quint64(m_settings.maxFailures))
+        stop(QStringLiteral("stopped after %1 failures").arg(m_settings.maxFailures));
 }
 
 // --- the timed step ---------------------------------------------------------------------------
