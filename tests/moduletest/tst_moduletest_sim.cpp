@@ -67,7 +67,8 @@ void TstModuleTestSim::faults_data()
         << clean + ":timing=+300" << QStringList{"--steps", "timed", "--tolerance", "1000"} << 0
         << QStringList{};
     QTest::newRow("channels: answers too late")
-        << clean + ":slow=400" << QStringList{"--steps", "channels", "--max-failures", "1"} << 4
+        << clean + ":slow=400"
+        << QStringList{"--steps", "channels", "--max-failures", "1", "--timeout", "150"} << 4
         << QStringList{"channels/channel 1", "channels/all off at the end"};
     QTest::newRow("config: address and rate changed and back")
         << clean << QStringList{"--steps", "comm,config"} << 0 << QStringList{};
@@ -79,6 +80,10 @@ void TstModuleTestSim::faults()
     QFETCH(QStringList, options);
     QFETCH(int, exitCode);
     QFETCH(QStringList, failing);
+    // A loaded machine may be slow to pass bytes through the terminal: only the late answer
+    // of the row that asks for it counts.
+    if (!options.contains(u"--timeout"))
+        options << QStringLiteral("--timeout") << QStringLiteral("1000");
 
     SimProcess sim({QStringLiteral("--module"), module});
     QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), 10000);
@@ -90,7 +95,7 @@ void TstModuleTestSim::faults()
                              "--json", "--junit", junit, "--csv", csv} +
                  options);
     QVERIFY2(run.finished, qPrintable(run.err));
-    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out));
 
     const QJsonObject report = QJsonDocument::fromJson(run.out.toUtf8()).object();
     QVERIFY2(!report.isEmpty(), qPrintable(run.out));
