@@ -100,6 +100,7 @@ void Runner::scanNext()
             finish();
             return;
         }
+        std::sort(m_addresses.begin(), m_addresses.end());
         m_estimateDone = 0;
         m_estimateTotal = estimateModuleMs() * double(m_addresses.size());
         if (m_addresses.isEmpty()) {
@@ -117,6 +118,25 @@ void Runner::scanNext()
                          0,
                          {}};
     sendNext();
+}
+
+void Runner::takeLateScanAnswers()
+{
+    // An answer later than the wait at its address still counts for the address it names.
+    for (;;) {
+        const Check check = CheckAnswer(m_current->request, m_received);
+        if (check.verdict != Verdict::WrongAddress)
+            return;
+        const auto address = std::uint8_t(m_received.at(0));
+        const Check own = CheckAnswer(StateRead(address), m_received);
+        if ((own.verdict == Verdict::Good || own.verdict == Verdict::Exception) &&
+            address >= m_settings.scanFrom && address < m_scanAddress &&
+            !m_addresses.contains(address)) {
+            m_addresses.append(address);
+            emit found(address);
+        }
+        m_received.remove(0, check.length);
+    }
 }
 
 void Runner::scanAnswer()
@@ -338,6 +358,8 @@ void Runner::onReceived(const QByteArray &chunk)
     if (!m_current || !m_deadline.isActive())
         return; // nothing asked for it: a late answer, dropped
     m_received += chunk;
+    if (m_phase == Phase::Scan)
+        takeLateScanAnswers();
     if (CheckAnswer(m_current->request, m_received).verdict != Verdict::Incomplete) {
         m_deadline.stop();
         complete(false);
@@ -553,7 +575,9 @@ void Runner::judgeTimed()
 
 int Runner::timeoutFor(const QByteArray &request) const
 {
-    if (m_phase == Phase::Scan)
+    // The scan waits briefly at each address (a later answer still counts by its address), the
+    // last address as long as any request.
+    if (m_phase == Phase::Scan && !m_settings.timeoutMs && m_scanAddress < m_settings.scanTo)
         return int(std::ceil(WireMs(request.size() + AnswerBytes(request), m_line.rate()))) +
                ScanMarginMs;
     return m_settings.timeoutMs.value_or(

@@ -78,6 +78,7 @@ private:
     // The scan before the modules.
     void scanNext();
     void scanAnswer();
+    void takeLateScanAnswers();
 
     double now() const { return double(m_clock.nsecsElapsed()) / 1e6; }
     double estimateMs(const QByteArray &request) const;
