@@ -246,13 +246,4 @@ Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
     return Exit::Done;
 }
 
-QString TestHelp()
-{
-    return QStringLiteral(
-        "  test                           check every channel of a module (or of several:\n"
-        "                                 --addresses 3,7 or --scan [FROM-TO]) and report;\n"
-        "                                 0 all passed, 4 a step failed, 1 a module did not "
-        "answer\n");
-}
-
 } // namespace qvctl

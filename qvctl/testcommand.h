@@ -19,7 +19,6 @@ namespace qvctl {
 // The options only test takes: --steps, --cycles, --duration, --addresses, --scan,
 // --max-failures, --junit, --csv, --time, --tolerance.
 QList<QCommandLineOption> TestOptions();
-QString TestHelp();
 
 // Reads the test's options and arguments (args: what follows the word test, a scan range)
 // into in.test; the message of a usage error otherwise. For another command, refuses any of
