@@ -63,13 +63,13 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
     using K = app::ControlKind;
     switch (row.kind) {
     case K::Frame: {
-        auto *frame = new QGroupBox(row.text, parent);
+        auto *frame = new QGroupBox(app::Caption(row.text), parent);
         if (row.back.isValid())
             SetBackColour(frame, row.back);
         return frame;
     }
     case K::Label: {
-        auto *label = new QLabel(row.text, parent);
+        auto *label = new QLabel(app::Caption(row.text), parent);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         if (row.fore.isValid())
@@ -101,7 +101,8 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         combo->setEditable(editable);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setMaxVisibleItems(16);
-        combo->addItems(row.items);
+        for (const QString &item : row.items)
+            combo->addItem(app::Caption(item));
         // Nothing is chosen until the program or the user picks an entry; an editable box
         // shows its own text meanwhile.
         combo->setCurrentIndex(-1);
@@ -110,7 +111,7 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         return combo;
     }
     case K::CheckBox:
-        return new QCheckBox(row.text, parent);
+        return new QCheckBox(app::Caption(row.text), parent);
     case K::Button: {
         auto *button = new QzButton(parent);
         button->setButtonStyle(row.buttonStyle);
@@ -120,7 +121,7 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         if (row.fore.isValid())
             button->setForeColor(row.fore);
         button->setShowFocusRect(row.focusRect);
-        button->setCaption(row.text);
+        button->setCaption(app::Caption(row.text));
         return button;
     }
     case K::Switch: {
@@ -134,7 +135,7 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         const QStringList captions = app::TabCaptions();
         tabs->setTabCount(int(captions.size()));
         for (int i = 0; i < captions.size(); ++i)
-            tabs->setCaption(i, captions.at(i));
+            tabs->setCaption(i, app::Caption(captions.at(i)));
         tabs->setBackColor(row.back);
         tabs->setSkinIndex(row.skin);
         tabs->setLabelWidth(60);
@@ -173,7 +174,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
         m_autoStart = m_ownAutoStart.get();
     }
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(app::WindowCaption());
+    setWindowTitle(app::Caption(app::WindowCaption()));
     setWindowIcon(app::AppIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -356,10 +357,12 @@ void Form1::bindMembers()
     BIND(Label5);
     BIND(Label12);
     BIND(Label13);
+    BIND(Label22);
     BIND(Combo5);
     BIND(Combo6);
     BIND(Combo9);
     BIND(Combo8);
+    BIND(Combo10);
     BIND(Text4);
     BIND(bkps);
     BIND(prots);
@@ -406,8 +409,9 @@ void Form1::createPopupMenu()
     mmu = new QMenu(QStringLiteral("mmu"), this);
     mmu->setObjectName(app::PopupMenuName());
     for (const app::MenuRow &row : app::PopupMenuTable()) {
-        QAction *item =
-            row.caption == QStringLiteral("-") ? mmu->addSeparator() : mmu->addAction(row.caption);
+        QAction *item = row.caption == QStringLiteral("-")
+                            ? mmu->addSeparator()
+                            : mmu->addAction(app::Caption(row.caption));
         item->setObjectName(row.name);
         menuItems.insert(row.name, item);
     }
