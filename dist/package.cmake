@@ -9,21 +9,20 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test and operate MODBUS RTU relay modules over a serial line")
-# The long description, one paragraph per " ." line as Debian writes it.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- Quorvane switches, pulses and delays the channels of four- and eight-channel
- MODBUS RTU relay modules, reads their states, reads and changes a module's
- address and baud rate, scans a bus for the addresses that answer and finds
- the rate a module answers at. Its serial console sends text or hex bytes and
- shows what comes back. Modules behind a network gateway are reached as
- tcp:// or mbtcp:// ports.
- .
- The package holds the window program quorvane, the CRC-16 calculator crc16
- and qvctl, which does the same from the command line for scripts and test
- benches.
- .
- Serial devices belong to the group dialout: add your account to it once
- (sudo usermod -aG dialout \"$USER\") and log in again before opening a port.")
+# The long description; CPack puts the summary above it and turns an empty line into " .".
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quorvane switches, pulses and delays the channels of four- and eight-channel
+MODBUS RTU relay modules, reads their states, reads and changes a module's
+address and baud rate, scans a bus for the addresses that answer and finds
+the rate a module answers at. Its serial console sends text or hex bytes and
+shows what comes back. Modules behind a network gateway are reached as
+tcp:// or mbtcp:// ports.
+
+The package holds the window program quorvane, the CRC-16 calculator crc16
+and qvctl, which does the same from the command line for scripts and test
+benches.
+
+Serial devices belong to the group dialout: add your account to it once
+(sudo usermod -aG dialout $USER) and log in again before opening a port.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
