@@ -40,6 +40,19 @@ QFont WindowFont(int pointSize = 9)
     return font;
 }
 
+// The window keeps its own light colours whatever the desktop's theme: a full light palette (text
+// dark on light boxes and buttons) on the window and its popup menu, so a dark system palette
+// reaches none of its controls.
+QPalette WindowPalette()
+{
+    QPalette palette(QColor(240, 240, 240));
+    palette.setColor(QPalette::Window, app::WindowBackColor());
+    palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+    palette.setColor(QPalette::ToolTipText, Qt::black);
+    palette.setColor(QPalette::PlaceholderText, QColor(128, 128, 128));
+    return palette;
+}
+
 void SetBackColour(QWidget *widget, const QColor &colour)
 {
     QPalette palette = widget->palette();
@@ -118,8 +131,10 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         button->setFont(WindowFont());
         if (row.back.isValid())
             button->setBackColor(row.back);
-        if (row.fore.isValid())
-            button->setForeColor(row.fore);
+        // A button without a colour of its own writes in the window's button-text colour, not
+        // the desktop's (which a dark theme makes light).
+        button->setForeColor(row.fore.isValid() ? row.fore
+                                                : WindowPalette().color(QPalette::ButtonText));
         button->setShowFocusRect(row.focusRect);
         button->setCaption(app::Caption(row.text));
         return button;
@@ -180,6 +195,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFont(WindowFont());
+    setPalette(WindowPalette());
     SetBackColour(this, app::WindowBackColor());
     setFixedSize(app::TwipsToPixels(app::ClientTwips()));
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -408,6 +424,7 @@ void Form1::createPopupMenu()
 {
     mmu = new QMenu(QStringLiteral("mmu"), this);
     mmu->setObjectName(app::PopupMenuName());
+    mmu->setPalette(WindowPalette());
     for (const app::MenuRow &row : app::PopupMenuTable()) {
         QAction *item = row.caption == QStringLiteral("-")
                             ? mmu->addSeparator()
