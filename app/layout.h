@@ -63,6 +63,12 @@ QStringList PortList();  // "COM1" .. "COM255"
 QStringList TimeList();  // the time boxes' entries, in 0.1 s
 QStringList ModelList(); // "QV-04", "QV-08"
 QStringList LinkList();  // "RS232", "RS485"
+// The choices of the window's language: the system's, "中文", "English".
+QStringList LanguageList();
+
+// A text of the tables as the window shows it, in the window's language: where table texts
+// become captions, and where the window shows texts of its own (context "Form1").
+QString Caption(const QString &source);
 
 // The regions, top to bottom: the connection strip, the tab strip with its seven pages (page n's
 // table holds the tab strip's direct children on that page and everything inside them), and the

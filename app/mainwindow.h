@@ -134,8 +134,9 @@ public:
     QGroupBox *Frame11 = nullptr;
     QLabel *Label20 = nullptr, *Label7 = nullptr, *Label11 = nullptr, *Label6 = nullptr,
            *Label10 = nullptr, *Label21 = nullptr, *Label5 = nullptr, *Label12 = nullptr,
-           *Label13 = nullptr;
-    QComboBox *Combo5 = nullptr, *Combo6 = nullptr, *Combo9 = nullptr, *Combo8 = nullptr;
+           *Label13 = nullptr, *Label22 = nullptr;
+    QComboBox *Combo5 = nullptr, *Combo6 = nullptr, *Combo9 = nullptr, *Combo8 = nullptr,
+              *Combo10 = nullptr; // the window's language
     QLineEdit *Text4 = nullptr;
     SwitchControl *bkps = nullptr, *prots = nullptr, *dizhi = nullptr, *RUN = nullptr,
                   *sp = nullptr, *duqu = nullptr;
