@@ -26,6 +26,7 @@ enum class ControlKind {
     TabStrip,  // the tab strip holding the seven pages
     Shape,     // the round port-state lamp
     Separator, // a thin line
+    Table,     // a table of rows from a model (the bus monitor)
 };
 
 struct ControlRow
@@ -64,14 +65,14 @@ QStringList TimeList();  // the time boxes' entries, in 0.1 s
 QStringList ModelList(); // "QV-04", "QV-08"
 QStringList LinkList();  // "RS232", "RS485"
 
-// The regions, top to bottom: the connection strip, the tab strip with its seven pages (page n's
+// The regions, top to bottom: the connection strip, the tab strip with its pages (page n's
 // table holds the tab strip's direct children on that page and everything inside them), and the
 // status frame.
 const LayoutTable &ConnectionStripLayout();
 const LayoutTable &TabStripLayout();
 const LayoutTable &PageLayout(int page);
 const LayoutTable &StatusFrameLayout();
-inline constexpr int PageCount = 7;
+inline constexpr int PageCount = 8;
 QStringList TabCaptions();
 
 // Every row of every region, in creation order (containers before their contents).

@@ -123,7 +123,8 @@ void Capture::add(const SplitFrame &frame, bool sent)
     c.index = m_next++;
     c.frame = frame;
     c.sent = sent;
-    c.gapUs = m_lastEndUs >= 0 ? frame.startUs - m_lastEndUs : -1;
+    // Start times are estimates: a frame never starts before the one ahead of it ended.
+    c.gapUs = m_lastEndUs >= 0 ? std::max<qint64>(0, frame.startUs - m_lastEndUs) : -1;
     m_lastEndUs = std::max(m_lastEndUs, frame.endUs);
     if (NamesAddress(frame.role) && frame.bytes.size() >= 2) {
         c.address = static_cast<std::uint8_t>(frame.bytes[0]);
@@ -135,7 +136,7 @@ void Capture::add(const SplitFrame &frame, bool sent)
         CapturedFrame &r = m_held[*m_waiting];
         if (r.frame.role == FrameRole::Probe || r.address == c.address) {
             c.answers = r.index;
-            c.responseUs = frame.startUs - r.frame.endUs;
+            c.responseUs = std::max<qint64>(0, frame.startUs - r.frame.endUs);
             request = r.frame.bytes;
             m_waiting.reset();
         }

@@ -87,9 +87,10 @@ void TestMonitorQvctl::tsharkReadsThePcapAsModbus()
     if (!QFile::exists(m_pcap))
         QSKIP("no capture");
     QProcess p;
-    p.start(tshark, {"-r", m_pcap, "-o", R"x(uat:user_dlts:"User 0 (DLT=147)","mbrtu","0","","0","")x",
-                     "-o", "mbrtu.crc_verification:TRUE", "-T", "fields", "-e", "frame.protocols",
-                     "-e", "mbrtu.crc16.status"});
+    p.start(tshark,
+            {"-r", m_pcap, "-o", R"x(uat:user_dlts:"User 0 (DLT=147)","mbrtu","0","","0","")x",
+             "-o", "mbrtu.crc_verification:TRUE", "-T", "fields", "-e", "frame.protocols", "-e",
+             "mbrtu.crc16.status"});
     QVERIFY(p.waitForFinished(60000));
     const QStringList rows = QString::fromUtf8(p.readAllStandardOutput()).trimmed().split('\n');
     QVERIFY(rows.size() >= 20);
