@@ -120,13 +120,16 @@ std::vector<SplitFrame> FrameSplitter::finish()
 
 bool FrameSplitter::answerExpected(QByteArrayView bytes) const
 {
-    return answerExpectedFrom(At(bytes, 0), timeOf(0));
+    return bytes.size() >= 2 && answerExpectedFrom(bytes.first(2), timeOf(0));
 }
 
-// No module answers under address 0.
-bool FrameSplitter::answerExpectedFrom(std::uint8_t address, qint64 startUs) const
+// An answer names the function asked for (with the exception bit when it is one); no module
+// answers under address 0.
+bool FrameSplitter::answerExpectedFrom(QByteArrayView start, qint64 startUs) const
 {
-    if (!m_expect || address == 0 || startUs > m_expect->untilUs)
+    const std::uint8_t address = At(start, 0);
+    const auto function = static_cast<std::uint8_t>(At(start, 1) & ~function::ExceptionBit);
+    if (!m_expect || address == 0 || startUs > m_expect->untilUs || function != m_expect->function)
         return false;
     return m_expect->any || address == m_expect->address;
 }
@@ -220,11 +223,14 @@ FrameSplitter::Attempt FrameSplitter::attempt(bool final) const
 
     // The role expected next is tried first: for the echoed writes a request and its answer
     // are the same bytes.
+    // When both readings hold, the shorter one wins: a longer frame whose CRC happens to check
+    // over a whole shorter one is the rarer case.
     const bool answerFirst = answerExpected(bytes);
     const Attempt first = attemptBinary(bytes, answerFirst, final);
-    if (first.outcome == Outcome::Frame)
-        return first;
     const Attempt second = attemptBinary(bytes, !answerFirst, final);
+    if (first.outcome == Outcome::Frame &&
+        (second.outcome != Outcome::Frame || first.length <= second.length))
+        return first;
     if (second.outcome == Outcome::Frame)
         return second;
     const Attempt text = attemptText(bytes, final);
@@ -299,7 +305,7 @@ void FrameSplitter::flushNoise(std::vector<SplitFrame> &out)
         const QByteArrayView tail = run.sliced(p);
         // A damaged answer only where an answer from its address was due.
         const bool answerDue =
-            answerExpectedFrom(At(tail, 0), m_noiseEndUs - (run.size() - p) * byteUs);
+            answerExpectedFrom(tail.first(2), m_noiseEndUs - (run.size() - p) * byteUs);
         for (const bool answer : {false, true}) {
             if (answer && !answerDue)
                 continue;
@@ -330,11 +336,16 @@ void FrameSplitter::flushNoise(std::vector<SplitFrame> &out)
 
 void FrameSplitter::expectAfter(const SplitFrame &frame)
 {
+    if (frame.bytes.size() < 2)
+        return;
     switch (frame.role) {
     case FrameRole::Request:
     case FrameRole::Probe: {
         const qint64 answerUs = Micros(WireTime(LongestAnswer(frame.bytes), m_baud));
-        m_expect = Expectation{frame.role == FrameRole::Probe, At(frame.bytes, 0),
+        const bool probe = frame.role == FrameRole::Probe;
+        // The probe is answered as a register read.
+        m_expect = Expectation{probe, At(frame.bytes, 0),
+                               probe ? function::ReadHoldingRegisters : At(frame.bytes, 1),
                                frame.endUs + answerUs + m_answerTimeoutUs};
         return;
     }

@@ -53,9 +53,9 @@ public:
     // How long an answer may take beyond its own wire time before a request counts as
     // unanswered; the expectation of an answer ends then.
     static constexpr qint64 DefaultAnswerTimeoutUs = 100'000;
-    // A USB adapter holds bytes back for up to 16 ms: a pause shorter than this between chunks
-    // says nothing about where a frame ends.
-    static constexpr qint64 AdapterLatencyUs = 20'000;
+    // A USB adapter holds bytes back for up to 16 ms, and a busy machine hands them over later
+    // still: a pause shorter than this between chunks says nothing about where a frame ends.
+    static constexpr qint64 AdapterLatencyUs = 50'000;
 
     explicit FrameSplitter(qint32 baudRate = 9600);
 
@@ -74,6 +74,9 @@ public:
     // The end of the capture: everything still held comes out.
     std::vector<SplitFrame> finish();
 
+    // A request this side wrote itself (it is not heard): its answer is expected next.
+    void noteSent(const SplitFrame &frame) { expectAfter(frame); }
+
     // Bytes held while a frame is incomplete.
     qsizetype pendingBytes() const { return m_buffer.size() - m_start; }
 
@@ -91,6 +94,7 @@ private:
     {
         bool any = false; // the probe: every module answers
         std::uint8_t address = 0;
+        std::uint8_t function = 0;
         qint64 untilUs = 0;
     };
 
@@ -99,7 +103,7 @@ private:
     Attempt attemptBinary(QByteArrayView bytes, bool answer, bool final) const;
     Attempt attemptText(QByteArrayView bytes, bool final) const;
     bool answerExpected(QByteArrayView bytes) const;
-    bool answerExpectedFrom(std::uint8_t address, qint64 startUs) const;
+    bool answerExpectedFrom(QByteArrayView start, qint64 startUs) const;
     bool silenceAfter(qsizetype relative) const;
     void take(std::vector<SplitFrame> &out, qsizetype length, FrameRole role, bool crcOk);
     void flushNoise(std::vector<SplitFrame> &out);
