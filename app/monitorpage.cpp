@@ -136,7 +136,7 @@ MonitorPage::MonitorPage(Form1 &form)
       m_chooser(DefaultChooser)
 {
     m_filter.setSourceModel(&m_model);
-    m_table->setModel(&m_filter);
+    m_table->setModel(&m_model); // the filter comes in between only while one is set
     m_table->verticalHeader()->setDefaultSectionSize(18);
     m_table->horizontalHeader()->setDefaultSectionSize(52);
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -212,6 +212,7 @@ void MonitorPage::StartStop_Click()
     } else {
         m_capture->finish();
         flush();
+        showStats();
         m_tick.stop();
     }
     m_start->setCaption(m_capturing ? QStringLiteral("停止") : QStringLiteral("开始"));
@@ -272,12 +273,19 @@ void MonitorPage::FilterChanged()
     const int function =
         m_function->currentIndex() > 0 ? m_function->currentText().left(2).toInt(nullptr, 16) : -1;
     m_filter.set(ok ? address : -1, function, m_errors->isChecked());
+    const bool filtered = ok || function >= 0 || m_errors->isChecked();
+    QAbstractItemModel *shown = filtered ? static_cast<QAbstractItemModel *>(&m_filter) : &m_model;
+    if (m_table->model() != shown)
+        m_table->setModel(shown);
 }
 
 void MonitorPage::tick()
 {
     m_capture->idle(m_clock.nowUs());
     flush();
+    // The counters' percentiles take a sort: twice a second is enough for the eye.
+    if (++m_ticks % 10 == 0)
+        showStats();
 }
 
 void MonitorPage::flush()
@@ -296,7 +304,7 @@ void MonitorPage::flush()
         if (atEnd)
             m_table->scrollToBottom();
     }
-    showStats();
+    m_count->setText(QStringLiteral("帧数：%1").arg(m_capture->frameCount()));
 }
 
 void MonitorPage::showStats()

@@ -116,6 +116,7 @@ private:
     bool m_capturing = false;
     bool m_shown = false;
     QTimer m_tick;
+    int m_ticks = 0;
     QFile m_recordFile;
     std::unique_ptr<monitor::FrameWriter> m_recorder;
     FileChooser m_chooser;
