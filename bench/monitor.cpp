@@ -189,17 +189,23 @@ struct Pty
     QString path() const { return QString::fromLocal8Bit(ttyname(slave)); }
 };
 
-void WriteAll(int fd, const char *data, qsizetype n)
+// Gives up when the other side reads nothing for two seconds.
+bool WriteAll(int fd, const char *data, qsizetype n)
 {
+    int idle = 0;
     while (n > 0) {
         const ssize_t w = ::write(fd, data, size_t(n));
         if (w > 0) {
             data += w;
             n -= w;
+            idle = 0;
+        } else if (++idle > 10'000) {
+            return false;
         } else {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     }
+    return true;
 }
 
 void Accuracy(int frames, qint32 baud)
@@ -391,7 +397,8 @@ public:
                   while (sent < qint64(elapsed * bytesPerSecond)) {
                       auto [request, answer] = Exchange(r);
                       const QByteArray both = request + answer;
-                      WriteAll(fd, both.constData(), both.size());
+                      if (!WriteAll(fd, both.constData(), both.size()))
+                          return;
                       sent += both.size();
                       m_frames += 2;
                   }
@@ -423,6 +430,7 @@ void QvctlKeepsUp(int seconds)
     const QString pcap = dir.filePath("line.pcap");
     QProcess qvctl;
     qvctl.setStandardOutputFile(QProcess::nullDevice());
+    qvctl.setProcessChannelMode(QProcess::SeparateChannels);
     qvctl.start(QStringLiteral(QVCTL),
                 {"monitor", "--port", pty.path(), "--baud", "115200", "--pcap", pcap});
     qvctl.waitForStarted();
@@ -436,7 +444,9 @@ void QvctlKeepsUp(int seconds)
     }
     QThread::msleep(500);
     ::kill(pid_t(qvctl.processId()), SIGINT);
-    qvctl.waitForFinished(10000);
+    if (!qvctl.waitForFinished(10000))
+        qvctl.kill();
+    std::fputs(qvctl.readAllStandardError().constData(), stdout);
     QFile file(pcap);
     file.open(QIODevice::ReadOnly);
     const QByteArray data = file.readAll();
