@@ -424,6 +424,43 @@ LayoutTable MakeStatusFrame()
     };
 }
 
+// The bus monitor: start/stop, clear, save, record and the filters on top, the frames below,
+// the counters by address at the bottom.
+LayoutTable MakeMonitorPage()
+{
+    const QColor orange(255, 168, 58);
+    const QStringList functions{"全部功能", "01 读线圈", "02 读离散输入", "03 读保持寄存器",
+                                "04 读输入寄存器", "05 写单线圈", "06 写单寄存器", "0F 写多线圈",
+                                "10 写多寄存器", "30 延时吸合", "31 全部延时吸合", "32 延时断开",
+                                "33 全部延时断开", "34 点动", "35 全部点动"};
+    return {
+        {.name = "Frame19", .kind = K::Frame, .container = "safetabs1",
+         .twips = {120, 420, 8800, 3440}, .back = PageBack, .page = 7},
+        {.name = "MonitorStart", .kind = K::Button, .container = "Frame19",
+         .twips = {60, 40, 780, 330}, .text = "开始", .back = orange, .fore = White},
+        {.name = "MonitorClear", .kind = K::Button, .container = "Frame19",
+         .twips = {900, 40, 700, 330}, .text = "清空", .back = PaleButton},
+        {.name = "MonitorSave", .kind = K::Button, .container = "Frame19",
+         .twips = {1660, 40, 700, 330}, .text = "保存", .back = PaleButton},
+        {.name = "MonitorRecord", .kind = K::Button, .container = "Frame19",
+         .twips = {2420, 40, 1100, 330}, .text = "录制到文件", .back = PaleButton},
+        {.name = "Label29", .kind = K::Label, .container = "Frame19",
+         .twips = {3640, 110, 420, 180}, .text = "地址"},
+        {.name = "MonitorAddress", .kind = K::TextBox, .container = "Frame19",
+         .twips = {4080, 60, 500, 290}},
+        {.name = "MonitorFunction", .kind = K::ListCombo, .container = "Frame19",
+         .twips = {4660, 60, 1800, 290}, .items = functions},
+        {.name = "MonitorErrors", .kind = K::CheckBox, .container = "Frame19",
+         .twips = {6540, 60, 1000, 290}, .text = "只看错误"},
+        {.name = "MonitorCount", .kind = K::Label, .container = "Frame19",
+         .twips = {7560, 110, 1200, 180}, .text = "帧数：0", .fore = QColor(0, 192, 0)},
+        {.name = "MonitorTable", .kind = K::Table, .container = "Frame19",
+         .twips = {60, 420, 8680, 2000}},
+        {.name = "MonitorStats", .kind = K::Table, .container = "Frame19",
+         .twips = {60, 2460, 8680, 940}},
+    };
+}
+
 // clang-format on
 
 } // namespace
@@ -503,8 +540,9 @@ const LayoutTable &TabStripLayout()
 
 const LayoutTable &PageLayout(int page)
 {
-    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(), MakePage2(), MakePage3(),
-                                                 MakePage4(), MakePage5(), MakePage6()};
+    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),      MakePage2(),
+                                                 MakePage3(), MakePage4(),      MakePage5(),
+                                                 MakePage6(), MakeMonitorPage()};
     return pages[page >= 0 && page < PageCount ? page : 0];
 }
 
@@ -519,7 +557,7 @@ QStringList TabCaptions()
     return {QT_TRANSLATE_NOOP("Form1", "单路控制"), QT_TRANSLATE_NOOP("Form1", "点动控制"),
             QT_TRANSLATE_NOOP("Form1", "延时控制"), QT_TRANSLATE_NOOP("Form1", "组合控制"),
             QT_TRANSLATE_NOOP("Form1", "协议测试"), QT_TRANSLATE_NOOP("Form1", "名称设置"),
-            QT_TRANSLATE_NOOP("Form1", "系统设置")};
+            QT_TRANSLATE_NOOP("Form1", "系统设置"), QT_TRANSLATE_NOOP("Form1", "总线监听")};
 }
 
 LayoutTable WindowLayout()

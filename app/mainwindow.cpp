@@ -6,6 +6,7 @@
 #include "app/console.h"
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
+#include "app/monitorpage.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
 #include "app/settingspage.h"
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTableView>
 
 namespace {
 
@@ -162,6 +164,13 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
     }
     case K::Shape:
         return new app::Lamp(parent);
+    case K::Table: {
+        auto *table = new QTableView(parent);
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->setWordWrap(false);
+        table->setAlternatingRowColors(true);
+        return table;
+    }
     case K::Separator: {
         auto *line = new QFrame(parent);
         line->setFrameShape(row.twips.width() >= row.twips.height() ? QFrame::HLine
@@ -221,6 +230,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     channelNames = new ChannelNames(*this);
     settingsPage = new SettingsPage(*this);
     console = new Console(*this);
+    monitorPage = new MonitorPage(*this);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();

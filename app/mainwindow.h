@@ -41,6 +41,7 @@ class ChannelNames;
 class ConnectionStrip;
 class Console;
 class ModuleConfig;
+class MonitorPage;
 class RelayPanel;
 class Replies;
 class SettingsPage;
@@ -173,6 +174,7 @@ public:
     ChannelNames *channelNames = nullptr;
     SettingsPage *settingsPage = nullptr;
     Console *console = nullptr;
+    MonitorPage *monitorPage = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 
@@ -189,6 +191,10 @@ public:
     // Start-up (startup.cpp): the load handler and the one-shot Timer4.
     void Form_Load();
     void Timer4_Timer();
+
+signals:
+    // A request went out through the one send path (wire.*); the bus monitor shows it.
+    void requestSent(const QByteArray &frame);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

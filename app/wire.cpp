@@ -52,6 +52,7 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
     if (!form.MSComm1.write(request.frame))
         return false;
     ShowSentFrame(form, request.frame);
+    emit form.requestSent(request.frame);
     if (RuleOfKind(request.kind).clearsReceived)
         form.LblIn->clear();
     return true;
