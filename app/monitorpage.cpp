@@ -1,5 +1,6 @@
 #include "app/monitorpage.h"
 
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/replies.h"
 #include "controls/qzbutton.h"
@@ -8,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,7 +24,8 @@ QString DefaultChooser(const QString &title)
 {
     return QFileDialog::getSaveFileName(
         nullptr, title, QString(),
-        QStringLiteral("CSV (*.csv);;JSON Lines (*.jsonl);;pcap (*.pcap);;所有文件 (*)"));
+        app::Caption(QT_TRANSLATE_NOOP(
+            "Form1", "CSV (*.csv);;JSON Lines (*.jsonl);;pcap (*.pcap);;所有文件 (*)")));
 }
 
 template <typename T> T *Control(Form1 &form, const char *name)
@@ -215,7 +218,8 @@ void MonitorPage::StartStop_Click()
         showStats();
         m_tick.stop();
     }
-    m_start->setCaption(m_capturing ? QStringLiteral("停止") : QStringLiteral("开始"));
+    m_start->setCaption(m_capturing ? app::Caption(QT_TRANSLATE_NOOP("Form1", "停止"))
+                                    : app::Caption(QT_TRANSLATE_NOOP("Form1", "开始")));
 }
 
 void MonitorPage::Clear_Click()
@@ -228,21 +232,23 @@ void MonitorPage::Clear_Click()
 
 void MonitorPage::Save_Click()
 {
-    const QString path = m_chooser(QStringLiteral("保存"));
+    const QString path = m_chooser(app::Caption(QT_TRANSLATE_NOOP("Form1", "保存")));
     if (path.isEmpty())
         return;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        f.messages().inform(app::Message::Icon::Error,
-                            QStringLiteral("无法写入文件：%1").arg(file.errorString()));
+        f.messages().inform(
+            app::Message::Icon::Error,
+            QCoreApplication::translate("Messages", "无法写入文件：%1").arg(file.errorString()));
         return;
     }
     const auto writer = monitor::MakeWriter(monitor::FormatOfFile(path), file);
     for (int row = 0; row < m_model.rowCount(); ++row)
         writer->write(m_model.frame(row));
     if (!writer->ok() || !file.flush())
-        f.messages().inform(app::Message::Icon::Error,
-                            QStringLiteral("无法写入文件：%1").arg(file.errorString()));
+        f.messages().inform(
+            app::Message::Icon::Error,
+            QCoreApplication::translate("Messages", "无法写入文件：%1").arg(file.errorString()));
 }
 
 void MonitorPage::Record_Click()
@@ -250,20 +256,21 @@ void MonitorPage::Record_Click()
     if (m_recorder) {
         m_recorder.reset();
         m_recordFile.close();
-        m_record->setCaption(QStringLiteral("录制到文件"));
+        m_record->setCaption(app::Caption(QT_TRANSLATE_NOOP("Form1", "录制到文件")));
         return;
     }
-    const QString path = m_chooser(QStringLiteral("录制到文件"));
+    const QString path = m_chooser(app::Caption(QT_TRANSLATE_NOOP("Form1", "录制到文件")));
     if (path.isEmpty())
         return;
     m_recordFile.setFileName(path);
     if (!m_recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         f.messages().inform(app::Message::Icon::Error,
-                            QStringLiteral("无法写入文件：%1").arg(m_recordFile.errorString()));
+                            QCoreApplication::translate("Messages", "无法写入文件：%1")
+                                .arg(m_recordFile.errorString()));
         return;
     }
     m_recorder = monitor::MakeWriter(monitor::FormatOfFile(path), m_recordFile);
-    m_record->setCaption(QStringLiteral("停止录制"));
+    m_record->setCaption(app::Caption(QT_TRANSLATE_NOOP("Form1", "停止录制")));
 }
 
 void MonitorPage::FilterChanged()
@@ -293,8 +300,9 @@ void MonitorPage::flush()
     if (m_recorder && !m_recorder->ok()) {
         m_recorder.reset();
         m_recordFile.close();
-        m_record->setCaption(QStringLiteral("录制到文件"));
-        f.messages().inform(app::Message::Icon::Error, QStringLiteral("录制已停止：文件无法写入"));
+        m_record->setCaption(app::Caption(QT_TRANSLATE_NOOP("Form1", "录制到文件")));
+        f.messages().inform(app::Message::Icon::Error,
+                            QT_TRANSLATE_NOOP("Messages", "录制已停止：文件无法写入"));
     }
     if (!m_pending.empty()) {
         const bool atEnd =
@@ -304,7 +312,8 @@ void MonitorPage::flush()
         if (atEnd)
             m_table->scrollToBottom();
     }
-    m_count->setText(QStringLiteral("帧数：%1").arg(m_capture->frameCount()));
+    m_count->setText(
+        app::Caption(QT_TRANSLATE_NOOP("Form1", "帧数：%1")).arg(m_capture->frameCount()));
 }
 
 void MonitorPage::showStats()
@@ -321,5 +330,6 @@ void MonitorPage::showStats()
             else if (item->text() != rows[r][c])
                 item->setText(rows[r][c]);
         }
-    m_count->setText(QStringLiteral("帧数：%1").arg(m_capture->frameCount()));
+    m_count->setText(
+        app::Caption(QT_TRANSLATE_NOOP("Form1", "帧数：%1")).arg(m_capture->frameCount()));
 }

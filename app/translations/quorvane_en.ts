@@ -431,6 +431,110 @@
         <source>%1秒</source>
         <translation>%1 s</translation>
     </message>
+    <message>
+        <source>全部功能</source>
+        <translation>All functions</translation>
+    </message>
+    <message>
+        <source>01 读线圈</source>
+        <translation>01 read coils</translation>
+    </message>
+    <message>
+        <source>02 读离散输入</source>
+        <translation>02 read inputs</translation>
+    </message>
+    <message>
+        <source>03 读保持寄存器</source>
+        <translation>03 read registers</translation>
+    </message>
+    <message>
+        <source>04 读输入寄存器</source>
+        <translation>04 read input regs</translation>
+    </message>
+    <message>
+        <source>05 写单线圈</source>
+        <translation>05 write coil</translation>
+    </message>
+    <message>
+        <source>06 写单寄存器</source>
+        <translation>06 write register</translation>
+    </message>
+    <message>
+        <source>0F 写多线圈</source>
+        <translation>0F write coils</translation>
+    </message>
+    <message>
+        <source>10 写多寄存器</source>
+        <translation>10 write registers</translation>
+    </message>
+    <message>
+        <source>30 延时吸合</source>
+        <translation>30 delay on</translation>
+    </message>
+    <message>
+        <source>31 全部延时吸合</source>
+        <translation>31 all delay on</translation>
+    </message>
+    <message>
+        <source>32 延时断开</source>
+        <translation>32 delay off</translation>
+    </message>
+    <message>
+        <source>33 全部延时断开</source>
+        <translation>33 all delay off</translation>
+    </message>
+    <message>
+        <source>34 点动</source>
+        <translation>34 jog</translation>
+    </message>
+    <message>
+        <source>35 全部点动</source>
+        <translation>35 all jog</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>录制到文件</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Addr</translation>
+    </message>
+    <message>
+        <source>只看错误</source>
+        <translation>Errors</translation>
+    </message>
+    <message>
+        <source>帧数：0</source>
+        <translation>Frames: 0</translation>
+    </message>
+    <message>
+        <source>总线监听</source>
+        <translation>Monitor</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON Lines (*.jsonl);;pcap (*.pcap);;所有文件 (*)</source>
+        <translation>CSV (*.csv);;JSON Lines (*.jsonl);;pcap (*.pcap);;All files (*)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop rec.</translation>
+    </message>
+    <message>
+        <source>帧数：%1</source>
+        <translation>Frames: %1</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -623,6 +727,14 @@ Add your account to the group %1 (sudo usermod -aG %1 $USER), then log in again.
     <message>
         <source>输入错误，数值范围在1-65535</source>
         <translation>Input error: the value is 1 to 65535</translation>
+    </message>
+    <message>
+        <source>无法写入文件：%1</source>
+        <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>录制已停止：文件无法写入</source>
+        <translation>Recording stopped: the file cannot be written</translation>
     </message>
 </context>
 </TS>
