@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 namespace serial {
 class CommPort;
@@ -18,11 +19,18 @@ class CommPort;
 // during the last frame gap (3.5 characters at the port's rate and line settings) before the window
 // ends, collecting goes on until the line has been silent for a frame gap. The window never
 // blocks: the event loop keeps running throughout.
+//
+// A reader given a test of wholeness ends the reply as soon as the bytes gathered pass it. The
+// window still runs to its end as it would have: bytes arriving meanwhile are the reply's tail,
+// handed on as such and never the start of another reply.
 class ReplyReader : public QObject
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds DefaultWindow{100};
+
+    // Whether the bytes received since the reply's first byte are a whole reply.
+    using WholeCheck = std::function<bool(const QByteArray &received)>;
 
     explicit ReplyReader(serial::CommPort *port, QObject *parent = nullptr);
 
@@ -31,20 +39,35 @@ public:
 
     // Begins a reply window. Does nothing while one is already open.
     void start();
+    // Begins a reply window that ends early once the bytes gathered are whole.
+    void startUntilWhole(WholeCheck whole);
 
     // True from start() until the reply has been read and interpreted; a timer step that sends
     // must skip its tick meanwhile, so requests are paced by the replies.
     bool collecting() const { return m_collecting; }
+    // True after a reply ended early, until its window would have ended.
+    bool inTail() const { return m_tail; }
+    // Ends a tail now (something new is sent): bytes already waiting are still its tail, the
+    // next arrival starts a new reply. Does nothing outside a tail.
+    void endTail();
 
 signals:
     // All bytes present when the window closed, possibly none (the port may have been closed
-    // meanwhile). The port's receive threshold returns to 1 after every receiver has returned.
+    // meanwhile), or the whole reply when it ended early. The port's receive threshold returns
+    // to 1 after every receiver has returned, or at the end of the tail.
     void replyRead(const QByteArray &reply);
+    // Bytes that arrived after a reply ended early and before its window would have ended.
+    void tailRead(const QByteArray &bytes);
 
 private:
+    void begin(WholeCheck whole);
+    void checkWhole();
+    void arrived();
     void windowEnded();
     void poll();
     void finish();
+    // Bytes received since the reply began, whether taken from the port yet or not.
+    qsizetype arrivedCount() const;
 
     serial::CommPort *m_port;
     QTimer m_timer;  // the reply window
@@ -59,4 +82,7 @@ private:
     std::chrono::microseconds m_longest{0};
     bool m_quietOnce = false;
     bool m_collecting = false;
+    WholeCheck m_whole;
+    bool m_tail = false;
+    qsizetype m_taken = 0; // bytes already read from the port for this reply
 };
