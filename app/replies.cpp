@@ -43,19 +43,23 @@ void Replies::OnComm()
 void Replies::ParseReply()
 {
     f.LblIn->clear();
-    if (ReplyReader::WholeCheck whole = wholeCheck())
-        m_reader.startUntilWhole(std::move(whole));
+    if (std::optional<ReplyReader::EarlyEnd> early = earlyEnd())
+        m_reader.startUntilWhole(std::move(*early));
     else
         m_reader.start();
 }
 
-ReplyReader::WholeCheck Replies::wholeCheck() const
+std::optional<ReplyReader::EarlyEnd> Replies::earlyEnd() const
 {
     if (!m_written || f.RequestKind != m_written->kind || f.safetabs1->activeTab() == ConsolePage)
-        return {};
-    return [request = *m_written](const QByteArray &received) {
+        return std::nullopt;
+    ReplyReader::EarlyEnd early;
+    early.whole = [request = *m_written](const QByteArray &received) {
         return protocol::ReplyIsWhole(request.kind, request.frame, received);
     };
+    // Another request recorded since (even one not sent): what arrives is read in its light.
+    early.sameRequest = [this, kind = m_written->kind] { return f.RequestKind == kind; };
+    return early;
 }
 
 void Replies::RequestRecorded()

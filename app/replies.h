@@ -52,9 +52,10 @@ signals:
     void consoleReceive();
 
 private:
-    // How a reply starting now can end before its window: the request last written, while it is
-    // the one RequestKind names and the console page is not on view.
-    ReplyReader::WholeCheck wholeCheck() const;
+    // How a reply starting now can end before its window: when it is a whole answer to the
+    // request last written, while that is the request RequestKind names and the console page is
+    // not on view. None otherwise.
+    std::optional<ReplyReader::EarlyEnd> earlyEnd() const;
 
     Form1 &f;
     ReplyReader m_reader;

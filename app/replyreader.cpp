@@ -36,9 +36,9 @@ void ReplyReader::start()
     begin({});
 }
 
-void ReplyReader::startUntilWhole(WholeCheck whole)
+void ReplyReader::startUntilWhole(EarlyEnd early)
 {
-    begin(std::move(whole));
+    begin(std::move(early));
 }
 
 qsizetype ReplyReader::arrivedCount() const
@@ -46,13 +46,12 @@ qsizetype ReplyReader::arrivedCount() const
     return m_taken + m_port->bytesWaiting();
 }
 
-void ReplyReader::begin(WholeCheck whole)
+void ReplyReader::begin(EarlyEnd early)
 {
     if (m_collecting)
         return;
-    endTail();
     m_collecting = true;
-    m_whole = std::move(whole);
+    m_early = std::move(early);
     m_taken = 0;
     m_port->setReceiveThreshold(0);
     // The frame gap in whole microseconds, rounded up (117 ms at 300 baud, 3.65 ms at 9600).
@@ -68,25 +67,29 @@ void ReplyReader::begin(WholeCheck whole)
         m_sample.start(beforeEnd);
     m_timer.start();
     // The bytes that opened the reply may be all of it; looked at once the caller has returned.
-    if (m_whole)
+    if (m_early.whole)
         QMetaObject::invokeMethod(this, &ReplyReader::checkWhole, Qt::QueuedConnection);
 }
 
 void ReplyReader::arrived()
 {
-    if (m_tail) {
-        const QByteArray bytes = m_port->readAll();
-        m_taken += bytes.size();
-        if (!bytes.isEmpty())
-            emit tailRead(bytes);
+    if (!m_tail) {
+        checkWhole();
         return;
     }
-    checkWhole();
+    if (m_early.sameRequest && !m_early.sameRequest()) {
+        finishTail(false);
+        return;
+    }
+    const QByteArray bytes = m_port->readAll();
+    m_taken += bytes.size();
+    if (!bytes.isEmpty())
+        emit tailRead(bytes);
 }
 
 void ReplyReader::checkWhole()
 {
-    if (!m_collecting || m_tail || !m_whole || !m_whole(m_port->peek()))
+    if (!m_collecting || m_tail || !m_early.whole || !m_early.whole(m_port->peek()))
         return;
     // Whole: read and interpreted now. The window's timers run on, so that what still arrives
     // before the window would have ended is known as this reply's tail.
@@ -94,13 +97,29 @@ void ReplyReader::checkWhole()
     m_taken += reply.size();
     m_tail = true;
     emit replyRead(reply);
-    m_collecting = false;
 }
 
 void ReplyReader::endTail()
 {
     if (m_tail)
-        finish();
+        finishTail(true);
+}
+
+void ReplyReader::finishTail(bool takeWaiting)
+{
+    m_poll.stop();
+    m_sample.stop();
+    m_timer.stop();
+    m_tail = false;
+    if (takeWaiting) {
+        const QByteArray bytes = m_port->readAll();
+        if (!bytes.isEmpty())
+            emit tailRead(bytes);
+    }
+    // Bytes left waiting are announced as the next reply once the threshold is back.
+    m_port->setReceiveThreshold(1);
+    m_collecting = false;
+    m_early = {};
 }
 
 void ReplyReader::windowEnded()
@@ -147,19 +166,17 @@ void ReplyReader::poll()
 
 void ReplyReader::finish()
 {
+    if (m_tail) {
+        finishTail(true);
+        return;
+    }
     m_poll.stop();
     m_sample.stop();
     m_timer.stop();
-    const QByteArray bytes = m_port->readAll();
-    if (m_tail) {
-        m_tail = false;
-        if (!bytes.isEmpty())
-            emit tailRead(bytes);
-    } else {
-        emit replyRead(bytes);
-    }
+    const QByteArray reply = m_port->readAll();
+    emit replyRead(reply);
     // Back to one notice per arrival on every path, so later replies are still handled.
     m_port->setReceiveThreshold(1);
     m_collecting = false;
-    m_whole = {};
+    m_early = {};
 }

@@ -20,17 +20,25 @@ class CommPort;
 // ends, collecting goes on until the line has been silent for a frame gap. The window never
 // blocks: the event loop keeps running throughout.
 //
-// A reader given a test of wholeness ends the reply as soon as the bytes gathered pass it. The
-// window still runs to its end as it would have: bytes arriving meanwhile are the reply's tail,
-// handed on as such and never the start of another reply.
+// A reply can end early: once the bytes gathered are whole (a test the caller gives), they are read
+// and handed on at once. The window still runs to its end as it would have, and the reply is
+// still being collected until then: bytes arriving meanwhile are the reply's tail, handed on as
+// such and never the start of another reply, unless the request it answers has been replaced.
 class ReplyReader : public QObject
 {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds DefaultWindow{100};
 
-    // Whether the bytes received since the reply's first byte are a whole reply.
-    using WholeCheck = std::function<bool(const QByteArray &received)>;
+    // How a reply may end before its window.
+    struct EarlyEnd
+    {
+        // Whether the bytes received since the reply's first byte are a whole reply.
+        std::function<bool(const QByteArray &received)> whole;
+        // After the reply was read early: whether the request it answered still stands, so that
+        // what arrives is its tail. When not, what arrives starts the next reply.
+        std::function<bool()> sameRequest;
+    };
 
     explicit ReplyReader(serial::CommPort *port, QObject *parent = nullptr);
 
@@ -39,13 +47,13 @@ public:
 
     // Begins a reply window. Does nothing while one is already open.
     void start();
-    // Begins a reply window that ends early once the bytes gathered are whole.
-    void startUntilWhole(WholeCheck whole);
+    // Begins a reply window that may end early.
+    void startUntilWhole(EarlyEnd early);
 
-    // True from start() until the reply has been read and interpreted; a timer step that sends
-    // must skip its tick meanwhile, so requests are paced by the replies.
+    // True from start() until the reply has been read and interpreted and its window is over; a
+    // timer step that sends must skip its tick meanwhile, so requests are paced by the replies.
     bool collecting() const { return m_collecting; }
-    // True after a reply ended early, until its window would have ended.
+    // True after a reply was read early, until its window ends.
     bool inTail() const { return m_tail; }
     // Ends a tail now (something new is sent): bytes already waiting are still its tail, the
     // next arrival starts a new reply. Does nothing outside a tail.
@@ -60,9 +68,11 @@ signals:
     void tailRead(const QByteArray &bytes);
 
 private:
-    void begin(WholeCheck whole);
+    void begin(EarlyEnd early);
     void checkWhole();
     void arrived();
+    // Ends a tail; the bytes waiting are its last part, or are left for the next reply.
+    void finishTail(bool takeWaiting);
     void windowEnded();
     void poll();
     void finish();
@@ -82,7 +92,7 @@ private:
     std::chrono::microseconds m_longest{0};
     bool m_quietOnce = false;
     bool m_collecting = false;
-    WholeCheck m_whole;
+    EarlyEnd m_early;
     bool m_tail = false;
     qsizetype m_taken = 0; // bytes already read from the port for this reply
 };
