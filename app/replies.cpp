@@ -22,7 +22,10 @@ Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 
 bool Replies::routesToInterpreter() const
 {
-    return f.safetabs1->activeTab() != ConsolePage || f.Text9;
+    const int page = f.safetabs1->activeTab();
+    if (page == MonitorPage)
+        return false; // the monitor takes what arrives
+    return page != ConsolePage || f.Text9;
 }
 
 void Replies::OnComm()
@@ -32,6 +35,13 @@ void Replies::OnComm()
     if (routesToInterpreter()) {
         f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
         ParseReply();
+        return;
+    }
+    if (f.safetabs1->activeTab() == MonitorPage) {
+        if (isSignalConnected(QMetaMethod::fromSignal(&Replies::monitorReceive)))
+            emit monitorReceive();
+        else
+            f.MSComm1.discardInput();
         return;
     }
     if (isSignalConnected(QMetaMethod::fromSignal(&Replies::consoleReceive)))

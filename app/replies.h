@@ -19,6 +19,7 @@ class Replies : public QObject
     Q_OBJECT
 public:
     static constexpr int ConsolePage = 4;
+    static constexpr int MonitorPage = 7;
 
     explicit Replies(Form1 &form);
 
@@ -47,6 +48,9 @@ public:
     bool routesToInterpreter() const;
 
 signals:
+    // Bytes for the bus monitor are waiting in the port (while its page is shown).
+    void monitorReceive();
+
     // Bytes for the serial console are waiting in the port. When nothing is connected here, they
     // are dropped so they cannot be mistaken for the next reply.
     void consoleReceive();

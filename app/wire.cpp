@@ -57,6 +57,7 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
     if (form.replies)
         form.replies->Written(&request);
     ShowSentFrame(form, request.frame);
+    emit form.requestSent(request.frame);
     if (RuleOfKind(request.kind).clearsReceived)
         form.LblIn->clear();
     return true;
@@ -83,8 +84,9 @@ void TellPortClosed(Form1 &form, RequestKind kind)
         form.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
         return;
     case RequestKind::ReadRate:
-        form.messages().inform(app::Message::Icon::Error, QStringLiteral("请先打开串口后，在搜索"),
-                               QStringLiteral("提示"));
+        form.messages().inform(app::Message::Icon::Error,
+                               QT_TRANSLATE_NOOP("Messages", "请先打开串口后，在搜索"),
+                               QT_TRANSLATE_NOOP("Messages", "提示"));
         return;
     default:
         return; // the other kinds stop silently

@@ -11,7 +11,7 @@ namespace protocol {
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
 
 std::uint8_t byteAt(const QByteArray &reply, qsizetype position)
 {
@@ -32,7 +32,8 @@ bool interpretByKind(const QByteArray &reply, const ReplyContext &context, Reply
     switch (*context.kind) {
     case RequestKind::Address:
         if (byteAt(reply, 1) == 0) {
-            out.message = ReplyMessage{QStringLiteral("没有搜索到模块"), NoticeTitle};
+            out.message =
+                ReplyMessage{QT_TRANSLATE_NOOP("Messages", "没有搜索到模块"), NoticeTitle};
             return true;
         }
         if (!has(reply, 4))
@@ -41,7 +42,7 @@ bool interpretByKind(const QByteArray &reply, const ReplyContext &context, Reply
         return true;
     case RequestKind::SetAddress:
         if (byteAt(reply, 1) == 0) {
-            out.message = ReplyMessage{QStringLiteral("地址设置失败"), NoticeTitle};
+            out.message = ReplyMessage{QT_TRANSLATE_NOOP("Messages", "地址设置失败"), NoticeTitle};
             return true;
         }
         if (!has(reply, 5))
