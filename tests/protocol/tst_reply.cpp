@@ -226,8 +226,6 @@ private slots:
         const Request on = SwitchRequest(1, 1, true);
         row("switch: echo", on, on.frame, true);
         row("switch: exception", on, rtu("018502"), true);
-        const Request off = SwitchRequest(1, 0, false);
-        row("switch off: echo", off, off.frame, true);
         const Request jog = TimedChannelRequest(TimedAction::Jog, 1, 2, time);
         row("timed: echo", jog, jog.frame, true);
         row("timed: exception", jog, rtu("01B401"), true);
@@ -236,10 +234,6 @@ private slots:
         row("all timed: first 14 bytes", allJog, allJog.frame.first(14), false);
         const Request allOn = AllOnRequest(1);
         row("all on: answer", allOn, modbus::WithCrc(allOn.frame.first(6)), true);
-        row("all on: its echo", allOn, allOn.frame, false);
-        const Request mask = MaskRequest(1, {true, false, true});
-        row("mask: answer", mask, modbus::WithCrc(mask.frame.first(6)), true);
-        row("mask: exception", mask, rtu("018F03"), true);
         const Request state = StateRequest(1);
         row("state: answer", state, rtu("0103020081"), true);
         row("state: exception", state, rtu("018302"), true);
@@ -248,7 +242,6 @@ private slots:
         row("set address: echo", setAddress, setAddress.frame, true);
         const Request setRate = SetRateRequest(1, 5);
         row("set rate: echo", setRate, setRate.frame, true);
-        row("set rate: exception", setRate, rtu("018603"), true);
         row("read rate: answer", ReadRateRequest(1), rtu("0103020005"), true);
 
         // The probe and the scan take any address that answers.
