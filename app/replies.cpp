@@ -4,6 +4,7 @@
 #include "app/wire.h"
 #include "controls/safetabs.h"
 #include "protocol/address.h"
+#include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 
 #include <QComboBox>
@@ -15,6 +16,7 @@ Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 {
     connect(&f.MSComm1, &serial::CommPort::received, this, &Replies::OnComm);
     connect(&m_reader, &ReplyReader::replyRead, this, &Replies::Interpret);
+    connect(&m_reader, &ReplyReader::tailRead, this, &Replies::ShowTail);
     connect(f.safetabs1, &SafeTabs::TabSwitch, this, &Replies::safetabs1_TabSwitch);
 }
 
@@ -51,7 +53,42 @@ void Replies::OnComm()
 void Replies::ParseReply()
 {
     f.LblIn->clear();
-    m_reader.start();
+    if (std::optional<ReplyReader::EarlyEnd> early = earlyEnd())
+        m_reader.startUntilWhole(std::move(*early));
+    else
+        m_reader.start();
+}
+
+std::optional<ReplyReader::EarlyEnd> Replies::earlyEnd() const
+{
+    if (!m_written || f.RequestKind != m_written->kind || f.safetabs1->activeTab() == ConsolePage)
+        return std::nullopt;
+    ReplyReader::EarlyEnd early;
+    early.whole = [request = *m_written](const QByteArray &received) {
+        return protocol::ReplyIsWhole(request.kind, request.frame, received);
+    };
+    // Another request recorded since (even one not sent): what arrives is read in its light.
+    early.sameRequest = [this, kind = m_written->kind] { return f.RequestKind == kind; };
+    return early;
+}
+
+void Replies::RequestRecorded()
+{
+    m_written.reset();
+}
+
+void Replies::Written(const protocol::Request *request)
+{
+    m_reader.endTail();
+    if (request)
+        m_written = *request;
+    else
+        m_written.reset();
+}
+
+void Replies::ShowTail(const QByteArray &bytes)
+{
+    f.LblIn->setText(f.LblIn->text() + protocol::HexFrameText(bytes));
 }
 
 void Replies::Interpret(const QByteArray &reply)

@@ -1,5 +1,8 @@
 #include "protocol/reply.h"
 
+#include "modbus/answer.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
 #include "protocol/hexcodec.h"
 
 #include <algorithm>
@@ -100,6 +103,22 @@ ReplyActions InterpretReply(const QByteArray &reply, const ReplyContext &context
             out.baudIndex = byteAt(reply, 4);
     }
     return out;
+}
+
+bool ReplyIsWhole(RequestKind kind, const QByteArray &request, const QByteArray &received)
+{
+    QByteArray asked = request;
+    // The scan asks one address after another: an answer from another address is still an
+    // answer to the scan, so it is checked as the same request to the address that answered.
+    if (kind == RequestKind::Address1 && !received.isEmpty() && asked.size() > 2 &&
+        !modbus::IsProbe(asked)) {
+        asked[0] = received[0];
+        modbus::AppendCrc(asked);
+    }
+    const modbus::Check check = modbus::CheckAnswer(asked, received);
+    const bool wellFormed =
+        check.verdict == modbus::Verdict::Good || check.verdict == modbus::Verdict::Exception;
+    return wellFormed && check.length == received.size();
 }
 
 } // namespace protocol
