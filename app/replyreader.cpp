@@ -1,5 +1,7 @@
 #include "app/replyreader.h"
 
+#include "modbus/frames.h"
+#include "modbus/timing.h"
 #include "serial/commport.h"
 
 #include <algorithm>
@@ -28,24 +30,19 @@ milliseconds ReplyReader::window() const
     return m_timer.intervalAsDuration();
 }
 
-microseconds ReplyReader::FrameGap(qint32 baudRate)
-{
-    if (baudRate <= 0)
-        return microseconds{0};
-    // 3.5 characters * 10 bits * 1e6 us.
-    return microseconds{(35'000'000LL + baudRate - 1) / baudRate};
-}
-
 void ReplyReader::start()
 {
     if (m_collecting)
         return;
     m_collecting = true;
     m_port->setReceiveThreshold(0);
-    m_gap = FrameGap(m_port->lineSettings().baudRate);
+    // The frame gap in whole microseconds, rounded up (117 ms at 300 baud, 3.65 ms at 9600).
+    const serial::LineSettings line = m_port->lineSettings();
+    const modbus::CharacterFormat format{line.dataBits, line.parity != 'N', line.stopBits};
+    m_gap = ceil<microseconds>(modbus::FrameGap(line.baudRate, format));
     m_seen = m_port->bytesWaiting();
-    // 256 bytes, the longest RTU frame, at 10 bits a byte.
-    m_longest = window() + m_gap * 256 * 2 / 7;
+    m_longest = window() +
+                ceil<microseconds>(modbus::WireTime(modbus::MaxRtuLength, line.baudRate, format));
     m_sinceStart.start();
     const milliseconds beforeEnd = window() - ceil<milliseconds>(m_gap);
     if (beforeEnd > milliseconds{0})

@@ -15,7 +15,7 @@ class CommPort;
 // arrivals are only buffered (receive threshold 0) while a short single-shot window runs, so the
 // whole reply is in the buffer; then every waiting byte is read as one reply and handed to the
 // interpreter. On a slow line a reply can outlast the window: when bytes were still arriving
-// during the last frame gap (3.5 characters of 10 bits at the port's rate) before the window
+// during the last frame gap (3.5 characters at the port's rate and line settings) before the window
 // ends, collecting goes on until the line has been silent for a frame gap. The window never
 // blocks: the event loop keeps running throughout.
 class ReplyReader : public QObject
@@ -28,10 +28,6 @@ public:
 
     void setWindow(std::chrono::milliseconds window);
     std::chrono::milliseconds window() const;
-
-    // The silence that ends a frame at a rate: 3.5 characters of 10 bits, rounded up to whole
-    // microseconds (117 ms at 300 baud, 3.65 ms at 9600).
-    static std::chrono::microseconds FrameGap(qint32 baudRate);
 
     // Begins a reply window. Does nothing while one is already open.
     void start();

@@ -13,8 +13,8 @@
 
 #include "bench/measure.h"
 #include "protocol/requests.h"
-#include "qvctl/answer.h"
 #include "qvctl/runner.h"
+#include "qvctl/waits.h"
 #include "tests/support/simprocess.h"
 
 #include <QCoreApplication>
@@ -115,7 +115,7 @@ void RoundTrip(int runs)
                 ++failures;
         }
     } // the port is closed again for the commands below
-    const double wire = qvctl::WireTimeMs(8 + 8, 9600);
+    const double wire = qvctl::Ms(modbus::WireTime(8 + 8, 9600));
     const double turnaround = 4.0;
     std::printf("on 1 at 9600 baud, %d runs against quorvane-sim over a pseudo-terminal\n", runs);
     std::printf("  round trip, request written to echo checked: median %.2f ms (%d failed)\n",
@@ -125,7 +125,7 @@ void RoundTrip(int runs)
                 wire, turnaround, wire + turnaround);
     std::printf("    (the pseudo-terminal carries the request at once; the simulator delays only "
                 "its answer: %.2f ms)\n",
-                qvctl::WireTimeMs(8, 9600) + turnaround);
+                qvctl::Ms(modbus::WireTime(8, 9600)) + turnaround);
 
     const QString qvctl = QCoreApplication::applicationDirPath() + QStringLiteral("/qvctl");
     int qvFailures = 0;
@@ -205,7 +205,7 @@ void RoundTripByPort(int runs)
     std::printf(
         "  (the simulator's own part: the answer's 8 bytes at 9600 baud and the turnaround, "
         "%.2f ms)\n",
-        qvctl::WireTimeMs(8, 9600) + 4.0);
+        qvctl::Ms(modbus::WireTime(8, 9600)) + 4.0);
 }
 
 void Scan(qint32 rate)

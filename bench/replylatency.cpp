@@ -10,7 +10,7 @@
 #include "bench/measure.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
     bench::RunUntil([&] { return !form.Timer4.isActive(); });
 
     QByteArray reply = QByteArray::fromHex("0103020081") + QByteArray(2, '\0');
-    protocol::AppendCrc(reply);
+    modbus::AppendCrc(reply);
 
     std::printf("7-byte state reply, peer paced at 10 bits a byte; %d rounds per rate\n", rounds);
     std::printf("%8s %10s %10s %10s   (ms from the last byte written to switch 1 moving)\n", "baud",

@@ -1,6 +1,6 @@
 #include "protocol/console.h"
 
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 
 #include <algorithm>
 
@@ -79,7 +79,7 @@ CrcInput ReadCrcInput(QStringView text)
 
 QString CrcResultText(QByteArrayView bytes)
 {
-    const std::array<std::uint8_t, 2> crc = CRC16(bytes);
+    const std::array<std::uint8_t, 2> crc = modbus::CRC16(bytes);
     return (QString::number(crc[1], 16) + QString::number(crc[0], 16)).toUpper();
 }
 

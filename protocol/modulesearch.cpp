@@ -1,26 +1,27 @@
 #include "protocol/modulesearch.h"
 
+#include "modbus/frames.h"
+#include "modbus/timing.h"
 #include "protocol/baud.h"
 
 namespace protocol {
 
 namespace {
-constexpr int ScanRequestBytes = 8;
-constexpr int ProbeBytes = 6;
-constexpr int AnswerBytes = 7;
-} // namespace
 
-Micros WireTime(int byteCount, qint32 baudRate)
+constexpr int ScanRequestBytes = 8;
+
+// The wire time of bytes in whole microseconds.
+Micros OnWire(qsizetype bytes, qint32 baudRate)
 {
-    if (baudRate <= 0)
-        return Micros{0};
-    return Micros{qint64(byteCount) * 10 * 1000000 / baudRate};
+    return std::chrono::duration_cast<Micros>(modbus::WireTime(bytes, baudRate));
 }
+
+} // namespace
 
 Micros ScanReplyWindow(qint32 baudRate)
 {
-    return WireTime(ScanRequestBytes, baudRate) + ModuleTurnaround +
-           WireTime(AnswerBytes, baudRate);
+    return OnWire(ScanRequestBytes, baudRate) + ModuleTurnaround +
+           OnWire(modbus::RegisterAnswerLength, baudRate);
 }
 
 ScanStep DecideScanStep(const ScanInputs &in)
@@ -43,7 +44,8 @@ QString ScanResultText(int moduleCount)
 
 Micros ProbeAnswerTime(qint32 baudRate)
 {
-    return WireTime(ProbeBytes, baudRate) + ModuleTurnaround + WireTime(AnswerBytes, baudRate);
+    return OnWire(modbus::ProbeFrame().size(), baudRate) + ModuleTurnaround +
+           OnWire(modbus::RegisterAnswerLength, baudRate);
 }
 
 BaudSearchStep DecideBaudSearchStep(bool portOpen, int index)

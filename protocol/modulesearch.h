@@ -10,9 +10,6 @@ namespace protocol {
 
 using Micros = std::chrono::microseconds;
 
-// How long bytes take on the line: 10 bits a byte (start bit, 8 data bits, stop bit).
-Micros WireTime(int byteCount, qint32 baudRate);
-
 // What a module may take between the end of a request and the first byte of its answer.
 inline constexpr std::chrono::milliseconds ModuleTurnaround{10};
 

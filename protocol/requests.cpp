@@ -1,6 +1,7 @@
 #include "protocol/requests.h"
 
-#include "protocol/crc.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
 
 #include <initializer_list>
 
@@ -21,7 +22,7 @@ QByteArray withCrc(std::initializer_list<std::uint8_t> bytes)
     for (const std::uint8_t b : bytes)
         frame.append(static_cast<char>(b));
     frame.append(2, '\0');
-    AppendCrc(frame);
+    modbus::AppendCrc(frame);
     return frame;
 }
 
@@ -105,7 +106,7 @@ Request TimedAllRequest(TimedAction action, std::uint8_t address, std::span<cons
         frame[4 + 2 * k] = static_cast<char>(times[std::size_t(k)].high);
         frame[5 + 2 * k] = static_cast<char>(times[std::size_t(k)].low);
     }
-    AppendCrc(frame);
+    modbus::AppendCrc(frame);
     return {allKind(action), frame};
 }
 
@@ -143,7 +144,7 @@ Request StateRequest(std::uint8_t address)
 
 Request AddressProbe()
 {
-    return {RequestKind::Address, QByteArray("\x24\xFF\x03\xA0\x00\xC6", 6)};
+    return {RequestKind::Address, modbus::ProbeFrame()};
 }
 
 Request ScanRequest(std::uint8_t n)
@@ -164,36 +165,6 @@ Request SetRateRequest(std::uint8_t address, std::uint8_t baudCode)
 Request ReadRateRequest(std::uint8_t address)
 {
     return {RequestKind::ReadRate, withCrc({address, 0x03, 0x02, 0x00, 0x00, 0x01})};
-}
-
-RequestSize RequestSizeOf(QByteArrayView start)
-{
-    using Known = RequestSize::Known;
-    switch (static_cast<std::uint8_t>(start[1])) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-    case 0x30:
-    case 0x32:
-    case 0x34:
-        return {Known::Lengths, {8, 0}};
-    case 0x0F:
-    case 0x10:
-        // Address, function, start, count, byte count, the bytes, CRC.
-        if (start.size() < 7)
-            return {Known::NeedMoreBytes, {}};
-        return {Known::Lengths, {9 + static_cast<std::uint8_t>(start[6]), 0}};
-    case 0x31:
-    case 0x33:
-    case 0x35:
-        // The all-channel timed functions carry four or eight time pairs.
-        return {Known::Lengths, {14, 22}};
-    default:
-        return {Known::UnknownFunction, {}};
-    }
 }
 
 } // namespace protocol

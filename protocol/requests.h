@@ -92,19 +92,4 @@ Request SetRateRequest(std::uint8_t address, std::uint8_t baudCode);
 // The module's baud code, holding register 0x0200 ("ReadRate").
 Request ReadRateRequest(std::uint8_t address);
 
-// How long a request frame (address, function, ..., CRC) can be, judged from its first bytes.
-struct RequestSize
-{
-    enum class Known {
-        Lengths,        // `lengths` holds the possible lengths, shortest first, 0 for none
-        NeedMoreBytes,  // the length is in a byte that has not arrived yet
-        UnknownFunction // a function without a fixed length: only its CRC or silence ends it
-    };
-    Known known = Known::UnknownFunction;
-    std::array<qsizetype, 2> lengths{};
-};
-
-// `start` holds at least the address and the function byte.
-RequestSize RequestSizeOf(QByteArrayView start);
-
 } // namespace protocol

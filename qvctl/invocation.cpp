@@ -1,7 +1,7 @@
 #include "qvctl/invocation.h"
 
+#include "modbus/crc.h"
 #include "protocol/baud.h"
-#include "protocol/crc.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -469,7 +469,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
         in.bytes = *bytes;
         if (in.appendCrc) {
             in.bytes.append(2, '\0');
-            protocol::AppendCrc(in.bytes);
+            modbus::AppendCrc(in.bytes);
         }
         break;
     }

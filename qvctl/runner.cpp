@@ -1,9 +1,13 @@
 #include "qvctl/runner.h"
 
+#include "modbus/answer.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
+#include "modbus/names.h"
 #include "protocol/baud.h"
-#include "protocol/crc.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
+#include "qvctl/waits.h"
 #include "serial/portenumerator.h"
 
 #include <QDateTime>
@@ -19,6 +23,8 @@
 
 namespace qvctl {
 
+using namespace modbus;
+
 namespace {
 
 QString Hex(QByteArrayView bytes)
@@ -33,16 +39,8 @@ QString SettingsOf(qint32 rate)
         protocol::BaudList().value(code.value_or(protocol::DefaultBaudCode)));
 }
 
-// The address byte the fixed address probe starts with.
-constexpr int ProbeUnit = 0x24;
-
 // What a network link adds to the time an answer may take.
 constexpr int NetworkMarginMs = 200;
-
-bool IsModbusFrame(const QByteArray &frame)
-{
-    return frame.size() >= 4 && protocol::crc16Value(frame) == 0;
-}
 
 QString PermissionGroup(const QString &path)
 {
@@ -213,8 +211,8 @@ bool Runner::send(const QByteArray &frame, bool keepInput)
         m_portFailure = m_port.errorText();
         return false;
     }
-    m_lineFreeAt = double(m_clock.nsecsElapsed()) / 1e6 + WireTimeMs(frame.size(), m_rate) +
-                   FrameGapMs(m_rate);
+    m_lineFreeAt = double(m_clock.nsecsElapsed()) / 1e6 +
+                   Ms(modbus::WireTime(frame.size(), m_rate)) + FrameGapMs(m_rate);
     return true;
 }
 
@@ -531,7 +529,7 @@ Exit Runner::probeAddress()
             // A module answers with its address twice: as the frame's address and as the value.
             // A MODBUS TCP gateway answers under the unit it was asked at, the probe's own 0x24,
             // and the value alone says who answered.
-            const bool own = a.value == a.address || a.address == ProbeUnit;
+            const bool own = a.value == a.address || a.address == modbus::ProbeAddress;
             if (!a.exception && own &&
                 std::find(addresses.begin(), addresses.end(), a.value) == addresses.end())
                 addresses.push_back(a.value);
@@ -717,11 +715,11 @@ Exit Runner::findBaud()
 Exit Runner::sendRaw()
 {
     const QByteArray &frame = m_in.bytes;
-    const bool modbus = IsModbusFrame(frame);
+    const bool framed = CrcRight(frame);
     QJsonObject json;
     json.insert(QStringLiteral("command"), QStringLiteral("send"));
     json.insert(QStringLiteral("sent"), Hex(frame));
-    if (modbus && frame.at(0) == 0) {
+    if (framed && frame.at(0) == 0) {
         if (!send(frame))
             return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
         json.insert(QStringLiteral("broadcast"), true);
@@ -742,7 +740,7 @@ Exit Runner::sendRaw()
             timeoutMs,
             [&](const QByteArray &chunk) {
                 received += chunk;
-                return modbus && expected > 0 &&
+                return framed && expected > 0 &&
                        CheckAnswer(frame, received).verdict != Verdict::Incomplete;
             },
             quietMs);
@@ -756,14 +754,14 @@ Exit Runner::sendRaw()
                     QStringLiteral("no answer within %1 ms at %2 baud").arg(timeoutMs).arg(m_rate));
     json.insert(QStringLiteral("received"), Hex(received));
     result({Hex(received), json});
-    if (!modbus)
+    if (!framed)
         return Exit::Done; // text or other bytes: nothing to check them against
     QString problem;
     if (expected > 0) {
         problem = CheckAnswer(frame, received).message;
         if (problem.isEmpty() && CheckAnswer(frame, received).verdict == Verdict::Incomplete)
             problem = QStringLiteral("incomplete answer: %1").arg(Hex(received));
-    } else if (!IsModbusFrame(received)) {
+    } else if (!CrcRight(received)) {
         problem = QStringLiteral("bad CRC in the answer %1").arg(Hex(received));
     } else if (received.at(0) != frame.at(0)) {
         problem = QStringLiteral("address %1 answered instead of %2")

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "qvctl/answer.h"
 #include "qvctl/invocation.h"
 #include "qvctl/report.h"
 #include "serial/commport.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "linedevice.h"
-#include "protocol/mbap.h"
+#include "modbus/mbap.h"
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -39,7 +39,7 @@ std::optional<NetworkAddress> ParseNetworkPort(const QString &name);
 // The rate is the gateway's: setLineSettings() accepts any settings and changes nothing.
 //
 // On a MODBUS TCP link, the port's RTU requests leave as MODBUS TCP requests and the answers come
-// back as RTU frames (see protocol::MbapClient). Request bytes that do not make a whole request
+// back as RTU frames (see modbus::MbapClient). Request bytes that do not make a whole request
 // within PieceTimeoutMs are dropped.
 class TcpLine : public LineDevice
 {
@@ -81,7 +81,7 @@ private:
     QTcpSocket m_socket;
     QTimer m_connectTimer;
     QTimer m_pieceTimer;
-    protocol::MbapClient m_mbap;
+    modbus::MbapClient m_mbap;
     QByteArray m_answers; // RTU answers of a MODBUS TCP link, not yet read
     LineFailure m_failure;
     bool m_connecting = false;

@@ -1,5 +1,7 @@
 #include "sim/bus.h"
 
+#include "modbus/timing.h"
+
 #include <algorithm>
 
 namespace sim {
@@ -10,17 +12,10 @@ int Bus::addModule(const ModuleConfig &config)
     return moduleCount() - 1;
 }
 
-Micros Bus::WireTime(qsizetype byteCount, qint32 baudRate)
-{
-    if (baudRate <= 0)
-        return Micros{0};
-    return Micros{byteCount * 10 * 1000000 / baudRate};
-}
-
 Micros Bus::silenceAfterLastByte() const
 {
-    // 3.5 characters of 11 bits, the MODBUS end of frame.
-    const Micros gap{m_heardBaud > 0 ? 35LL * 1000000 / m_heardBaud : 0};
+    // The MODBUS end of frame, in whole microseconds.
+    const auto gap = std::chrono::duration_cast<Micros>(modbus::FrameGap(m_heardBaud));
     return std::max(gap, MinimumSilence);
 }
 
@@ -72,7 +67,8 @@ void Bus::dispatch(FrameKind kind, QByteArrayView frame, Micros now)
         if (answer.isEmpty())
             continue;
         const Micros start = std::max(now, m_lineFree) + m_turnaround;
-        const Micros done = start + WireTime(answer.size(), m.baudRate());
+        const Micros done = start + std::chrono::duration_cast<Micros>(
+                                        modbus::WireTime(answer.size(), m.baudRate()));
         m_lineFree = done;
         m_answers.push_back(Answer{done, std::move(answer), i, m.baudRate()});
     }

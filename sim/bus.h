@@ -18,7 +18,7 @@ namespace sim {
 // 3.5 characters, and never sooner than a few milliseconds so that a pseudo-terminal's chunks
 // are not cut apart); every module listening at the rate the bytes were sent at hears each frame.
 // A module at another rate hears garbage and drops it. Answers leave one after another: each
-// after the turnaround plus 10 bits a byte at the answering module's own rate.
+// after the turnaround and its wire time (modbus::WireTime) at the answering module's own rate.
 class Bus
 {
 public:
@@ -59,9 +59,6 @@ public:
     // The master went away: half-heard bytes and answers not yet out are dropped. The modules
     // keep their relays and timers.
     void dropLine();
-
-    // How long bytes take on the wire: 10 bits a byte.
-    static Micros WireTime(qsizetype byteCount, qint32 baudRate);
 
 private:
     struct Answer

@@ -1,7 +1,8 @@
 #include "sim/gateway.h"
 
-#include "protocol/crc.h"
-#include "protocol/mbap.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
+#include "modbus/mbap.h"
 
 #include <algorithm>
 
@@ -9,8 +10,9 @@ namespace sim {
 
 namespace {
 
-const QByteArray ProbePdu = QByteArray::fromHex("FF03A000C6");
-constexpr std::uint8_t ProbeUnit = 0x24;
+// The probe travels as unit 24 with the rest of its bytes as the PDU.
+const QByteArray ProbePdu = modbus::ProbeFrame().mid(1);
+constexpr std::uint8_t ProbeUnit = modbus::ProbeAddress;
 
 } // namespace
 
@@ -21,7 +23,7 @@ std::vector<QByteArray> MbapGateway::fromLink(QByteArrayView bytes, Micros now)
         return frames;
     m_in.append(bytes.data(), bytes.size());
     qsizetype used = 0;
-    while (const auto cut = protocol::NextAdu(QByteArrayView(m_in).sliced(used))) {
+    while (const auto cut = modbus::NextAdu(QByteArrayView(m_in).sliced(used))) {
         if (cut->broken) {
             m_broken = true;
             m_in.clear();
@@ -30,7 +32,7 @@ std::vector<QByteArray> MbapGateway::fromLink(QByteArrayView bytes, Micros now)
         used += cut->length;
         const bool probe = cut->header.unit == ProbeUnit && cut->pdu == ProbePdu;
         m_waiting.push_back({cut->header.transaction, cut->header.unit, probe, now});
-        frames.push_back(protocol::RtuFrame(cut->header.unit, cut->pdu));
+        frames.push_back(modbus::RtuFrame(cut->header.unit, cut->pdu));
     }
     m_in.remove(0, used);
     return frames;
@@ -39,7 +41,7 @@ std::vector<QByteArray> MbapGateway::fromLink(QByteArrayView bytes, Micros now)
 QByteArray MbapGateway::toLink(QByteArrayView rtuAnswer, Micros now)
 {
     std::erase_if(m_waiting, [&](const Waiting &w) { return now - w.since > AnswerWindow; });
-    if (rtuAnswer.size() < 4 || protocol::crc16Value(rtuAnswer) != 0)
+    if (!modbus::CrcRight(rtuAnswer))
         return {};
     const auto address = static_cast<std::uint8_t>(rtuAnswer[0]);
     auto waiting = std::find_if(m_waiting.begin(), m_waiting.end(),
@@ -51,8 +53,8 @@ QByteArray MbapGateway::toLink(QByteArrayView rtuAnswer, Micros now)
         return {};
     const Waiting answered = *waiting;
     m_waiting.erase(waiting);
-    return protocol::MbapFrame(answered.transaction, answered.unit,
-                               rtuAnswer.sliced(1, rtuAnswer.size() - 3));
+    return modbus::MbapFrame(answered.transaction, answered.unit,
+                             rtuAnswer.sliced(1, rtuAnswer.size() - 3));
 }
 
 void MbapGateway::reset()

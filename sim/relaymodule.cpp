@@ -1,8 +1,8 @@
 #include "sim/relaymodule.h"
 
+#include "modbus/crc.h"
+#include "modbus/frames.h"
 #include "protocol/baud.h"
-#include "protocol/crc.h"
-#include "protocol/requests.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -11,7 +11,6 @@ namespace sim {
 
 namespace {
 
-constexpr std::uint8_t ProbeBytes[] = {0x24, 0xFF, 0x03, 0xA0, 0x00, 0xC6};
 constexpr qsizetype MaxTextLine = 256;
 
 constexpr std::uint8_t IllegalFunction = 0x01;
@@ -30,19 +29,6 @@ std::uint8_t byteAt(QByteArrayView bytes, qsizetype i)
 std::uint16_t wordAt(QByteArrayView bytes, qsizetype i)
 {
     return static_cast<std::uint16_t>(byteAt(bytes, i) << 8 | byteAt(bytes, i + 1));
-}
-
-bool crcRight(QByteArrayView frame)
-{
-    // The CRC over a frame including its own CRC bytes is zero.
-    return frame.size() >= 4 && protocol::crc16Value(frame) == 0;
-}
-
-QByteArray withCrc(QByteArray frame)
-{
-    frame.append(2, '\0');
-    protocol::AppendCrc(frame);
-    return frame;
 }
 
 bool startsLikeText(QByteArrayView bytes)
@@ -108,7 +94,7 @@ std::optional<FrameCut> NextFrame(QByteArrayView bytes)
         return std::nullopt;
     }
 
-    const QByteArrayView probe(reinterpret_cast<const char *>(ProbeBytes), sizeof ProbeBytes);
+    const QByteArray probe = modbus::ProbeFrame();
     if (bytes.size() >= 2 && bytes.first(2) == probe.first(2)) {
         if (bytes.size() < probe.size())
             return std::nullopt;
@@ -119,8 +105,8 @@ std::optional<FrameCut> NextFrame(QByteArrayView bytes)
     if (bytes.size() < 2)
         return std::nullopt;
 
-    const protocol::RequestSize size = protocol::RequestSizeOf(bytes);
-    if (size.known != protocol::RequestSize::Known::Lengths)
+    const modbus::FrameSize size = modbus::RequestSizeOf(bytes);
+    if (size.known != modbus::FrameSize::Known::Lengths)
         return std::nullopt; // more bytes, or only silence ends it
     const auto &lengths = size.lengths;
 
@@ -129,7 +115,7 @@ std::optional<FrameCut> NextFrame(QByteArrayView bytes)
             break;
         if (bytes.size() < length)
             return std::nullopt;
-        if (crcRight(bytes.first(length)))
+        if (modbus::CrcRight(bytes.first(length)))
             return FrameCut{FrameKind::Rtu, length};
     }
     // A damaged frame: everything heard so far is dropped.
@@ -138,7 +124,7 @@ std::optional<FrameCut> NextFrame(QByteArrayView bytes)
 
 FrameKind FrameAtSilence(QByteArrayView bytes)
 {
-    return crcRight(bytes) ? FrameKind::Rtu : FrameKind::Garbage;
+    return modbus::CrcRight(bytes) ? FrameKind::Rtu : FrameKind::Garbage;
 }
 
 RelayModule::RelayModule(const ModuleConfig &config)
@@ -230,7 +216,7 @@ QByteArray RelayModule::exception(std::uint8_t function, std::uint8_t code) cons
     answer.append(static_cast<char>(m_address));
     answer.append(static_cast<char>(function | 0x80));
     answer.append(static_cast<char>(code));
-    return withCrc(answer);
+    return modbus::WithCrc(answer);
 }
 
 QByteArray RelayModule::hear(FrameKind kind, QByteArrayView frame, Micros now)
@@ -242,12 +228,12 @@ QByteArray RelayModule::hear(FrameKind kind, QByteArrayView frame, Micros now)
         answer.append(static_cast<char>(m_address));
         answer.append("\x03\x02\x00", 3);
         answer.append(static_cast<char>(m_address));
-        return withCrc(answer);
+        return modbus::WithCrc(answer);
     }
     case FrameKind::Text:
         return hearText(frame, now);
     case FrameKind::Rtu: {
-        if (!crcRight(frame))
+        if (!modbus::CrcRight(frame))
             return {};
         const std::uint8_t address = byteAt(frame, 0);
         if (address != 0 && address != m_address)
@@ -269,7 +255,7 @@ QByteArray RelayModule::hearRtu(QByteArrayView frame, Micros now)
 {
     const std::uint8_t function = byteAt(frame, 1);
     const QByteArrayView body = frame.first(frame.size() - 2);
-    const auto echo = [&] { return withCrc(frame.first(frame.size() - 2).toByteArray()); };
+    const auto echo = [&] { return modbus::WithCrc(frame.first(frame.size() - 2).toByteArray()); };
 
     switch (function) {
     case 0x01: { // read coils
@@ -295,7 +281,7 @@ QByteArray RelayModule::hearRtu(QByteArrayView frame, Micros now)
             }
             answer.append(static_cast<char>(value));
         }
-        return withCrc(answer);
+        return modbus::WithCrc(answer);
     }
     case 0x03: { // read holding registers
         if (body.size() != 6)
@@ -321,7 +307,7 @@ QByteArray RelayModule::hearRtu(QByteArrayView frame, Micros now)
             answer.append(static_cast<char>(value >> 8));
             answer.append(static_cast<char>(value & 0xFF));
         }
-        return withCrc(answer);
+        return modbus::WithCrc(answer);
     }
     case 0x05: { // write single coil
         if (body.size() != 6)
@@ -369,7 +355,7 @@ QByteArray RelayModule::hearRtu(QByteArrayView frame, Micros now)
             switchRelay(start + i, on); // coils beyond the relays are accepted and ignored
         }
         QByteArray answer = body.first(6).toByteArray();
-        return withCrc(answer);
+        return modbus::WithCrc(answer);
     }
     case 0x30:   // delayed on
     case 0x32:   // delayed off

@@ -7,7 +7,7 @@
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 #include "support/fakeline.h"
 #include "support/frames.h"
 #include "support/panelprobe.h"

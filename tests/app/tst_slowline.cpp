@@ -4,7 +4,7 @@
 #include "app/messages.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 #include "tests/support/pacedpeer.h"
 #include "tests/support/panelprobe.h"
 #include "tests/support/ptypair.h"
@@ -50,7 +50,7 @@ private slots:
         emit form.Readzt->Click();
         QTRY_VERIFY_WITH_TIMEOUT(!pty.received().isEmpty(), 5000);
         QByteArray reply = QByteArray::fromHex("0103020081") + QByteArray(2, '\0');
-        protocol::AppendCrc(reply);
+        modbus::AppendCrc(reply);
         {
             PacedPeer peer(pty.master(), reply, rate.trimmed().toInt());
             QTRY_COMPARE_WITH_TIMEOUT(panelprobe::Switches(form), QString("10000001"), 10000);

@@ -2,7 +2,7 @@
 #include "crcmath.h"
 #include "frameinput.h"
 
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -55,7 +55,7 @@ private slots:
             for (char &c : frame)
                 c = char(random.bounded(256));
             const auto mine = CRC16(frame);
-            const auto theirs = protocol::CRC16(frame);
+            const auto theirs = modbus::CRC16(frame);
             QCOMPARE(mine[0], theirs[0]);
             QCOMPARE(mine[1], theirs[1]);
         }

@@ -1,4 +1,5 @@
 // The step decisions of the address scan and the baud-rate search, and the new-address check.
+#include "modbus/timing.h"
 #include "protocol/address.h"
 #include "protocol/baud.h"
 #include "protocol/modulesearch.h"
@@ -6,6 +7,7 @@
 #include <QTest>
 
 using namespace protocol;
+using modbus::WireTime;
 using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(protocol::ScanStep)

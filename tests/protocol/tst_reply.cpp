@@ -1,4 +1,4 @@
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 #include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 #include "support/frames.h"

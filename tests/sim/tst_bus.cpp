@@ -1,4 +1,5 @@
-#include "protocol/crc.h"
+#include "modbus/crc.h"
+#include "modbus/timing.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
 #include "sim/bus.h"
@@ -127,7 +128,8 @@ private slots:
         QCOMPARE(bus.module(1).relayBits(), 2);
 
         bus.receive(probe, 9600, 2s);
-        const Micros oneAnswer = Bus::DefaultTurnaround + Bus::WireTime(7, 9600);
+        const Micros oneAnswer =
+            Bus::DefaultTurnaround + std::chrono::duration_cast<Micros>(modbus::WireTime(7, 9600));
         bus.advance(2s + oneAnswer);
         QCOMPARE(bus.takeOutput().size(), 7);
         bus.advance(2s + 2 * oneAnswer);

@@ -2,7 +2,7 @@
 
 // Frames as the tests write and read them.
 
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 #include "protocol/hexcodec.h"
 
 #include <QByteArray>
@@ -25,7 +25,7 @@ inline QByteArray rtu(const char *hexText)
 {
     QByteArray frame = hex(hexText);
     frame.append(2, '\0');
-    protocol::AppendCrc(frame);
+    modbus::AppendCrc(frame);
     return frame;
 }
 

@@ -1,38 +1,22 @@
-#include "qvctl/answer.h"
+#include "modbus/answer.h"
 
-#include "protocol/crc.h"
-#include "protocol/hexcodec.h"
-#include "protocol/requests.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
+#include "modbus/names.h"
 
-#include <algorithm>
-#include <cmath>
-
-namespace qvctl {
+namespace modbus {
 
 namespace {
-
-constexpr qsizetype ExceptionLength = 5;
-constexpr qsizetype RegisterAnswerLength = 7;
 
 std::uint8_t At(const QByteArray &bytes, qsizetype i)
 {
     return static_cast<std::uint8_t>(bytes[i]);
 }
 
-bool CrcRight(QByteArrayView frame)
-{
-    // The CRC over a frame with its own CRC bytes is zero.
-    return frame.size() >= 4 && protocol::crc16Value(frame) == 0;
-}
-
-bool IsProbe(const QByteArray &request)
-{
-    return request == protocol::AddressProbe().frame;
-}
-
+// "01 05 00 00": two upper-case digits a byte, one space between bytes.
 QString Hex(QByteArrayView bytes)
 {
-    return protocol::HexFrameText(bytes).trimmed();
+    return QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper());
 }
 
 QString HexByte(std::uint8_t byte)
@@ -46,65 +30,6 @@ Check Fail(Verdict verdict, qsizetype length, const QString &message)
 }
 
 } // namespace
-
-qsizetype AnswerLength(const QByteArray &request)
-{
-    if (IsProbe(request))
-        return RegisterAnswerLength;
-    if (request.size() < 4)
-        return 0;
-    switch (At(request, 1)) {
-    case 0x05:
-    case 0x06:
-    case 0x30:
-    case 0x31:
-    case 0x32:
-    case 0x33:
-    case 0x34:
-    case 0x35:
-        return request.size();
-    case 0x0F:
-    case 0x10:
-        return 8;
-    case 0x01:
-    case 0x02:
-        if (request.size() != 8)
-            return 0;
-        return 5 + ((At(request, 4) << 8 | At(request, 5)) + 7) / 8;
-    case 0x03:
-    case 0x04:
-        if (request.size() != 8)
-            return 0;
-        return 5 + 2 * (At(request, 4) << 8 | At(request, 5));
-    default:
-        return 0;
-    }
-}
-
-qsizetype LongestAnswer(const QByteArray &request)
-{
-    return std::max(AnswerLength(request), ExceptionLength);
-}
-
-QString ExceptionName(std::uint8_t code)
-{
-    switch (code) {
-    case 0x01:
-        return QStringLiteral("illegal function");
-    case 0x02:
-        return QStringLiteral("illegal address");
-    case 0x03:
-        return QStringLiteral("illegal value");
-    case 0x04:
-        return QStringLiteral("device failure");
-    case 0x05:
-        return QStringLiteral("acknowledge");
-    case 0x06:
-        return QStringLiteral("device busy");
-    default:
-        return QStringLiteral("unknown exception");
-    }
-}
 
 Check CheckAnswer(const QByteArray &request, const QByteArray &received)
 {
@@ -226,24 +151,4 @@ std::vector<RegisterAnswer> TakeRegisterAnswers(QByteArray &buffer, int *garbled
     return answers;
 }
 
-double WireTimeMs(qsizetype bytes, qint32 rate)
-{
-    return rate > 0 ? double(bytes) * 10.0 * 1000.0 / double(rate) : 0.0;
-}
-
-int DefaultTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 rate)
-{
-    return int(std::ceil(WireTimeMs(requestBytes + longestAnswerBytes, rate))) + 100;
-}
-
-int ScanStepMs(qint32 rate)
-{
-    return int(std::lround(WireTimeMs(8 + RegisterAnswerLength, rate))) + 8;
-}
-
-double FrameGapMs(qint32 rate)
-{
-    return rate > 0 ? std::max(3.5 * 11.0 * 1000.0 / double(rate), 1.75) : 1.75;
-}
-
-} // namespace qvctl
+} // namespace modbus

@@ -1,10 +1,10 @@
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 
 #include <QTest>
 
 #include <array>
 
-using namespace protocol;
+using namespace modbus;
 
 namespace {
 
@@ -76,6 +76,31 @@ private slots:
             const char c = char(b);
             QCOMPARE(crc16Value(QByteArrayView(&c, 1)), referenceCrc(QByteArrayView(&c, 1)));
         }
+    }
+
+    // A frame is right when it ends in its own CRC, low byte first.
+    void frameCrcRight_data()
+    {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<bool>("right");
+        const auto withCrc = [](const char *hex) { return WithCrc(QByteArray::fromHex(hex)); };
+        QTest::newRow("a request") << withCrc("010500 00FF00") << true;
+        QTest::newRow("the shortest frame") << withCrc("0183") << true;
+        QByteArray flipped = withCrc("010500 00FF00");
+        flipped[3] = char(flipped[3] ^ 0x10);
+        QTest::newRow("one bit flipped") << flipped << false;
+        QByteArray swapped = withCrc("010500 00FF00");
+        std::swap(swapped[6], swapped[7]);
+        QTest::newRow("CRC high byte first") << swapped << false;
+        QTest::newRow("too short, CRC or not") << withCrc("01") << false;
+        QTest::newRow("the probe, which has none") << QByteArray::fromHex("24FF03A000C6") << false;
+        QTest::newRow("nothing") << QByteArray() << false;
+    }
+    void frameCrcRight()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(bool, right);
+        QCOMPARE(CrcRight(frame), right);
     }
 
     void tooShortFrameIsLeftAlone()

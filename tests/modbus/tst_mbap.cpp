@@ -1,6 +1,6 @@
 // MODBUS TCP framing byte for byte: RTU requests cut from the port's byte stream and wrapped,
 // answers checked, unwrapped and given their CRC again, in whatever pieces they come.
-#include "protocol/mbap.h"
+#include "modbus/mbap.h"
 
 #include <QTest>
 
@@ -82,8 +82,8 @@ private slots:
         QFETCH(int, unit);
         QFETCH(QString, adus);
         QFETCH(int, dropped);
-        protocol::MbapClient client(unit < 0 ? std::nullopt
-                                             : std::optional<std::uint8_t>(std::uint8_t(unit)));
+        modbus::MbapClient client(unit < 0 ? std::nullopt
+                                           : std::optional<std::uint8_t>(std::uint8_t(unit)));
         QByteArray out;
         for (const QByteArray &piece : Split(Hex(rtu), pieces))
             out += client.request(piece);
@@ -145,8 +145,8 @@ private slots:
         QFETCH(QString, rtu);
         QFETCH(int, refused);
         QFETCH(bool, broken);
-        protocol::MbapClient client(unit < 0 ? std::nullopt
-                                             : std::optional<std::uint8_t>(std::uint8_t(unit)));
+        modbus::MbapClient client(unit < 0 ? std::nullopt
+                                           : std::optional<std::uint8_t>(std::uint8_t(unit)));
         client.request(Hex(sent));
         QByteArray out;
         for (const QByteArray &piece : Split(Hex(received), pieces))
@@ -159,7 +159,7 @@ private slots:
     // Transaction ids wrap from 65535 to 1, never 0, and a new session starts again at 1.
     void transactionIdsWrap()
     {
-        protocol::MbapClient client;
+        modbus::MbapClient client;
         const QByteArray request = Hex(Switch3On);
         for (int i = 0; i < 65535; ++i)
             client.request(request);

@@ -7,7 +7,7 @@
 #include <deque>
 #include <optional>
 
-namespace protocol {
+namespace modbus {
 
 // MODBUS TCP framing: the header (MBAP) in front of each request and answer on a TCP link to a
 // gateway. Transaction id, protocol id 0, the length of what follows the length field (the unit
@@ -121,4 +121,4 @@ private:
     int m_dropped = 0;
 };
 
-} // namespace protocol
+} // namespace modbus

@@ -1,6 +1,6 @@
-#include "protocol/crc.h"
+#include "modbus/crc.h"
 
-namespace protocol {
+namespace modbus {
 
 std::uint16_t crc16Value(QByteArrayView bytes)
 {
@@ -24,6 +24,11 @@ std::uint16_t crc16Value(QByteArrayView bytes)
     return static_cast<std::uint16_t>(high << 8 | low);
 }
 
+bool CrcRight(QByteArrayView frame)
+{
+    return frame.size() >= 4 && crc16Value(frame) == 0;
+}
+
 void AppendCrc(QByteArray &frame)
 {
     const qsizetype n = frame.size();
@@ -34,10 +39,20 @@ void AppendCrc(QByteArray &frame)
     frame[n - 1] = static_cast<char>(crc >> 8);
 }
 
+QByteArray WithCrc(QByteArrayView bytes)
+{
+    QByteArray frame;
+    frame.reserve(bytes.size() + 2);
+    frame.append(bytes.data(), bytes.size());
+    frame.append(2, '\0');
+    AppendCrc(frame);
+    return frame;
+}
+
 std::array<std::uint8_t, 2> CRC16(QByteArrayView bytes)
 {
     const std::uint16_t crc = crc16Value(bytes);
     return {static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc & 0xFF)};
 }
 
-} // namespace protocol
+} // namespace modbus

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-namespace qvctl {
+namespace modbus {
 
 // How the bytes received after a request read.
 enum class Verdict {
@@ -29,23 +29,12 @@ struct Check
     QString message;
 };
 
-// The length of the answer a request gets when all goes well: the echo for 05, 06 and the
-// timed functions 0x30..0x35; 8 for 0F and 10; 5 and the data for the reads 01..04; 7 for the
-// address probe. 0 when the request is none of these.
-qsizetype AnswerLength(const QByteArray &request);
-
-// The longest answer a request can get: its answer, or the five-byte exception answer.
-qsizetype LongestAnswer(const QByteArray &request);
-
 // Checks the bytes received after request. Incomplete until the answer's length is there (five
 // bytes for an exception answer). Then, in this order: the CRC, the address (the probe takes
 // any), the function, and the content: an echo must match byte for byte, a multiple write must
 // repeat the start and count, a read must carry the byte count asked for, and a probe answer
 // must name the same address in byte 0 and byte 4.
 Check CheckAnswer(const QByteArray &request, const QByteArray &received);
-
-// The name of a MODBUS exception code: "illegal function", "illegal address", ...
-QString ExceptionName(std::uint8_t code);
 
 // A register value of a good 03 answer (register k, 0-based).
 std::uint16_t RegisterValue(const QByteArray &answer, int k = 0);
@@ -64,18 +53,4 @@ struct RegisterAnswer
 // one by one (garbledBytes counts them), a partial answer at the end stays for more bytes.
 std::vector<RegisterAnswer> TakeRegisterAnswers(QByteArray &buffer, int *garbledBytes = nullptr);
 
-// Wire timing at 10 bits a byte (8N1).
-double WireTimeMs(qsizetype bytes, qint32 rate);
-
-// The default wait for an answer: the request and the longest answer on the wire, plus 100 ms.
-int DefaultTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 rate);
-
-// The scan's default wait at one address: a scan request and its answer on the wire, plus 8 ms
-// for the module to turn round. An answer later than that still counts by its address.
-int ScanStepMs(qint32 rate);
-
-// The quiet time between frames that MODBUS asks for: 3.5 characters of 11 bits, at least
-// 1.75 ms.
-double FrameGapMs(qint32 rate);
-
-} // namespace qvctl
+} // namespace modbus

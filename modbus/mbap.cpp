@@ -1,18 +1,13 @@
-#include "protocol/mbap.h"
+#include "modbus/mbap.h"
 
-#include "protocol/crc.h"
-#include "protocol/requests.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
 
 #include <algorithm>
 
-namespace protocol {
+namespace modbus {
 
 namespace {
-
-constexpr char ProbeBytes[] = {'\x24', '\xFF', '\x03', '\xA0', '\x00', '\xC6'};
-constexpr qsizetype ProbeSize = sizeof ProbeBytes;
-// The longest RTU frame: address, 253 bytes of PDU, CRC.
-constexpr qsizetype MaxRtuSize = 256;
 
 std::uint8_t byteAt(QByteArrayView bytes, qsizetype i)
 {
@@ -28,11 +23,6 @@ void appendWord(QByteArray &out, std::uint16_t word)
 {
     out.append(static_cast<char>(word >> 8));
     out.append(static_cast<char>(word & 0xFF));
-}
-
-bool crcChecks(QByteArrayView bytes, qsizetype length)
-{
-    return length >= 4 && crc16Value(bytes.first(length)) == 0;
 }
 
 } // namespace
@@ -53,27 +43,27 @@ std::optional<RtuCut> NextRtuRequest(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return std::nullopt;
-    const QByteArrayView probe(ProbeBytes, ProbeSize);
-    const qsizetype common = std::min(bytes.size(), ProbeSize);
-    if (bytes.first(common) == probe.first(common)) {
-        if (bytes.size() < ProbeSize)
+    const QByteArray probe = ProbeFrame();
+    const qsizetype common = std::min(bytes.size(), probe.size());
+    if (bytes.first(common) == QByteArrayView(probe).first(common)) {
+        if (bytes.size() < probe.size())
             return std::nullopt;
-        return RtuCut{RtuCutKind::Probe, ProbeSize};
+        return RtuCut{RtuCutKind::Probe, probe.size()};
     }
     if (bytes.size() < 2)
         return std::nullopt;
 
-    const RequestSize size = RequestSizeOf(bytes);
-    if (size.known == RequestSize::Known::NeedMoreBytes)
+    const FrameSize size = RequestSizeOf(bytes);
+    if (size.known == FrameSize::Known::NeedMoreBytes)
         return std::nullopt;
-    if (size.known == RequestSize::Known::UnknownFunction) {
-        const qsizetype limit = std::min(bytes.size(), MaxRtuSize);
+    if (size.known == FrameSize::Known::UnknownFunction) {
+        const qsizetype limit = std::min(bytes.size(), MaxRtuLength);
         for (qsizetype n = 4; n <= limit; ++n) {
-            if (crcChecks(bytes, n))
+            if (CrcRight(bytes.first(n)))
                 return RtuCut{RtuCutKind::Request, n};
         }
-        if (bytes.size() >= MaxRtuSize)
-            return RtuCut{RtuCutKind::Garbage, MaxRtuSize};
+        if (bytes.size() >= MaxRtuLength)
+            return RtuCut{RtuCutKind::Garbage, MaxRtuLength};
         return std::nullopt;
     }
     const auto &lengths = size.lengths;
@@ -82,7 +72,7 @@ std::optional<RtuCut> NextRtuRequest(QByteArrayView bytes)
             break;
         if (bytes.size() < n)
             return std::nullopt;
-        if (crcChecks(bytes, n))
+        if (CrcRight(bytes.first(n)))
             return RtuCut{RtuCutKind::Request, n};
     }
     return RtuCut{RtuCutKind::Garbage, lengths[1] ? lengths[1] : lengths[0]};
@@ -206,4 +196,4 @@ void MbapClient::reset()
     m_dropped = 0;
 }
 
-} // namespace protocol
+} // namespace modbus

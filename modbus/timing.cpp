@@ -1,0 +1,26 @@
+#include "modbus/timing.h"
+
+namespace modbus {
+
+namespace {
+
+LineTime Characters(double count, qint32 baudRate, CharacterFormat format)
+{
+    if (baudRate <= 0)
+        return LineTime{0.0};
+    return LineTime{count * CharacterBits(format) * 1e6 / double(baudRate)};
+}
+
+} // namespace
+
+LineTime WireTime(qsizetype bytes, qint32 baudRate, CharacterFormat format)
+{
+    return Characters(double(bytes), baudRate, format);
+}
+
+LineTime FrameGap(qint32 baudRate, CharacterFormat format)
+{
+    return Characters(3.5, baudRate, format);
+}
+
+} // namespace modbus

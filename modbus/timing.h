@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <chrono>
+
+namespace modbus {
+
+// How one character is framed on a serial line: a start bit, the data bits, a parity bit when
+// there is one, the stop bits.
+struct CharacterFormat
+{
+    int dataBits = 8;
+    bool parity = false;
+    int stopBits = 1;
+};
+
+// The bits one character takes on the line. The program's lines are 8N1: a start bit, 8 data
+// bits, no parity, 1 stop bit, so 10 bits a character.
+constexpr int CharacterBits(CharacterFormat format = {})
+{
+    return 1 + format.dataBits + (format.parity ? 1 : 0) + format.stopBits;
+}
+
+// A time on the line in microseconds, fraction kept: each caller rounds it as its use asks.
+using LineTime = std::chrono::duration<double, std::micro>;
+
+// How long bytes take on the wire at a rate: CharacterBits a byte. Zero for a rate of 0 or less.
+LineTime WireTime(qsizetype bytes, qint32 baudRate, CharacterFormat format = {});
+
+// The silence that ends a frame: 3.5 characters at the rate. Zero for a rate of 0 or less.
+LineTime FrameGap(qint32 baudRate, CharacterFormat format = {});
+
+// Above 19200 baud MODBUS keeps frames apart by at least this, however short 3.5 characters are.
+inline constexpr LineTime ShortestFrameGap{1750.0};
+
+} // namespace modbus
