@@ -4,8 +4,8 @@
 #include "app/replies.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
+#include "modbus/mbap.h"
 #include "protocol/hexcodec.h"
-#include "protocol/mbap.h"
 #include "serial/tcpline.h"
 
 #include <QAction>
@@ -140,7 +140,7 @@ void Console::send(const QByteArray &bytes)
     // without a word, so the receive box says why nothing went out.
     const auto network = serial::ParseNetworkPort(f.MSComm1.portName());
     if (network && network->framing == serial::NetworkAddress::Framing::Mbap &&
-        !protocol::IsWholeRequests(bytes)) {
+        !modbus::IsWholeRequests(bytes)) {
         queue(m_lines.note(NotSentOverModbusTcp));
         return;
     }
