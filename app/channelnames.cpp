@@ -71,7 +71,8 @@ void ChannelNames::ApplyChannelNames()
     for (int i = 0; i < 8; ++i) {
         const QString name = f.TxtTD[i]->text();
         f.LblTD[i]->setText(name);
-        f.ChkTD[i]->setText(name);
+        // A check box would take "&" for the mark of a shortcut key.
+        f.ChkTD[i]->setText(QString(name).replace(u'&', QStringLiteral("&&")));
         f.ddcon[i]->setText(name);
         f.yscon[i]->setText(name);
     }

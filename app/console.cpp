@@ -5,7 +5,9 @@
 #include "app/replies.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
+#include "modbus/mbap.h"
 #include "protocol/hexcodec.h"
+#include "serial/tcpline.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,6 +33,9 @@
 namespace {
 
 const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
+const QString NotSentOverModbusTcp = QT_TRANSLATE_NOOP(
+    "Form1",
+    "（未发送：MODBUS TCP 端口只能发送 CRC 正确的 MODBUS 帧，文本和其他字节无法经网关传送）");
 const char *const ProblemProperty = "inputProblem";
 constexpr std::chrono::milliseconds AppendInterval{20};
 
@@ -127,11 +132,24 @@ void Console::Command7_Click()
     if (f.ChkHexSend->isChecked()) {
         f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
         if (const QByteArray bytes = protocol::HexSendBytes(typed); !bytes.isEmpty())
-            SendConsoleBytes(f, bytes);
+            send(bytes);
         return;
     }
     f.MSComm1.setInputMode(serial::CommPort::InputMode::Text);
-    SendConsoleBytes(f, serial::CommPort::EncodeLocal8Bit(protocol::ConsoleSendText(typed)));
+    send(serial::CommPort::EncodeLocal8Bit(protocol::ConsoleSendText(typed)));
+}
+
+void Console::send(const QByteArray &bytes)
+{
+    // A MODBUS TCP gateway passes on whole MODBUS frames only: anything else would vanish
+    // without a word, so the receive box says why nothing went out.
+    const auto network = serial::ParseNetworkPort(f.MSComm1.portName());
+    if (network && network->framing == serial::NetworkAddress::Framing::Mbap &&
+        !modbus::IsWholeRequests(bytes)) {
+        queue(m_lines.note(app::Caption(NotSentOverModbusTcp)));
+        return;
+    }
+    SendConsoleBytes(f, bytes);
 }
 
 void Console::qzbutton7_Click()

@@ -37,10 +37,12 @@ int main(int argc, char *argv[])
     }
 
     // Config.ini beside the program, in the user's configuration folder or where --config says;
-    // the desktop's own log-on entry.
-    const std::unique_ptr<settings::AutoStart> autoStart = settings::SystemAutoStart();
+    // the desktop's own log-on entry, which names the file when it is not the usual one.
     app::Services services;
     services.iniPath = settings::ConfigPath(commandLine.options.configPath);
+    const QString otherConfig =
+        services.iniPath == settings::ConfigPath() ? QString() : services.iniPath;
+    const std::unique_ptr<settings::AutoStart> autoStart = settings::SystemAutoStart(otherConfig);
     // The window's language: --lang, else the one chosen on the settings page, else the system's.
     app::InstallLanguage(app::ChosenLanguage(
         commandLine.options.language,

@@ -273,6 +273,10 @@ void Form1::createControls()
             font.setBold(row.bold);
             widget->setFont(font);
         }
+        // Labels and the lamp are drawn beneath every other control of their container, so a
+        // click where one overlaps a neighbour always reaches the neighbour.
+        if (row.kind == app::ControlKind::Label || row.kind == app::ControlKind::Shape)
+            widget->lower();
         if (row.hidden)
             widget->hide();
         if (row.page >= 0) {
@@ -468,6 +472,7 @@ void Form1::createWatch()
             [this](const serial::WatchUpdate &update) {
                 Timer2.stop();
                 connectionStrip->ApplyWatchUpdate(update);
+                settingsPage->ListDefaultPorts(update.ports);
             });
 }
 

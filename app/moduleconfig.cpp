@@ -1,6 +1,7 @@
 #include "app/moduleconfig.h"
 
 #include "app/connectionstrip.h"
+#include "app/digitsonly.h"
 #include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/wire.h"
@@ -39,6 +40,7 @@ void ModuleConfig::connectControls()
     connect(f.Combo7, &QComboBox::activated, this, &ModuleConfig::Combo7_Click);
     connect(f.Command3, &QzButton::Click, this, &ModuleConfig::Command3_Click);
     f.Text2->installEventFilter(this);
+    f.Text2->setValidator(new DigitsOnly(f.Text2)); // also for pasted or dropped text
     connect(f.qzbutton1, &QzButton::Click, this, &ModuleConfig::qzbutton1_Click);
     connect(f.qzbutton10, &QzButton::Click, this, &ModuleConfig::qzbutton10_Click);
     connect(&f.Timer5, &QTimer::timeout, this, &ModuleConfig::Timer5_Timer);
@@ -189,8 +191,9 @@ void ModuleConfig::Timer5_Timer()
 
     switch (protocol::DecideScanStep(in)) {
     case protocol::ScanStep::PortClosed:
-        // Stopped first: the message must not be repeated by the ticks while it is shown.
-        f.Timer5.stop();
+        // Stopped first: the message must not be repeated by the ticks while it is shown. The
+        // counter is reset too, or every later reply would be taken for a scan answer.
+        finishScan();
         TellPortClosed(f, protocol::RequestKind::Address1);
         return;
     case protocol::ScanStep::Wait:
@@ -204,12 +207,17 @@ void ModuleConfig::Timer5_Timer()
         return;
     }
     case protocol::ScanStep::Finish:
-        f.Label18->setText(QStringLiteral("0"));
-        f.Label18->hide();
-        f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
-        f.Timer5.stop();
+        finishScan();
         return;
     }
+}
+
+void ModuleConfig::finishScan()
+{
+    f.Timer5.stop();
+    f.Label18->setText(QStringLiteral("0"));
+    f.Label18->hide();
+    f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
 }
 
 void ModuleConfig::qzbutton10_Click()
@@ -238,6 +246,8 @@ void ModuleConfig::Timer3_Timer()
         protocol::DecideBaudSearchStep(f.MSComm1.isOpen(), f.BaudScanIndex);
     f.BaudScanIndex = step.nextIndex;
     f.Timer3.stop();
+    if (step.outcome == protocol::BaudSearchStep::Outcome::Exhausted)
+        endSearchUnfound();
     if (step.outcome != protocol::BaudSearchStep::Outcome::Probe)
         return;
 
@@ -258,8 +268,20 @@ void ModuleConfig::Timer3_Timer()
     f.readBT.start();
 }
 
+void ModuleConfig::endSearchUnfound()
+{
+    // The list still shows the rate in use before the search: requests go out at what it shows.
+    if (f.Combo3->currentIndex() >= 0)
+        f.connectionStrip->Combo3_Click();
+}
+
 void ModuleConfig::readBT_Timer()
 {
+    // The port closed while listening: this rate was never heard out, a later search tries it.
+    if (!f.MSComm1.isOpen()) {
+        f.readBT.stop();
+        return;
+    }
     protocol::BaudCheckInputs in;
     in.index = f.BaudScanIndex;
     in.received = !f.LblIn->text().isEmpty();

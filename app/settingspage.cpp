@@ -1,6 +1,7 @@
 #include "app/settingspage.h"
 
 #include "app/connectionstrip.h"
+#include "app/digitsonly.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/moduleconfig.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 using namespace settings;
 
@@ -42,6 +44,7 @@ void SettingsPage::connectControls()
     OnListClick(f.Combo6, this, &SettingsPage::Combo6_Click);
     connect(f.dizhi, &::SafeSwitch::Click, this, &SettingsPage::dizhi_Click);
     f.Text4->installEventFilter(this);
+    f.Text4->setValidator(new DigitsOnly(f.Text4)); // also for pasted or dropped text
     OnListClick(f.Combo9, this, &SettingsPage::Combo9_Click);
     OnListClick(f.Combo8, this, &SettingsPage::Combo8_Click);
     connect(f.sp, &::SafeSwitch::Click, this, &SettingsPage::sp_Click);
@@ -85,6 +88,23 @@ void SettingsPage::prots_Click()
     // Without a default port there is nothing to open at start-up, nor to read.
     f.sp->setValue(false);
     write(PortKey, FlagPairText(false, f.Combo6->currentText()));
+}
+
+void SettingsPage::ListDefaultPorts(const QStringList &ports)
+{
+#if !defined(Q_OS_WIN)
+    // Ports are device paths here: the list offers the ports found. The chosen default stays
+    // listed and chosen when it is not plugged in today. Nothing is stored.
+    const QSignalBlocker quiet(f.Combo6);
+    const QString chosen = f.Combo6->currentText();
+    f.Combo6->clear();
+    f.Combo6->addItems(ports);
+    if (!chosen.isEmpty() && f.Combo6->findText(chosen, Qt::MatchExactly) < 0)
+        f.Combo6->addItem(chosen);
+    f.Combo6->setCurrentIndex(chosen.isEmpty() ? -1 : f.Combo6->findText(chosen, Qt::MatchExactly));
+#else
+    Q_UNUSED(ports); // the list holds every COM port name
+#endif
 }
 
 void SettingsPage::Combo6_Click()
@@ -210,8 +230,9 @@ void SettingsPage::sheding_Timer()
     f.sheding.stop();
     if (f.Combo2->currentText() != f.Combo6->currentText())
         return;
-    // A port the user opened meanwhile stays open: the port button would close it.
-    if (!f.MSComm1.isOpen())
+    // A port the user opened (or began to connect) meanwhile stays so: the port button would
+    // close it.
+    if (!f.MSComm1.isOpen() && !f.MSComm1.isConnecting())
         f.connectionStrip->Command2_Click();
     f.sdduqu.start();
 }

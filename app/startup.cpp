@@ -129,15 +129,7 @@ void Form1::Timer4_Timer()
     }
 
     const serial::PortListing listing = connectionStrip->FillPortList();
-#if !defined(Q_OS_WIN)
-    // Ports are device paths here: the default-port list offers the ports found.
-    {
-        const QSignalBlocker quiet(Combo6);
-        Combo6->clear();
-        Combo6->addItems(listing.names);
-        Combo6->setCurrentIndex(-1);
-    }
-#endif
+    settingsPage->ListDefaultPorts(listing.names);
 
     const FlagPair port = ReadFlagPair(read(PortKey, DefaultPort));
     const QString portName = port.value.isEmpty() ? DefaultPortName : port.value;

@@ -128,6 +128,17 @@ void ConsoleLines::breakLine(QString &out)
     m_lineHasData = false;
 }
 
+QString ConsoleLines::note(const QString &text)
+{
+    QString out;
+    if (m_line > 0)
+        breakLine(out);
+    out += text;
+    breakLine(out);
+    m_afterCr = false;
+    return out;
+}
+
 QString ConsoleLines::startChunk(const QString &stamp)
 {
     QString out;

@@ -3,14 +3,17 @@
 
 #include "app/language.h"
 #include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/services.h"
 #include "controls/safetabs.h"
 #include "sim/demo.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPixmap>
-#include <QTimer>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -30,18 +33,22 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    // As script/run starts it: the virtual module offered and selected.
+    // As a new user first sees it, the way script/run starts it: a fresh Config.ini, the
+    // virtual module offered and selected, start-up done and the clock running.
+    const QTemporaryDir settingsDir;
+    app::RecordedMessages messages;
+    app::Services services;
+    services.messages = &messages;
+    services.iniPath = settingsDir.filePath(QStringLiteral("Config.ini"));
     app::StartOptions options;
     options.demo = true;
-    Form1 window(options);
+    Form1 window(options, services);
     sim::InstallDemoPort(&window);
     window.show();
-    // Let the start-up timer list the ports.
-    QEventLoop loop;
-    QObject::connect(&window.Timer4, &QTimer::timeout, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    QTimer::singleShot(2000, &loop, &QEventLoop::quit);
-    loop.exec();
+    QElapsedTimer started;
+    started.start();
+    while (window.Timer4.isActive() || started.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     for (int page = 0; page < window.safetabs1->TabCount(); ++page) {
         window.safetabs1->setActiveTab(page);
