@@ -535,6 +535,10 @@
         <source>帧数：%1</source>
         <translation>Frames: %1</translation>
     </message>
+    <message>
+        <source>（未发送：MODBUS TCP 端口只能发送 CRC 正确的 MODBUS 帧，文本和其他字节无法经网关传送）</source>
+        <translation>(Not sent: a MODBUS TCP port carries only MODBUS frames with a right CRC; a gateway cannot pass text or other bytes)</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
