@@ -58,7 +58,10 @@ void TestMonitorQvctl::framesPairedAndCounted()
         QVERIFY2(!o.isEmpty(), line.constData());
         byIndex.insert(o["index"].toInteger(), o);
         const QString role = o["role"].toString();
-        if (role == "answer") {
+        if (role == "answer" && !o.contains("answers")) {
+            // An answer to a request sent before listening began stands alone: only the first.
+            QCOMPARE(byIndex.size(), 1);
+        } else if (role == "answer") {
             ++answers;
             const QJsonObject request = byIndex.value(o["answers"].toInteger());
             QCOMPARE(request["role"].toString(), QString("request"));
