@@ -2,6 +2,7 @@
 
 #include "app/connectionstrip.h"
 #include "app/digitsonly.h"
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
@@ -9,14 +10,15 @@
 #include "protocol/modulesearch.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
-const QString OpenPortFirst = QStringLiteral("请先打开串口后，在搜索");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
+const QString OpenPortFirst = QT_TRANSLATE_NOOP("Messages", "请先打开串口后，在搜索");
 
 std::chrono::microseconds Since(const QElapsedTimer &clock)
 {
@@ -54,7 +56,7 @@ bool ModuleConfig::Rs232Mode() const
 void ModuleConfig::Command1_Click()
 {
     if (!Rs232Mode()) {
-        f.Label19->setText(QStringLiteral("正在读取..."));
+        f.Label19->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "正在读取...")));
         f.Label19->show();
         f.Label18->show();
         // The port is not checked here: the scan's first step reports a closed port.
@@ -101,7 +103,7 @@ void ModuleConfig::Command3_Click()
 {
     if (!f.MSComm1.isOpen())
         return;
-    if (!f.messages().ask(QStringLiteral("是否更新模块地址?"), NoticeTitle,
+    if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否更新模块地址?"), NoticeTitle,
                           app::Message::Icon::None))
         return;
     const auto address = protocol::SlaveAddress(f.Text1->currentText());
@@ -124,7 +126,8 @@ void ModuleConfig::Text2_KeyUp()
 {
     const protocol::NewAddressCheck check = protocol::CheckNewAddress(f.Text2->text());
     if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error, QStringLiteral("输入错误，地址范围在1-255"),
+        f.messages().inform(app::Message::Icon::Error,
+                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"),
                             NoticeTitle);
     if (check.replacement)
         f.Text2->setText(*check.replacement);
@@ -149,7 +152,7 @@ void ModuleConfig::qzbutton1_Click()
 {
     if (!f.MSComm1.isOpen())
         return;
-    if (!f.messages().ask(QStringLiteral("是否更新模块波特率?"), NoticeTitle,
+    if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否更新模块波特率?"), NoticeTitle,
                           app::Message::Icon::None))
         return;
     const int code = f.Combo4->currentIndex();
@@ -229,7 +232,8 @@ void ModuleConfig::qzbutton10_Click()
     // Behind a gateway there is no line rate to sweep.
     if (f.MSComm1.isNetworkPort()) {
         f.messages().inform(app::Message::Icon::Information,
-                            QStringLiteral("网络端口的波特率由网关设定"), NoticeTitle);
+                            QT_TRANSLATE_NOOP("Messages", "网络端口的波特率由网关设定"),
+                            NoticeTitle);
         return;
     }
     // The search goes on from the rate where an earlier one stopped.

@@ -2,6 +2,7 @@
 
 #include "app/connectionstrip.h"
 #include "app/digitsonly.h"
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/moduleconfig.h"
 #include "controls/safeswitch.h"
@@ -49,6 +50,8 @@ void SettingsPage::connectControls()
     connect(f.sp, &::SafeSwitch::Click, this, &SettingsPage::sp_Click);
     connect(f.duqu, &::SafeSwitch::Click, this, &SettingsPage::duqu_Click);
     connect(f.RUN, &::SafeSwitch::Click, this, &SettingsPage::RUN_Click);
+    // Only the user's choice: start-up shows the stored language without writing it again.
+    connect(f.Combo10, &QComboBox::activated, this, &SettingsPage::Combo10_Click);
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
 }
 
@@ -130,7 +133,8 @@ void SettingsPage::Text4_KeyUp()
         return;
     }
     if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error, QStringLiteral("输入错误，地址范围在1-255"));
+        f.messages().inform(app::Message::Icon::Error,
+                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"));
     if (check.replacement)
         f.Text4->setText(*check.replacement);
 }
@@ -195,6 +199,30 @@ void SettingsPage::RUN_Click()
     }
     write(AutoStartKey, FlagText(false));
     f.autoStart().remove();
+}
+
+int SettingsPage::LanguagePosition(const QString &stored)
+{
+    const std::optional<app::Language> language = app::LanguageOfCode(stored);
+    return !language ? 0 : *language == app::Language::Chinese ? 1 : 2;
+}
+
+QString SettingsPage::LanguageCodeAt(int position)
+{
+    return position == 1   ? app::CodeOfLanguage(app::Language::Chinese)
+           : position == 2 ? app::CodeOfLanguage(app::Language::English)
+                           : QString();
+}
+
+void SettingsPage::Combo10_Click()
+{
+    const int position = f.Combo10->currentIndex();
+    const QString code = LanguageCodeAt(position);
+    if (position < 0 || code == ReadIni(f.iniPath(), SystemSection, LanguageKey, QString()))
+        return;
+    write(LanguageKey, code);
+    f.messages().inform(app::Message::Icon::Information,
+                        QT_TRANSLATE_NOOP("Messages", "新的界面语言在程序下次启动时生效"));
 }
 
 void SettingsPage::sheding_Timer()

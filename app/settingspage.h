@@ -33,6 +33,11 @@ public:
     void sp_Click();
     void duqu_Click();
     void RUN_Click();
+    // The window's language, chosen by the user: kept for the next start.
+    void Combo10_Click();
+    // The entry of the language list for a stored code, and the code of an entry.
+    static int LanguagePosition(const QString &stored);
+    static QString LanguageCodeAt(int position);
     // Opens the default port when it is the one selected, then arms the start-up read.
     void sheding_Timer();
 

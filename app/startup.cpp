@@ -1,5 +1,6 @@
 // What happens between creating the window and the moment the user can work.
 
+#include "app/layout.h"
 #include "app/mainwindow.h"
 
 #include "app/channelnames.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -88,7 +90,7 @@ void Form1::Timer4_Timer()
         return ReadIni(m_iniPath, SystemSection, key, defaultValue);
     };
 
-    Label2->setText(QStringLiteral("串口已关闭"));
+    Label2->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "串口已关闭")));
 
     MSComm1.discardInput();
     MSComm1.discardOutput();
@@ -102,6 +104,7 @@ void Form1::Timer4_Timer()
     Combo9->setCurrentIndex(mode);
     Combo7->setCurrentIndex(mode);
     Combo8->setCurrentIndex(StoredPosition(read(ModelKey, QStringLiteral("0")), Combo8->count()));
+    Combo10->setCurrentIndex(SettingsPage::LanguagePosition(read(LanguageKey, QString())));
 
     channelNames->ShowTitle();
     channelNames->ApplyChannelNames();

@@ -1,12 +1,11 @@
 #include "commport.h"
 
+#include "protocol/chinesetext.h"
 #include "serialline.h"
 #include "tcpline.h"
 
 #include <QList>
 #include <QPointer>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace serial {
 
@@ -35,9 +34,6 @@ LineDevice *FindVirtualPort(const QString &name, bool *known)
     *known = false;
     return nullptr;
 }
-
-// The local 8-bit code page of this Chinese program.
-constexpr const char *LocalCodePage = "GBK";
 
 } // namespace
 
@@ -72,7 +68,7 @@ struct CommPort::Private
 
     QByteArray input;
     bool arrivedWhileAnnouncing = false;
-    QStringDecoder textDecoder{LocalCodePage};
+    protocol::ChineseStreamDecoder textDecoder{protocol::ChineseEncoding::Gbk};
     InputMode inputMode = InputMode::Binary;
     int threshold = 1;
     bool announcing = false;
@@ -81,11 +77,7 @@ struct CommPort::Private
     LineFailure failure;
 };
 
-CommPort::CommPort(QObject *parent) : QObject(parent), d(std::make_unique<Private>())
-{
-    if (!d->textDecoder.isValid())
-        d->textDecoder = QStringDecoder(QStringConverter::System);
-}
+CommPort::CommPort(QObject *parent) : QObject(parent), d(std::make_unique<Private>()) {}
 
 CommPort::~CommPort()
 {
@@ -365,6 +357,12 @@ QByteArray CommPort::readAll()
     return std::exchange(d->input, {});
 }
 
+QByteArray CommPort::peek() const
+{
+    collect();
+    return d->input;
+}
+
 QString CommPort::readText(qsizetype *byteCount)
 {
     const QByteArray bytes = readAll();
@@ -415,18 +413,12 @@ bool CommPort::writeText(const QString &text)
 
 QByteArray CommPort::EncodeLocal8Bit(const QString &text)
 {
-    QStringEncoder encoder(LocalCodePage);
-    if (!encoder.isValid())
-        encoder = QStringEncoder(QStringConverter::System);
-    return encoder.encode(text);
+    return protocol::EncodeChinese(text, protocol::ChineseEncoding::Gbk);
 }
 
 QString CommPort::DecodeLocal8Bit(const QByteArray &bytes)
 {
-    QStringDecoder decoder(LocalCodePage);
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringConverter::System);
-    return decoder.decode(bytes);
+    return protocol::DecodeChinese(bytes, protocol::ChineseEncoding::Gbk);
 }
 
 void CommPort::setInputMode(InputMode mode)
@@ -455,7 +447,10 @@ int CommPort::receiveThreshold() const
 void CommPort::pullInput()
 {
     collect();
+    QPointer<CommPort> self(this);
     announce();
+    if (self && d->open && !d->input.isEmpty())
+        emit arrived();
 }
 
 void CommPort::announce()

@@ -122,10 +122,23 @@ public:
         constexpr WPARAM DeviceArrived = 0x8000;
         constexpr WPARAM DeviceRemoved = 0x8004;
         if (msg->message == WM_DEVICECHANGE &&
-            (msg->wParam == DeviceArrived || msg->wParam == DeviceRemoved))
-            emit deviceChanged();
+            (msg->wParam == DeviceArrived || msg->wParam == DeviceRemoved) && !m_pending) {
+            // Windows sends the notice to every top-level window of the program (the main
+            // window, hidden popups): the copies of one notice make one deviceChanged().
+            m_pending = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_pending = false;
+                    emit deviceChanged();
+                },
+                Qt::QueuedConnection);
+        }
         return false; // every message goes on unchanged
     }
+
+private:
+    bool m_pending = false;
 };
 #endif
 

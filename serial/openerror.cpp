@@ -8,6 +8,10 @@
 #include <unistd.h>
 #endif
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace serial {
 
 OpenResult ClassifyOpenFailure(QSerialPort::SerialPortError error, int accessResult)
@@ -52,5 +56,47 @@ int AccessResult(const QString &path)
     return 0;
 #endif
 }
+
+#if defined(Q_OS_WIN)
+
+OpenResult ClassifyWindowsOpenError(unsigned long code)
+{
+    switch (code) {
+    case ERROR_SUCCESS:
+        return OpenResult::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BAD_UNIT:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return OpenResult::NoSuchPort;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+    case ERROR_DEVICE_IN_USE:
+        return OpenResult::Busy;
+    case ERROR_PRIVILEGE_NOT_HELD:
+        return OpenResult::NoPermission;
+    default:
+        return OpenResult::Other;
+    }
+}
+
+unsigned long WindowsOpenError(const QString &portName)
+{
+    const QString prefix = QStringLiteral("\\\\.\\");
+    const QString device = portName.startsWith(prefix) ? portName : prefix + portName;
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(device.utf16()), GENERIC_READ | GENERIC_WRITE,
+                    0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    CloseHandle(handle);
+    return ERROR_SUCCESS;
+}
+
+#endif
 
 } // namespace serial

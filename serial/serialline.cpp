@@ -49,6 +49,24 @@ bool IsFailureWhileOpen(QSerialPort::SerialPortError error)
     }
 }
 
+#if defined(Q_OS_WIN)
+FailureKind KindOfOpenResult(OpenResult result)
+{
+    switch (result) {
+    case OpenResult::Ok:
+        return FailureKind::None;
+    case OpenResult::NoSuchPort:
+        return FailureKind::NoSuchPort;
+    case OpenResult::Busy:
+        return FailureKind::Busy;
+    case OpenResult::NoPermission:
+        return FailureKind::NoPermission;
+    default:
+        return FailureKind::Other;
+    }
+}
+#endif
+
 } // namespace
 
 FailureKind FailureKindOf(QSerialPort::SerialPortError error, bool whileOpen, int accessResult)
@@ -110,6 +128,16 @@ bool SerialLine::open(OpenMode mode)
     if (!m_port.open(QIODevice::ReadWrite)) {
         const int errorNumber = errno;
         const QSerialPort::SerialPortError error = m_port.error();
+#if defined(Q_OS_WIN)
+        // Windows' own error code tells more; the port is asked again for it. Should the port
+        // have come free meanwhile, QSerialPort's error decides.
+        const OpenResult result = ClassifyWindowsOpenError(WindowsOpenError(m_path));
+        if (result != OpenResult::Ok) {
+            record(KindOfOpenResult(result), 0);
+            m_port.clearError();
+            return false;
+        }
+#endif
         const int access = error == QSerialPort::PermissionError ? AccessResult(m_path) : 0;
         if (access)
             record(FailureKindOf(error, false, access), access, true);

@@ -1,10 +1,11 @@
 #include "settings/ini.h"
 
+#include "protocol/chinesetext.h"
 #include "settings/atomicwrite.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringConverter>
+#include <QStringDecoder>
 
 namespace settings {
 
@@ -58,32 +59,22 @@ QString Decode(QByteArrayView bytes, Encoding encoding)
 {
     if (encoding == Encoding::Utf8 || !HasNonAscii(bytes))
         return QString::fromUtf8(bytes);
-    QStringDecoder wide("GB18030");
-    if (wide.isValid()) {
-        QString text = wide.decode(bytes);
-        if (!wide.hasError())
-            return text;
-    }
-    QStringDecoder local("GBK");
-    if (!local.isValid())
-        local = QStringDecoder(QStringConverter::System);
-    return local.decode(bytes);
+    bool ok = false;
+    QString text = protocol::DecodeChinese(bytes, protocol::ChineseEncoding::Gb18030, &ok);
+    return ok ? text : protocol::DecodeChinese(bytes, protocol::ChineseEncoding::Gbk);
 }
 
 QByteArray Encode(const QString &text, Encoding encoding)
 {
     if (encoding == Encoding::Utf8)
         return text.toUtf8();
-    QStringEncoder local("GBK");
-    if (!local.isValid())
-        local = QStringEncoder(QStringConverter::System);
-    QByteArray bytes = local.encode(text);
-    if (local.hasError()) {
-        QStringEncoder wide("GB18030");
-        if (wide.isValid())
-            bytes = wide.encode(text);
-    }
-    return bytes;
+    bool ok = false;
+    const QByteArray bytes = protocol::EncodeChinese(text, protocol::ChineseEncoding::Gbk, &ok);
+    if (ok)
+        return bytes;
+    // A system without a GB18030 converter keeps GBK's "?" rather than nothing.
+    const QByteArray wide = protocol::EncodeChinese(text, protocol::ChineseEncoding::Gb18030, &ok);
+    return ok ? wide : bytes;
 }
 
 bool IsAsciiSpace(QChar c)

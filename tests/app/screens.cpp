@@ -1,6 +1,7 @@
-// Renders each page of the main window off-screen into DIR/page-<n>.png.
-// Usage: quorvane-screens DIR   (run with QT_QPA_PLATFORM=offscreen)
+// Renders each page of the main window off-screen into DIR/page-<n>.png, in Chinese or English.
+// Usage: quorvane-screens DIR [zh|en]   (run with QT_QPA_PLATFORM=offscreen)
 
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/services.h"
@@ -20,10 +21,13 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+    const std::optional<app::Language> language =
+        app::LanguageOfCode(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("zh"));
+    if (argc < 2 || argc > 3 || !language) {
+        std::fprintf(stderr, "usage: %s DIR [zh|en]\n", argv[0]);
         return 2;
     }
+    app::InstallLanguage(*language);
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);

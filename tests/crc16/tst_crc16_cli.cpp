@@ -46,7 +46,10 @@ private slots:
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), exitCode);
-        const QByteArray stdOut = program.readAllStandardOutput();
+        QByteArray stdOut = program.readAllStandardOutput();
+#if defined(Q_OS_WIN)
+        stdOut.replace("\r\n", "\n"); // lines end as Windows ends them
+#endif
         const QByteArray stdErr = program.readAllStandardError();
         if (out.isEmpty() && exitCode == 0)
             QVERIFY(stdOut.startsWith("Usage: crc16"));
