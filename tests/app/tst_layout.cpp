@@ -359,7 +359,7 @@ private slots:
     }
 
     // Labels and the lamp lie beneath the other controls of their container: where one overlaps
-    // a neighbour, what lies at that spot is the neighbour, on every page.
+    // a neighbour, a click at that spot reaches a control, never the label, on every page.
     void labelsLieBeneathTheirNeighbours()
     {
         const auto beneath = [](const QWidget *w) {
@@ -377,9 +377,11 @@ private slots:
                     if (beneath(other) || other->parentWidget() != container || other->isHidden() ||
                         both.isEmpty())
                         continue;
+                    // The neighbour (or what lies inside it), or another control over it.
                     const QWidget *hit = container->childAt(both.center());
                     const QString pair = label->objectName() + '/' + other->objectName();
-                    QVERIFY2(hit == other || other->isAncestorOf(hit), qPrintable(pair));
+                    QVERIFY2(hit && (hit == other || other->isAncestorOf(hit) || !beneath(hit)),
+                             qPrintable(pair + " hit " + (hit ? hit->objectName() : "nothing")));
                     overlaps << pair;
                 }
             }
