@@ -1,5 +1,6 @@
 #include "app/channelnames.h"
 
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "controls/qzbutton.h"
 #include "settings/configkeys.h"
@@ -13,7 +14,7 @@ using namespace settings;
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
 
 } // namespace
 
@@ -25,7 +26,7 @@ ChannelNames::ChannelNames(Form1 &form) : QObject(&form), f(form)
 
 void ChannelNames::qzbutton5_Click()
 {
-    if (!f.messages().ask(QStringLiteral("是否保存新的名称？"), NoticeTitle,
+    if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否保存新的名称？"), NoticeTitle,
                           app::Message::Icon::None))
         return;
     ShowTitle();
@@ -35,12 +36,12 @@ void ChannelNames::qzbutton5_Click()
 
 void ChannelNames::qzbutton6_Click()
 {
-    if (!f.messages().ask(QStringLiteral("是否将名称恢复成默认值？"), NoticeTitle,
+    if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否将名称恢复成默认值？"), NoticeTitle,
                           app::Message::Icon::None))
         return;
     f.TxtTD[8]->setText(RestoredTitle);
     for (int i = 0; i < 8; ++i)
-        f.TxtTD[i]->setText(DefaultChannelName(i));
+        f.TxtTD[i]->setText(app::Caption(DefaultChannelName(i)));
     store();
     ApplyChannelNames();
 }
@@ -56,7 +57,7 @@ void ChannelNames::ReadNames()
 {
     for (int i = 0; i < 8; ++i)
         f.TxtTD[i]->setText(
-            ReadIni(f.iniPath(), NamesSection, ChannelKey(i), DefaultChannelName(i)));
+            ReadIni(f.iniPath(), NamesSection, ChannelKey(i), app::Caption(DefaultChannelName(i))));
     f.TxtTD[8]->setText(ReadIni(f.iniPath(), InfoSection, TitleKey, MissingTitle));
 }
 
@@ -70,7 +71,8 @@ void ChannelNames::ApplyChannelNames()
     for (int i = 0; i < 8; ++i) {
         const QString name = f.TxtTD[i]->text();
         f.LblTD[i]->setText(name);
-        f.ChkTD[i]->setText(name);
+        // A check box would take "&" for the mark of a shortcut key.
+        f.ChkTD[i]->setText(QString(name).replace(u'&', QStringLiteral("&&")));
         f.ddcon[i]->setText(name);
         f.yscon[i]->setText(name);
     }

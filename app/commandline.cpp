@@ -1,5 +1,7 @@
 #include "app/commandline.h"
 
+#include "app/language.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -41,7 +43,13 @@ CommandLine ParseCommandLine(const QStringList &arguments)
                        "the user's configuration folder when the program's folder is not "
                        "writable)."),
         QStringLiteral("PATH"));
+    const QCommandLineOption lang(
+        QStringLiteral("lang"),
+        QStringLiteral("Show the window in Chinese (zh) or English (en), whatever the system's "
+                       "language and the choice kept in the settings."),
+        QStringLiteral("zh|en"));
     parser.addOption(port);
+    parser.addOption(lang);
     parser.addOption(demo);
     parser.addOption(config);
 
@@ -76,6 +84,17 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             result.options.extraPorts << path;
     }
     result.options.demo = parser.isSet(demo);
+    if (parser.isSet(lang)) {
+        result.options.language = parser.value(lang);
+        if (!LanguageOfCode(result.options.language)) {
+            result.exit = true;
+            result.exitCode = 2;
+            result.output =
+                QStringLiteral("--lang takes zh or en, not: %1\n").arg(result.options.language) +
+                helpText(parser, arguments);
+            return result;
+        }
+    }
     if (parser.isSet(config)) {
         result.options.configPath = parser.value(config);
         if (result.options.configPath.isEmpty()) {

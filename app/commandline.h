@@ -11,6 +11,7 @@ struct StartOptions
     QStringList extraPorts; // --port PATH, in the order given
     bool demo = false;      // --demo: offer the virtual module and select it
     QString configPath;     // --config PATH: the settings file instead of Config.ini
+    QString language;       // --lang zh|en: the window's language; empty: the stored or system's
 };
 
 // The result of reading the command line. When exit is set the program prints output (to
@@ -25,7 +26,7 @@ struct CommandLine
 };
 
 // Reads the arguments (arguments[0] is the program). Knows --help, --version, --port PATH
-// (repeatable), --demo and --config PATH.
+// (repeatable), --demo, --config PATH and --lang zh|en.
 CommandLine ParseCommandLine(const QStringList &arguments);
 
 } // namespace app

@@ -1,20 +1,22 @@
 #include "app/connectionstrip.h"
 
 #include "app/lamp.h"
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/openfailure.h"
 #include "controls/qzbutton.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QStyle>
 
 namespace {
 
-const QString OpenCaption = QStringLiteral("打开串口");
-const QString CloseCaption = QStringLiteral("关闭串口");
-const QString NoticeTitle = QStringLiteral("提示");
+const QString OpenCaption = QT_TRANSLATE_NOOP("Form1", "打开串口");
+const QString CloseCaption = QT_TRANSLATE_NOOP("Form1", "关闭串口");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
 
 void SetLabelColour(QLabel *label, const QColor &colour)
 {
@@ -48,8 +50,8 @@ ConnectionStrip::ConnectionStrip(Form1 &form) : QObject(&form), f(form)
 
 void ConnectionStrip::ShowPortClosed()
 {
-    f.Command2->setCaption(OpenCaption);
-    f.Label2->setText(QStringLiteral("串口已关闭"));
+    f.Command2->setCaption(app::Caption(OpenCaption));
+    f.Label2->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "串口已关闭")));
     SetLabelColour(f.Label2, QColor(255, 0, 0));
     f.Shape1->setFillColor(QColor(0, 0, 0));
     f.Combo2->setEnabled(true);
@@ -58,7 +60,7 @@ void ConnectionStrip::ShowPortClosed()
 
 void ConnectionStrip::ShowPortOpen()
 {
-    f.Label2->setText(QStringLiteral("串口已打开"));
+    f.Label2->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "串口已打开")));
     f.Label2->setToolTip({});
     SetLabelColour(f.Label2, QColor(0, 0, 0));
     // The port cannot change while it is open; the baud rate can.
@@ -75,12 +77,12 @@ void ConnectionStrip::Command2_Click()
     // The user's own click: a failure shown earlier no longer describes the port.
     f.Label2->setToolTip({});
     // The caption says what the user asked for.
-    if (f.Command2->Caption() != OpenCaption) {
+    if (f.Command2->Caption() != app::Caption(OpenCaption)) {
         ShowPortClosed();
         return;
     }
 
-    f.Command2->setCaption(CloseCaption);
+    f.Command2->setCaption(app::Caption(CloseCaption));
     f.MSComm1.setPortName(portName);
     f.MSComm1.setSettings(serial::SettingsText(f.Combo3->currentText()));
     const serial::OpenResult result = f.MSComm1.open();
@@ -90,7 +92,7 @@ void ConnectionStrip::Command2_Click()
     }
     if (result == serial::OpenResult::Connecting) {
         // A network port: opened() or openFailed() follows; a click meanwhile gives up.
-        f.Label2->setText(QStringLiteral("正在连接..."));
+        f.Label2->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "正在连接...")));
         f.Combo2->setEnabled(false);
         return;
     }
@@ -118,7 +120,8 @@ void ConnectionStrip::Combo3_Click()
     f.MSComm1.close();
     ShowPortClosed();
     f.messages().inform(app::Message::Icon::Error,
-                        QStringLiteral("无法设置此波特率：%1").arg(reason), NoticeTitle);
+                        QCoreApplication::translate("Messages", "无法设置此波特率：%1").arg(reason),
+                        NoticeTitle);
 }
 
 serial::PortListing ConnectionStrip::FillPortList()

@@ -1,14 +1,18 @@
 #include "app/console.h"
 
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/replies.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
+#include "modbus/mbap.h"
 #include "protocol/hexcodec.h"
+#include "serial/tcpline.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -28,7 +32,10 @@
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
+const QString NotSentOverModbusTcp = QT_TRANSLATE_NOOP(
+    "Form1",
+    "（未发送：MODBUS TCP 端口只能发送 CRC 正确的 MODBUS 帧，文本和其他字节无法经网关传送）");
 const char *const ProblemProperty = "inputProblem";
 constexpr std::chrono::milliseconds AppendInterval{20};
 
@@ -55,8 +62,9 @@ constexpr Example Examples[] = {
 
 QString DefaultSavePath(QWidget *parent)
 {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("保存到文件"), QString(),
-                                        QStringLiteral("文本文件 (*.txt);;所有文件 (*)"));
+    return QFileDialog::getSaveFileName(
+        parent, app::Caption(QT_TRANSLATE_NOOP("Form1", "保存到文件")), QString(),
+        app::Caption(QT_TRANSLATE_NOOP("Form1", "文本文件 (*.txt);;所有文件 (*)")));
 }
 
 } // namespace
@@ -75,9 +83,9 @@ Console::Console(Form1 &form)
     setLimits(m_limits);
     m_lines.setHexBytesPerLine(fittingHexBytes());
 
-    m_save = new QAction(QStringLiteral("保存到文件…"), this);
+    m_save = new QAction(app::Caption(QT_TRANSLATE_NOOP("Form1", "保存到文件…")), this);
     m_save->setObjectName(QStringLiteral("TxtReceiveSave"));
-    m_timestamps = new QAction(QStringLiteral("显示时间戳"), this);
+    m_timestamps = new QAction(app::Caption(QT_TRANSLATE_NOOP("Form1", "显示时间戳")), this);
     m_timestamps->setObjectName(QStringLiteral("TxtReceiveTimestamps"));
     m_timestamps->setCheckable(true);
     f.TxtReceive->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -109,25 +117,39 @@ void Console::connectControls()
 void Console::Command7_Click()
 {
     if (!f.MSComm1.isOpen()) {
-        f.messages().inform(app::Message::Icon::Warning, QStringLiteral("串口没有打开，请打开串口"),
-                            QStringLiteral("串口调试助手"));
+        f.messages().inform(app::Message::Icon::Warning,
+                            QT_TRANSLATE_NOOP("Messages", "串口没有打开，请打开串口"),
+                            QT_TRANSLATE_NOOP("Messages", "串口调试助手"));
         return;
     }
     const QString typed = f.TxtSend->toPlainText();
     if (typed.isEmpty()) {
-        f.messages().inform(app::Message::Icon::Error, QStringLiteral("发送数据不能为空"),
-                            NoticeTitle);
+        f.messages().inform(app::Message::Icon::Error,
+                            QT_TRANSLATE_NOOP("Messages", "发送数据不能为空"), NoticeTitle);
         return;
     }
     f.Text9 = false;
     if (f.ChkHexSend->isChecked()) {
         f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
         if (const QByteArray bytes = protocol::HexSendBytes(typed); !bytes.isEmpty())
-            SendConsoleBytes(f, bytes);
+            send(bytes);
         return;
     }
     f.MSComm1.setInputMode(serial::CommPort::InputMode::Text);
-    SendConsoleBytes(f, serial::CommPort::EncodeLocal8Bit(protocol::ConsoleSendText(typed)));
+    send(serial::CommPort::EncodeLocal8Bit(protocol::ConsoleSendText(typed)));
+}
+
+void Console::send(const QByteArray &bytes)
+{
+    // A MODBUS TCP gateway passes on whole MODBUS frames only: anything else would vanish
+    // without a word, so the receive box says why nothing went out.
+    const auto network = serial::ParseNetworkPort(f.MSComm1.portName());
+    if (network && network->framing == serial::NetworkAddress::Framing::Mbap &&
+        !modbus::IsWholeRequests(bytes)) {
+        queue(m_lines.note(app::Caption(NotSentOverModbusTcp)));
+        return;
+    }
+    SendConsoleBytes(f, bytes);
 }
 
 void Console::qzbutton7_Click()
@@ -290,7 +312,8 @@ void Console::SaveReceived()
     if (!file.open(QIODevice::WriteOnly) || file.write(f.TxtReceive->toPlainText().toUtf8()) < 0 ||
         !file.commit()) {
         f.messages().inform(app::Message::Icon::Error,
-                            QStringLiteral("无法保存到文件：%1\n%2").arg(path, file.errorString()),
+                            QCoreApplication::translate("Messages", "无法保存到文件：%1\n%2")
+                                .arg(path, file.errorString()),
                             NoticeTitle);
     }
 }
@@ -338,12 +361,12 @@ void Console::copyBox(QLineEdit *box, const QString &emptyText, const QString &c
 
 void Console::qzbutton11_Click()
 {
-    copyBox(f.LblOut, QStringLiteral("发出数据为空，无法复制"),
-            QStringLiteral("发出数据已经复制到剪切板"));
+    copyBox(f.LblOut, QT_TRANSLATE_NOOP("Messages", "发出数据为空，无法复制"),
+            QT_TRANSLATE_NOOP("Messages", "发出数据已经复制到剪切板"));
 }
 
 void Console::qzbutton13_Click()
 {
-    copyBox(f.LblIn, QStringLiteral("收到数据为空，无法复制"),
-            QStringLiteral("收到数据已经复制到剪切板"));
+    copyBox(f.LblIn, QT_TRANSLATE_NOOP("Messages", "收到数据为空，无法复制"),
+            QT_TRANSLATE_NOOP("Messages", "收到数据已经复制到剪切板"));
 }

@@ -68,6 +68,8 @@ private:
     void hexReplyRead(const QByteArray &bytes);
     void readWaitingText();
     void queue(const QString &text);
+    // Writes what "发送" sends, or says in the receive box why it cannot go.
+    void send(const QByteArray &bytes);
     void flush();
     void trim();
     void showCount();

@@ -2,6 +2,8 @@
 
 #include "protocol/baud.h"
 
+#include <QCoreApplication>
+
 namespace app {
 
 namespace {
@@ -16,11 +18,26 @@ const QColor PaleButton(246, 245, 218);
 const QColor White(255, 255, 255);
 const QColor Red(255, 0, 0);
 
-// "第一路" .. "第八路"; with suffix "：" for the jog and delay rows.
-QString ChannelName(int index, const QString &suffix = {})
+// "第一路" .. "第八路"; with "：" for the jog and delay rows.
+const char *const ChannelNames[8] = {
+    QT_TRANSLATE_NOOP("Form1", "第一路"), QT_TRANSLATE_NOOP("Form1", "第二路"),
+    QT_TRANSLATE_NOOP("Form1", "第三路"), QT_TRANSLATE_NOOP("Form1", "第四路"),
+    QT_TRANSLATE_NOOP("Form1", "第五路"), QT_TRANSLATE_NOOP("Form1", "第六路"),
+    QT_TRANSLATE_NOOP("Form1", "第七路"), QT_TRANSLATE_NOOP("Form1", "第八路"),
+};
+const char *const ChannelRowNames[8] = {
+    QT_TRANSLATE_NOOP("Form1", "第一路："), QT_TRANSLATE_NOOP("Form1", "第二路："),
+    QT_TRANSLATE_NOOP("Form1", "第三路："), QT_TRANSLATE_NOOP("Form1", "第四路："),
+    QT_TRANSLATE_NOOP("Form1", "第五路："), QT_TRANSLATE_NOOP("Form1", "第六路："),
+    QT_TRANSLATE_NOOP("Form1", "第七路："), QT_TRANSLATE_NOOP("Form1", "第八路："),
+};
+QString ChannelName(int index)
 {
-    static const QString numbers = QStringLiteral("一二三四五六七八");
-    return QStringLiteral("第%1路").arg(numbers.at(index)) + suffix;
+    return QString::fromUtf8(ChannelNames[index]);
+}
+QString ChannelRowName(int index)
+{
+    return QString::fromUtf8(ChannelRowNames[index]);
 }
 
 QString Indexed(const char *name, int index)
@@ -28,65 +45,65 @@ QString Indexed(const char *name, int index)
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
 
-const QString TimeUnitText = QStringLiteral("0.1秒");
-const QString TimeHelpText =
-    QStringLiteral("*100ms(毫秒)为单位延时时间(例如,输入10:1秒;输入100:10秒)，支持的范围：1～65535,"
-                   "可手动输入");
+const QString TimeUnitText = QT_TRANSLATE_NOOP("Form1", "0.1秒");
+const QString TimeHelpText = QT_TRANSLATE_NOOP(
+    "Form1", "*100ms(毫秒)为单位延时时间(例如,输入10:1秒;输入100:10秒)，支持的范围：1～65535,"
+             "可手动输入");
 
 LayoutTable MakeConnectionStrip()
 {
     const QStringList baud = protocol::BaudList();
     return {
-        {.name = "Frame5", .kind = K::Frame, .twips = {120, 120, 4320, 855}, .text = "通讯波特率",
+        {.name = "Frame5", .kind = K::Frame, .twips = {120, 120, 4320, 855}, .text = QT_TRANSLATE_NOOP("Form1", "通讯波特率"),
          .back = StripBack},
         {.name = "Label1(7)", .kind = K::Label, .container = "Frame5",
-         .twips = {240, 360, 660, 180}, .text = "波特率"},
+         .twips = {240, 360, 660, 180}, .text = QT_TRANSLATE_NOOP("Form1", "波特率")},
         {.name = "Combo3", .kind = K::ListCombo, .container = "Frame5",
          .twips = {960, 340, 1455, 300}, .items = baud},
         {.name = "qzbutton10", .kind = K::Button, .container = "Frame5",
-         .twips = {3120, 300, 900, 375}, .text = "搜索模块", .back = PaleButton},
-        {.name = "Frame6", .kind = K::Frame, .twips = {4560, 120, 4605, 855}, .text = "端口选择",
+         .twips = {3120, 300, 900, 375}, .text = QT_TRANSLATE_NOOP("Form1", "搜索模块"), .back = PaleButton},
+        {.name = "Frame6", .kind = K::Frame, .twips = {4560, 120, 4605, 855}, .text = QT_TRANSLATE_NOOP("Form1", "端口选择"),
          .back = StripBack},
         {.name = "Label1(9)", .kind = K::Label, .container = "Frame6",
-         .twips = {120, 400, 720, 180}, .text = "端口选择"},
+         .twips = {120, 400, 720, 180}, .text = QT_TRANSLATE_NOOP("Form1", "端口选择")},
         {.name = "Combo2", .kind = K::ListCombo, .container = "Frame6",
          .twips = {1080, 340, 1250, 300}},
         {.name = "Shape1", .kind = K::Shape, .container = "Frame6", .twips = {2460, 360, 355, 255}},
         {.name = "Command2", .kind = K::Button, .container = "Frame6",
-         .twips = {3240, 225, 1020, 465}, .text = "打开串口", .back = QColor(255, 168, 58),
+         .twips = {3240, 225, 1020, 465}, .text = QT_TRANSLATE_NOOP("Form1", "打开串口"), .back = QColor(255, 168, 58),
          .fore = White},
-        {.name = "Frame2", .kind = K::Frame, .twips = {120, 1080, 4320, 1455}, .text = "模块属性",
+        {.name = "Frame2", .kind = K::Frame, .twips = {120, 1080, 4320, 1455}, .text = QT_TRANSLATE_NOOP("Form1", "模块属性"),
          .back = StripBack},
         {.name = "Label1(2)", .kind = K::Label, .container = "Frame2",
-         .twips = {120, 430, 720, 180}, .text = "模块地址"},
+         .twips = {120, 430, 720, 180}, .text = QT_TRANSLATE_NOOP("Form1", "模块地址")},
         {.name = "Text1", .kind = K::EditableCombo, .container = "Frame2",
          .twips = {960, 360, 855, 300}, .text = "Text1", .items = {"1"}},
         {.name = "Combo7", .kind = K::EditableCombo, .container = "Frame2",
          .twips = {1920, 360, 975, 300}, .text = "Combo7", .items = LinkList()},
         {.name = "Command1", .kind = K::Button, .container = "Frame2",
-         .twips = {3120, 360, 900, 375}, .text = "读取", .back = PaleButton},
+         .twips = {3120, 360, 900, 375}, .text = QT_TRANSLATE_NOOP("Form1", "读取"), .back = PaleButton},
         {.name = "Label1(4)", .kind = K::Label, .container = "Frame2",
-         .twips = {120, 940, 840, 195}, .text = "型号选择"},
+         .twips = {120, 940, 840, 195}, .text = QT_TRANSLATE_NOOP("Form1", "型号选择")},
         {.name = "Combo1", .kind = K::ListCombo, .container = "Frame2",
          .twips = {960, 840, 1920, 300}, .items = ModelList()},
         {.name = "Label18", .kind = K::Label, .container = "Frame2", .twips = {3480, 840, 975, 375},
          .text = "0", .hidden = true},
         {.name = "Label19", .kind = K::Label, .container = "Frame2",
-         .twips = {2520, 1200, 1575, 375}, .text = "正在读取...", .fore = Red, .hidden = true},
-        {.name = "Frame1", .kind = K::Frame, .twips = {4560, 1080, 4605, 1455}, .text = "设置新波特率、地址",
+         .twips = {2520, 1200, 1575, 375}, .text = QT_TRANSLATE_NOOP("Form1", "正在读取..."), .fore = Red, .hidden = true},
+        {.name = "Frame1", .kind = K::Frame, .twips = {4560, 1080, 4605, 1455}, .text = QT_TRANSLATE_NOOP("Form1", "设置新波特率、地址"),
          .back = StripBack},
         {.name = "Label1(1)", .kind = K::Label, .container = "Frame1",
-         .twips = {120, 430, 720, 195}, .text = "新波特率"},
+         .twips = {120, 430, 720, 195}, .text = QT_TRANSLATE_NOOP("Form1", "新波特率")},
         {.name = "Combo4", .kind = K::ListCombo, .container = "Frame1",
          .twips = {1080, 360, 1725, 300}, .items = baud},
         {.name = "qzbutton1", .kind = K::Button, .container = "Frame1",
-         .twips = {3360, 285, 900, 375}, .text = "设置", .back = PaleButton},
+         .twips = {3360, 285, 900, 375}, .text = QT_TRANSLATE_NOOP("Form1", "设置"), .back = PaleButton},
         {.name = "Label1(8)", .kind = K::Label, .container = "Frame1",
-         .twips = {120, 940, 720, 180}, .text = "新的地址"},
+         .twips = {120, 940, 720, 180}, .text = QT_TRANSLATE_NOOP("Form1", "新的地址")},
         {.name = "Text2", .kind = K::TextBox, .container = "Frame1",
          .twips = {1080, 900, 1725, 300}, .text = "1"},
         {.name = "Command3", .kind = K::Button, .container = "Frame1",
-         .twips = {3360, 840, 900, 375}, .text = "设置", .back = PaleButton},
+         .twips = {3360, 840, 900, 375}, .text = QT_TRANSLATE_NOOP("Form1", "设置"), .back = PaleButton},
     };
 }
 
@@ -94,7 +111,7 @@ LayoutTable MakePage0()
 {
     LayoutTable t{
         {.name = "Frame4", .kind = K::Frame, .container = "safetabs1",
-         .twips = {240, 600, 8620, 3015}, .text = "通道状态", .back = PageBack, .page = 0},
+         .twips = {240, 600, 8620, 3015}, .text = QT_TRANSLATE_NOOP("Form1", "通道状态"), .back = PageBack, .page = 0},
     };
     for (int i = 0; i < 8; ++i) {
         const int left = i < 4 ? 1560 : 4320;
@@ -108,12 +125,12 @@ LayoutTable MakePage0()
                      .fore = QColor(64, 64, 64)});
     }
     t.push_back({.name = "Readzt", .kind = K::Button, .container = "Frame4",
-                 .twips = {6480, 360, 1455, 555}, .text = "读取状态", .back = QColor(53, 181, 223),
+                 .twips = {6480, 360, 1455, 555}, .text = QT_TRANSLATE_NOOP("Form1", "读取状态"), .back = QColor(53, 181, 223),
                  .fore = White});
     t.push_back({.name = "qzbutton3", .kind = K::Button, .container = "Frame4",
-                 .twips = {6480, 1200, 1455, 555}, .text = "全部开启", .back = PaleButton});
+                 .twips = {6480, 1200, 1455, 555}, .text = QT_TRANSLATE_NOOP("Form1", "全部开启"), .back = PaleButton});
     t.push_back({.name = "qzbutton4", .kind = K::Button, .container = "Frame4",
-                 .twips = {6480, 2040, 1455, 555}, .text = "全部关闭", .back = PaleButton});
+                 .twips = {6480, 2040, 1455, 555}, .text = QT_TRANSLATE_NOOP("Form1", "全部关闭"), .back = PaleButton});
     return t;
 }
 
@@ -131,7 +148,7 @@ LayoutTable MakePage1()
         const bool left = i < 4;
         t.push_back({.name = Indexed("ddcon", i), .kind = K::Label, .container = "Frame18",
                      .twips = {left ? 240 : 4440, labelTops[i % 4], left ? 855 : rightLabelWidths[i % 4], 255},
-                     .text = ChannelName(i, QStringLiteral("："))});
+                     .text = ChannelRowName(i)});
     }
     for (int i = 0; i < 8; ++i) {
         t.push_back({.name = Indexed("DDT", i), .kind = K::EditableCombo, .container = "Frame18",
@@ -149,16 +166,16 @@ LayoutTable MakePage1()
         t.push_back(
             {.name = Indexed("DD", i), .kind = K::Button, .container = "Frame18",
              .twips = {i < 4 ? 2640 : 7080, (i < 4 ? leftTops : rightTops)[i % 4], 975, 375},
-             .text = "点动吸合", .back = QColor(192, 64, 0), .fore = White});
+             .text = QT_TRANSLATE_NOOP("Form1", "点动吸合"), .back = QColor(192, 64, 0), .fore = White});
     }
     t.push_back({.name = "Label27", .kind = K::Label, .container = "Frame18",
-                 .twips = {360, 2960, 2415, 255}, .text = "全部自动断开时间设置为："});
+                 .twips = {360, 2960, 2415, 255}, .text = QT_TRANSLATE_NOOP("Form1", "全部自动断开时间设置为：")});
     t.push_back({.name = "ALLDDT", .kind = K::EditableCombo, .container = "Frame18",
                  .twips = {2640, 2910, 975, 300}, .text = "1", .items = TimeList()});
     t.push_back({.name = "ALLDDM", .kind = K::Label, .container = "Frame18",
                  .twips = {3720, 2960, 495, 255}, .text = TimeUnitText});
     t.push_back({.name = "ALLDD", .kind = K::Button, .container = "Frame18",
-                 .twips = {4440, 2760, 1335, 495}, .text = "全部点动吸合", .back = QColor(255, 128, 0),
+                 .twips = {4440, 2760, 1335, 495}, .text = QT_TRANSLATE_NOOP("Form1", "全部点动吸合"), .back = QColor(255, 128, 0),
                  .fore = White});
     return t;
 }
@@ -177,7 +194,7 @@ LayoutTable MakePage2()
         const bool left = i < 4;
         t.push_back({.name = Indexed("yscon", i), .kind = K::Label, .container = "Frame17",
                      .twips = {left ? 0 : 4440, (left ? leftTops : rightTops)[i % 4], i == 1 ? 1215 : 855, 255},
-                     .text = ChannelName(i, QStringLiteral("："))});
+                     .text = ChannelRowName(i)});
     }
     for (int i = 0; i < 8; ++i) {
         t.push_back({.name = Indexed("TM", i), .kind = K::EditableCombo, .container = "Frame17",
@@ -191,25 +208,25 @@ LayoutTable MakePage2()
     }
     for (int i = 0; i < 8; ++i) {
         t.push_back({.name = Indexed("ONQ", i), .kind = K::Button, .container = "Frame17",
-                     .twips = {i < 4 ? 2400 : 6840, 120 + 600 * (i % 4), 855, 375}, .text = "延时吸合",
+                     .twips = {i < 4 ? 2400 : 6840, 120 + 600 * (i % 4), 855, 375}, .text = QT_TRANSLATE_NOOP("Form1", "延时吸合"),
                      .back = QColor(0, 192, 0), .fore = White});
     }
     for (int i = 0; i < 8; ++i) {
         t.push_back({.name = Indexed("OFF", i), .kind = K::Button, .container = "Frame17",
-                     .twips = {i < 4 ? 3360 : 7800, 120 + 600 * (i % 4), 855, 375}, .text = "延时关闭",
+                     .twips = {i < 4 ? 3360 : 7800, 120 + 600 * (i % 4), 855, 375}, .text = QT_TRANSLATE_NOOP("Form1", "延时关闭"),
                      .back = QColor(255, 128, 0), .fore = White});
     }
     t.push_back({.name = "Label17", .kind = K::Label, .container = "Frame17",
-                 .twips = {120, 2640, 1815, 255}, .text = "全部延时时间设置为："});
+                 .twips = {120, 2640, 1815, 255}, .text = QT_TRANSLATE_NOOP("Form1", "全部延时时间设置为：")});
     t.push_back({.name = "QTM", .kind = K::EditableCombo, .container = "Frame17",
                  .twips = {1920, 2640, 855, 300}, .text = "1", .items = TimeList()});
     t.push_back({.name = "QB", .kind = K::Label, .container = "Frame17",
                  .twips = {2880, 2640, 735, 255}, .text = TimeUnitText});
     t.push_back({.name = "allyanshi", .kind = K::Button, .container = "Frame17",
-                 .twips = {3960, 2450, 1335, 495}, .text = "全部延时吸合", .back = QColor(0, 192, 0),
+                 .twips = {3960, 2450, 1335, 495}, .text = QT_TRANSLATE_NOOP("Form1", "全部延时吸合"), .back = QColor(0, 192, 0),
                  .fore = White});
     t.push_back({.name = "qzbutton12", .kind = K::Button, .container = "Frame17",
-                 .twips = {5520, 2450, 1335, 495}, .text = "全部延时关闭", .back = QColor(255, 128, 0),
+                 .twips = {5520, 2450, 1335, 495}, .text = QT_TRANSLATE_NOOP("Form1", "全部延时关闭"), .back = QColor(255, 128, 0),
                  .fore = White});
     return t;
 }
@@ -220,7 +237,7 @@ LayoutTable MakePage3()
         {.name = "Frame9", .kind = K::Frame, .container = "safetabs1",
          .twips = {600, 720, 7575, 2775}, .back = PageBack, .page = 3},
         {.name = "Label4", .kind = K::Label, .container = "Frame9", .twips = {120, 120, 7335, 375},
-         .text = "为方便演示，本软件以八路模块为列，实际根据通道个数自行选择。"},
+         .text = QT_TRANSLATE_NOOP("Form1", "为方便演示，本软件以八路模块为列，实际根据通道个数自行选择。")},
     };
     for (int i = 0; i < 8; ++i) {
         // The right-hand column is created with the first four names as well; the channel
@@ -230,7 +247,7 @@ LayoutTable MakePage3()
                      .text = ChannelName(i % 4)});
     }
     t.push_back({.name = "qzbutton9", .kind = K::Button, .container = "Frame9",
-                 .twips = {4440, 1440, 2055, 495}, .text = "打开选中、关闭未选中",
+                 .twips = {4440, 1440, 2055, 495}, .text = QT_TRANSLATE_NOOP("Form1", "打开选中、关闭未选中"),
                  .back = QColor(10, 182, 170), .fore = White, .buttonStyle = 13});
     return t;
 }
@@ -242,35 +259,35 @@ LayoutTable MakePage4()
         {.name = "Frame16", .kind = K::Frame, .container = "safetabs1",
          .twips = {120, 480, 8800, 3400}, .back = PageBack, .page = 4},
         {.name = "Frame15", .kind = K::Frame, .container = "Frame16", .twips = {0, 0, 3975, 3255},
-         .text = "接收区", .back = PageBack},
+         .text = QT_TRANSLATE_NOOP("Form1", "接收区"), .back = PageBack},
         {.name = "TxtReceive", .kind = K::MultiLineTextBox, .container = "Frame15",
          .twips = {120, 240, 3735, 2415}, .scrollBar = true},
         {.name = "qzbutton8", .kind = K::Button, .container = "Frame15",
-         .twips = {240, 2760, 780, 330}, .text = "清空", .back = PaleButton},
+         .twips = {240, 2760, 780, 330}, .text = QT_TRANSLATE_NOOP("Form1", "清空"), .back = PaleButton},
         {.name = "Label15", .kind = K::Label, .container = "Frame15",
-         .twips = {1440, 2880, 735, 255}, .text = "已接收："},
+         .twips = {1440, 2880, 735, 255}, .text = QT_TRANSLATE_NOOP("Form1", "已接收：")},
         {.name = "jishu", .kind = K::Label, .container = "Frame15",
          .twips = {2160, 2880, 1215, 255}, .text = "0", .fore = QColor(0, 192, 0), .bold = true},
         {.name = "Frame14", .kind = K::Frame, .container = "Frame16",
-         .twips = {4080, 0, 4695, 1815}, .text = "发送区", .back = PageBack},
+         .twips = {4080, 0, 4695, 1815}, .text = QT_TRANSLATE_NOOP("Form1", "发送区"), .back = PageBack},
         {.name = "TxtSend", .kind = K::MultiLineTextBox, .container = "Frame14",
          .twips = {120, 240, 4455, 975}},
         {.name = "ChkHexSend", .kind = K::CheckBox, .container = "Frame14",
-         .twips = {240, 1320, 1575, 375}, .text = " 十六进制发送"},
+         .twips = {240, 1320, 1575, 375}, .text = QT_TRANSLATE_NOOP("Form1", " 十六进制发送")},
         {.name = "Command7", .kind = K::Button, .container = "Frame14",
-         .twips = {2220, 1320, 900, 375}, .text = "发送", .back = orange, .fore = White},
+         .twips = {2220, 1320, 900, 375}, .text = QT_TRANSLATE_NOOP("Form1", "发送"), .back = orange, .fore = White},
         {.name = "qzbutton7", .kind = K::Button, .container = "Frame14",
          .twips = {3120, 1320, 345, 375}, .text = "▼", .back = orange, .fore = White},
         {.name = "Frame12", .kind = K::Frame, .container = "Frame16",
-         .twips = {4080, 1920, 4695, 1335}, .text = "CRC16计算", .back = PageBack},
+         .twips = {4080, 1920, 4695, 1335}, .text = QT_TRANSLATE_NOOP("Form1", "CRC16计算"), .back = PageBack},
         {.name = "Text7", .kind = K::TextBox, .container = "Frame12",
          .twips = {200, 240, 4215, 270}},
         {.name = "Frame13", .kind = K::Frame, .container = "Frame12",
-         .twips = {200, 600, 2655, 550}, .text = "结果", .back = PageBack},
+         .twips = {200, 600, 2655, 550}, .text = QT_TRANSLATE_NOOP("Form1", "结果"), .back = PageBack},
         {.name = "Text8", .kind = K::TextBox, .container = "Frame13",
          .twips = {80, 200, 2460, 270}},
         {.name = "Command8", .kind = K::Button, .container = "Frame12",
-         .twips = {3480, 720, 855, 375}, .text = "计算", .back = QColor(53, 181, 223), .fore = White},
+         .twips = {3480, 720, 855, 375}, .text = QT_TRANSLATE_NOOP("Form1", "计算"), .back = QColor(53, 181, 223), .fore = White},
     };
 }
 
@@ -280,7 +297,7 @@ LayoutTable MakePage5()
         {.name = "Frame8", .kind = K::Frame, .container = "safetabs1",
          .twips = {360, 360, 8175, 3015}, .back = PageBack, .page = 5},
         {.name = "LblTD(16)", .kind = K::Label, .container = "Frame8",
-         .twips = {240, 600, 720, 180}, .text = "软件名称"},
+         .twips = {240, 600, 720, 180}, .text = QT_TRANSLATE_NOOP("Form1", "软件名称")},
         {.name = "TxtTD(8)", .kind = K::TextBox, .container = "Frame8",
          .twips = {1200, 600, 4215, 300}, .text = "Quorvane(MODBUS) Ver3.1"},
     };
@@ -297,9 +314,9 @@ LayoutTable MakePage5()
                      .text = ChannelName(i)});
     }
     t.push_back({.name = "qzbutton5", .kind = K::Button, .container = "Frame8",
-                 .twips = {6120, 1080, 1215, 465}, .text = "保存设置", .back = PaleButton});
+                 .twips = {6120, 1080, 1215, 465}, .text = QT_TRANSLATE_NOOP("Form1", "保存设置"), .back = PaleButton});
     t.push_back({.name = "qzbutton6", .kind = K::Button, .container = "Frame8",
-                 .twips = {6120, 1920, 1215, 465}, .text = "恢复默认", .back = PaleButton});
+                 .twips = {6120, 1920, 1215, 465}, .text = QT_TRANSLATE_NOOP("Form1", "恢复默认"), .back = PaleButton});
     return t;
 }
 
@@ -318,45 +335,50 @@ LayoutTable MakePage6()
         {.name = "Label20", .kind = K::Label, .container = "safetabs1",
          .twips = {720, 2520, 1815, 255}, .page = 6},
         {.name = "Label7", .kind = K::Label, .container = "Frame11", .twips = {0, 120, 1455, 255},
-         .text = "使用默认的波特率"},
+         .text = QT_TRANSLATE_NOOP("Form1", "使用默认的波特率")},
         {.name = "Combo5", .kind = K::ListCombo, .container = "Frame11",
          .twips = {1560, 80, 1215, 300}, .items = baud},
         {.name = "bkps", .kind = K::Switch, .container = "Frame11", .twips = {2880, 0, 1170, 345},
          .value = true},
         {.name = "Label11", .kind = K::Label, .container = "Frame11", .twips = {0, 720, 1935, 255},
-         .text = "使用默认通讯端口"},
+         .text = QT_TRANSLATE_NOOP("Form1", "使用默认通讯端口")},
         {.name = "Combo6", .kind = K::ListCombo, .container = "Frame11",
          .twips = {1560, 660, 1215, 300}, .items = ports},
         {.name = "prots", .kind = K::Switch, .container = "Frame11",
          .twips = {2880, 600, 1170, 345}, .value = false},
         {.name = "Label6", .kind = K::Label, .container = "Frame11", .twips = {0, 1320, 1815, 255},
-         .text = "使用默认模块地址"},
+         .text = QT_TRANSLATE_NOOP("Form1", "使用默认模块地址")},
         {.name = "Text4", .kind = K::TextBox, .container = "Frame11",
          .twips = {1560, 1280, 615, 270}, .text = "1"},
         {.name = "Label10", .kind = K::Label, .container = "Frame11",
-         .twips = {2100, 1300, 1095, 255}, .text = "（1-255）"},
+         .twips = {2100, 1300, 1095, 255}, .text = QT_TRANSLATE_NOOP("Form1", "（1-255）")},
         {.name = "dizhi", .kind = K::Switch, .container = "Frame11",
          .twips = {2880, 1200, 1170, 345}, .value = true},
         {.name = "Label21", .kind = K::Label, .container = "Frame11", .twips = {0, 1920, 1575, 255},
-         .text = "读取地址默认模式"},
+         .text = QT_TRANSLATE_NOOP("Form1", "读取地址默认模式")},
         {.name = "Combo9", .kind = K::EditableCombo, .container = "Frame11",
          .twips = {1560, 1900, 1215, 300}, .text = "Combo9", .items = LinkList()},
         {.name = "LblTD(19)", .kind = K::Label, .container = "Frame11",
-         .twips = {360, 2640, 1080, 180}, .text = "默认模块型号"},
+         .twips = {360, 2640, 1080, 180}, .text = QT_TRANSLATE_NOOP("Form1", "默认模块型号")},
         {.name = "Combo8", .kind = K::ListCombo, .container = "Frame11",
          .twips = {1560, 2600, 1215, 300}, .items = ModelList()},
         {.name = "Label5", .kind = K::Label, .container = "Frame11",
-         .twips = {4920, 120, 1455, 375}, .text = "开机自动运行程序"},
+         .twips = {4920, 120, 1455, 375}, .text = QT_TRANSLATE_NOOP("Form1", "开机自动运行程序")},
         {.name = "RUN", .kind = K::Switch, .container = "Frame11", .twips = {6600, 0, 1170, 345},
          .value = false},
         {.name = "Label12", .kind = K::Label, .container = "Frame11",
-         .twips = {4800, 720, 1695, 255}, .text = "启动时打开设定端口"},
+         .twips = {4800, 720, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "启动时打开设定端口")},
         {.name = "sp", .kind = K::Switch, .container = "Frame11", .twips = {6600, 600, 1170, 345},
          .value = false},
         {.name = "Label13", .kind = K::Label, .container = "Frame11",
-         .twips = {4800, 1320, 1695, 255}, .text = "启动时自动读取状态"},
+         .twips = {4800, 1320, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "启动时自动读取状态")},
         {.name = "duqu", .kind = K::Switch, .container = "Frame11",
          .twips = {6600, 1200, 1170, 345}, .value = false},
+        // The window's language: the system's, or one chosen here (read at the next start).
+        {.name = "Label22", .kind = K::Label, .container = "Frame11",
+         .twips = {4800, 1920, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "界面语言")},
+        {.name = "Combo10", .kind = K::ListCombo, .container = "Frame11",
+         .twips = {6600, 1880, 1170, 300}, .items = LanguageList()},
     };
 }
 
@@ -380,25 +402,62 @@ LayoutTable MakeStatusFrame()
         {.name = "Line5", .kind = K::Separator, .container = "Frame3",
          .twips = {8100, 120, 15, 765}},
         {.name = "LblTD(17)", .kind = K::Label, .container = "Frame3",
-         .twips = {120, 200, 810, 200}, .text = "发出数据:"},
+         .twips = {120, 200, 810, 200}, .text = QT_TRANSLATE_NOOP("Form1", "发出数据:")},
         {.name = "LblOut", .kind = K::TextBox, .container = "Frame3",
          .twips = {1000, 200, 6975, 255}, .text = initialFrame, .back = StripBack, .flat = true},
         {.name = "qzbutton11", .kind = K::Button, .container = "Frame3",
-         .twips = {8200, 140, 620, 315}, .text = "复制", .back = copyBack, .buttonStyle = 15,
+         .twips = {8200, 140, 620, 315}, .text = QT_TRANSLATE_NOOP("Form1", "复制"), .back = copyBack, .buttonStyle = 15,
          .focusRect = true},
         {.name = "LblTD(18)", .kind = K::Label, .container = "Frame3",
-         .twips = {120, 600, 810, 180}, .text = "收到数据:"},
+         .twips = {120, 600, 810, 180}, .text = QT_TRANSLATE_NOOP("Form1", "收到数据:")},
         {.name = "LblIn", .kind = K::TextBox, .container = "Frame3",
          .twips = {1000, 580, 6975, 210}, .text = initialFrame, .back = StripBack, .flat = true},
         {.name = "qzbutton13", .kind = K::Button, .container = "Frame3",
-         .twips = {8200, 530, 620, 315}, .text = "复制", .back = copyBack, .buttonStyle = 15,
+         .twips = {8200, 530, 620, 315}, .text = QT_TRANSLATE_NOOP("Form1", "复制"), .back = copyBack, .buttonStyle = 15,
          .focusRect = true},
         {.name = "Label14", .kind = K::Label, .container = "Frame3", .twips = {840, 960, 3495, 255},
-         .text = "RS485/RS422控制继电器模块", .pointSize = 12},
+         .text = QT_TRANSLATE_NOOP("Form1", "RS485/RS422控制继电器模块"), .pointSize = 12},
         {.name = "Label2", .kind = K::Label, .container = "Frame3", .twips = {5350, 1000, 900, 180},
-         .text = "串口已关闭", .fore = Red},
+         .text = QT_TRANSLATE_NOOP("Form1", "串口已关闭"), .fore = Red},
         {.name = "Label3", .kind = K::Label, .container = "Frame3",
          .twips = {6960, 1000, 1710, 180}, .text = "2017-11-11 15:55:00"},
+    };
+}
+
+// The bus monitor: start/stop, clear, save, record and the filters on top, the frames below,
+// the counters by address at the bottom.
+LayoutTable MakeMonitorPage()
+{
+    const QColor orange(255, 168, 58);
+    const QStringList functions{QT_TRANSLATE_NOOP("Form1", "全部功能"), QT_TRANSLATE_NOOP("Form1", "01 读线圈"), QT_TRANSLATE_NOOP("Form1", "02 读离散输入"), QT_TRANSLATE_NOOP("Form1", "03 读保持寄存器"),
+                                QT_TRANSLATE_NOOP("Form1", "04 读输入寄存器"), QT_TRANSLATE_NOOP("Form1", "05 写单线圈"), QT_TRANSLATE_NOOP("Form1", "06 写单寄存器"), QT_TRANSLATE_NOOP("Form1", "0F 写多线圈"),
+                                QT_TRANSLATE_NOOP("Form1", "10 写多寄存器"), QT_TRANSLATE_NOOP("Form1", "30 延时吸合"), QT_TRANSLATE_NOOP("Form1", "31 全部延时吸合"), QT_TRANSLATE_NOOP("Form1", "32 延时断开"),
+                                QT_TRANSLATE_NOOP("Form1", "33 全部延时断开"), QT_TRANSLATE_NOOP("Form1", "34 点动"), QT_TRANSLATE_NOOP("Form1", "35 全部点动")};
+    return {
+        {.name = "Frame19", .kind = K::Frame, .container = "safetabs1",
+         .twips = {120, 420, 8800, 3440}, .back = PageBack, .page = 7},
+        {.name = "MonitorStart", .kind = K::Button, .container = "Frame19",
+         .twips = {60, 40, 780, 330}, .text = QT_TRANSLATE_NOOP("Form1", "开始"), .back = orange, .fore = White},
+        {.name = "MonitorClear", .kind = K::Button, .container = "Frame19",
+         .twips = {900, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "清空"), .back = PaleButton},
+        {.name = "MonitorSave", .kind = K::Button, .container = "Frame19",
+         .twips = {1660, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "保存"), .back = PaleButton},
+        {.name = "MonitorRecord", .kind = K::Button, .container = "Frame19",
+         .twips = {2420, 40, 1100, 330}, .text = QT_TRANSLATE_NOOP("Form1", "录制到文件"), .back = PaleButton},
+        {.name = "Label29", .kind = K::Label, .container = "Frame19",
+         .twips = {3640, 110, 420, 180}, .text = QT_TRANSLATE_NOOP("Form1", "地址")},
+        {.name = "MonitorAddress", .kind = K::TextBox, .container = "Frame19",
+         .twips = {4080, 60, 500, 290}},
+        {.name = "MonitorFunction", .kind = K::ListCombo, .container = "Frame19",
+         .twips = {4660, 60, 1800, 290}, .items = functions},
+        {.name = "MonitorErrors", .kind = K::CheckBox, .container = "Frame19",
+         .twips = {6540, 60, 1000, 290}, .text = QT_TRANSLATE_NOOP("Form1", "只看错误")},
+        {.name = "MonitorCount", .kind = K::Label, .container = "Frame19",
+         .twips = {7560, 110, 1200, 180}, .text = QT_TRANSLATE_NOOP("Form1", "帧数：0"), .fore = QColor(0, 192, 0)},
+        {.name = "MonitorTable", .kind = K::Table, .container = "Frame19",
+         .twips = {60, 420, 8680, 2000}},
+        {.name = "MonitorStats", .kind = K::Table, .container = "Frame19",
+         .twips = {60, 2460, 8680, 940}},
     };
 }
 
@@ -406,9 +465,14 @@ LayoutTable MakeStatusFrame()
 
 } // namespace
 
+QString Caption(const QString &source)
+{
+    return QCoreApplication::translate("Form1", source.toUtf8().constData());
+}
+
 QString WindowCaption()
 {
-    return QStringLiteral("Quorvane（MODBUS协议）");
+    return QStringLiteral(QT_TRANSLATE_NOOP("Form1", "Quorvane（MODBUS协议）"));
 }
 
 QSize ClientTwips()
@@ -445,6 +509,12 @@ QStringList ModelList()
     return {"QV-04", "QV-08"};
 }
 
+QStringList LanguageList()
+{
+    // A language is named in its own words.
+    return {QT_TRANSLATE_NOOP("Form1", "跟随系统"), QT_TRANSLATE_NOOP("Form1", "中文"), "English"};
+}
+
 QStringList LinkList()
 {
     return {"RS232", "RS485"};
@@ -470,8 +540,9 @@ const LayoutTable &TabStripLayout()
 
 const LayoutTable &PageLayout(int page)
 {
-    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(), MakePage2(), MakePage3(),
-                                                 MakePage4(), MakePage5(), MakePage6()};
+    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),      MakePage2(),
+                                                 MakePage3(), MakePage4(),      MakePage5(),
+                                                 MakePage6(), MakeMonitorPage()};
     return pages[page >= 0 && page < PageCount ? page : 0];
 }
 
@@ -483,7 +554,10 @@ const LayoutTable &StatusFrameLayout()
 
 QStringList TabCaptions()
 {
-    return {"单路控制", "点动控制", "延时控制", "组合控制", "协议测试", "名称设置", "系统设置"};
+    return {QT_TRANSLATE_NOOP("Form1", "单路控制"), QT_TRANSLATE_NOOP("Form1", "点动控制"),
+            QT_TRANSLATE_NOOP("Form1", "延时控制"), QT_TRANSLATE_NOOP("Form1", "组合控制"),
+            QT_TRANSLATE_NOOP("Form1", "协议测试"), QT_TRANSLATE_NOOP("Form1", "名称设置"),
+            QT_TRANSLATE_NOOP("Form1", "系统设置"), QT_TRANSLATE_NOOP("Form1", "总线监听")};
 }
 
 LayoutTable WindowLayout()
@@ -517,29 +591,29 @@ QString PopupMenuName()
 const std::vector<MenuRow> &PopupMenuTable()
 {
     static const std::vector<MenuRow> table{
-        {"MOD", "     《地址1 MODBUS常用协议》"},
+        {"MOD", QT_TRANSLATE_NOOP("Form1", "     《地址1 MODBUS常用协议》")},
         {"N9", "-"},
-        {"MOD1", "01 05 00 00 FF 00 8C 3A              (第一路开)"},
+        {"MOD1", QT_TRANSLATE_NOOP("Form1", "01 05 00 00 FF 00 8C 3A              (第一路开)")},
         {"N10", "-"},
-        {"MOD2", "01 05 00 00 00 00 CD CA             (第一路关)"},
+        {"MOD2", QT_TRANSLATE_NOOP("Form1", "01 05 00 00 00 00 CD CA             (第一路关)")},
         {"N11", "-"},
-        {"MOD3", "01 0F 00 00 00 10 02 FF FF E3 90   (四路全开)"},
+        {"MOD3", QT_TRANSLATE_NOOP("Form1", "01 0F 00 00 00 10 02 FF FF E3 90   (四路全开)")},
         {"N12", "-"},
-        {"MOD4", "01 0F 00 00 00 10 02 00 00 E2 20 (四路全关)"},
+        {"MOD4", QT_TRANSLATE_NOOP("Form1", "01 0F 00 00 00 10 02 00 00 E2 20 (四路全关)")},
         {"N14", "-"},
-        {"MOD5", "01 01 00 00 00 10 3D C6           （读取状态）"},
+        {"MOD5", QT_TRANSLATE_NOOP("Form1", "01 01 00 00 00 10 3D C6           （读取状态）")},
         {"N13", "-"},
-        {"AT0", "      《地址1常用AT命令》"},
+        {"AT0", QT_TRANSLATE_NOOP("Form1", "      《地址1常用AT命令》")},
         {"n2", "-"},
-        {"AT1", "AT+OUT1+1=ON      (第一路开)"},
+        {"AT1", QT_TRANSLATE_NOOP("Form1", "AT+OUT1+1=ON      (第一路开)")},
         {"N1", "-"},
-        {"AT2", "AT+OUT1+1=OFF     (第一路关)"},
+        {"AT2", QT_TRANSLATE_NOOP("Form1", "AT+OUT1+1=OFF     (第一路关)")},
         {"n3", "-"},
-        {"AT3", "AT+ALLOUT+1=ON （四路全开）"},
+        {"AT3", QT_TRANSLATE_NOOP("Form1", "AT+ALLOUT+1=ON （四路全开）")},
         {"n4", "-"},
-        {"AT4", "AT+ALLOUT+1=OFF（四路全关）"},
+        {"AT4", QT_TRANSLATE_NOOP("Form1", "AT+ALLOUT+1=OFF（四路全关）")},
         {"n5", "-"},
-        {"AT5", "AT+STATUS+1=?      (继电器状态查询)"},
+        {"AT5", QT_TRANSLATE_NOOP("Form1", "AT+STATUS+1=?      (继电器状态查询)")},
     };
     return table;
 }

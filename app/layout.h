@@ -26,6 +26,7 @@ enum class ControlKind {
     TabStrip,  // the tab strip holding the seven pages
     Shape,     // the round port-state lamp
     Separator, // a thin line
+    Table,     // a table of rows from a model (the bus monitor)
 };
 
 struct ControlRow
@@ -63,15 +64,21 @@ QStringList PortList();  // "COM1" .. "COM255"
 QStringList TimeList();  // the time boxes' entries, in 0.1 s
 QStringList ModelList(); // "QV-04", "QV-08"
 QStringList LinkList();  // "RS232", "RS485"
+// The choices of the window's language: the system's, "中文", "English".
+QStringList LanguageList();
 
-// The regions, top to bottom: the connection strip, the tab strip with its seven pages (page n's
+// A text of the tables as the window shows it, in the window's language: where table texts
+// become captions, and where the window shows texts of its own (context "Form1").
+QString Caption(const QString &source);
+
+// The regions, top to bottom: the connection strip, the tab strip with its pages (page n's
 // table holds the tab strip's direct children on that page and everything inside them), and the
 // status frame.
 const LayoutTable &ConnectionStripLayout();
 const LayoutTable &TabStripLayout();
 const LayoutTable &PageLayout(int page);
 const LayoutTable &StatusFrameLayout();
-inline constexpr int PageCount = 7;
+inline constexpr int PageCount = 8;
 QStringList TabCaptions();
 
 // Every row of every region, in creation order (containers before their contents).

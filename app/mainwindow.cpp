@@ -6,6 +6,7 @@
 #include "app/console.h"
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
+#include "app/monitorpage.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
 #include "app/settingspage.h"
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTableView>
 
 namespace {
 
@@ -38,6 +40,19 @@ QFont WindowFont(int pointSize = 9)
                       QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
     font.setPointSize(pointSize);
     return font;
+}
+
+// The window keeps its own light colours whatever the desktop's theme: a full light palette (text
+// dark on light boxes and buttons) on the window and its popup menu, so a dark system palette
+// reaches none of its controls.
+QPalette WindowPalette()
+{
+    QPalette palette(QColor(240, 240, 240));
+    palette.setColor(QPalette::Window, app::WindowBackColor());
+    palette.setColor(QPalette::ToolTipBase, QColor(255, 255, 220));
+    palette.setColor(QPalette::ToolTipText, Qt::black);
+    palette.setColor(QPalette::PlaceholderText, QColor(128, 128, 128));
+    return palette;
 }
 
 void SetBackColour(QWidget *widget, const QColor &colour)
@@ -63,13 +78,13 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
     using K = app::ControlKind;
     switch (row.kind) {
     case K::Frame: {
-        auto *frame = new QGroupBox(row.text, parent);
+        auto *frame = new QGroupBox(app::Caption(row.text), parent);
         if (row.back.isValid())
             SetBackColour(frame, row.back);
         return frame;
     }
     case K::Label: {
-        auto *label = new QLabel(row.text, parent);
+        auto *label = new QLabel(app::Caption(row.text), parent);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
         if (row.fore.isValid())
@@ -101,7 +116,8 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         combo->setEditable(editable);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setMaxVisibleItems(16);
-        combo->addItems(row.items);
+        for (const QString &item : row.items)
+            combo->addItem(app::Caption(item));
         // Nothing is chosen until the program or the user picks an entry; an editable box
         // shows its own text meanwhile.
         combo->setCurrentIndex(-1);
@@ -110,17 +126,19 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         return combo;
     }
     case K::CheckBox:
-        return new QCheckBox(row.text, parent);
+        return new QCheckBox(app::Caption(row.text), parent);
     case K::Button: {
         auto *button = new QzButton(parent);
         button->setButtonStyle(row.buttonStyle);
         button->setFont(WindowFont());
         if (row.back.isValid())
             button->setBackColor(row.back);
-        if (row.fore.isValid())
-            button->setForeColor(row.fore);
+        // A button without a colour of its own writes in the window's button-text colour, not
+        // the desktop's (which a dark theme makes light).
+        button->setForeColor(row.fore.isValid() ? row.fore
+                                                : WindowPalette().color(QPalette::ButtonText));
         button->setShowFocusRect(row.focusRect);
-        button->setCaption(row.text);
+        button->setCaption(app::Caption(row.text));
         return button;
     }
     case K::Switch: {
@@ -134,7 +152,7 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         const QStringList captions = app::TabCaptions();
         tabs->setTabCount(int(captions.size()));
         for (int i = 0; i < captions.size(); ++i)
-            tabs->setCaption(i, captions.at(i));
+            tabs->setCaption(i, app::Caption(captions.at(i)));
         tabs->setBackColor(row.back);
         tabs->setSkinIndex(row.skin);
         tabs->setLabelWidth(60);
@@ -146,6 +164,13 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
     }
     case K::Shape:
         return new app::Lamp(parent);
+    case K::Table: {
+        auto *table = new QTableView(parent);
+        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table->setWordWrap(false);
+        table->setAlternatingRowColors(true);
+        return table;
+    }
     case K::Separator: {
         auto *line = new QFrame(parent);
         line->setFrameShape(row.twips.width() >= row.twips.height() ? QFrame::HLine
@@ -173,12 +198,13 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
         m_autoStart = m_ownAutoStart.get();
     }
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(app::WindowCaption());
+    setWindowTitle(app::Caption(app::WindowCaption()));
     setWindowIcon(app::AppIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFont(WindowFont());
+    setPalette(WindowPalette());
     SetBackColour(this, app::WindowBackColor());
     setFixedSize(app::TwipsToPixels(app::ClientTwips()));
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -204,6 +230,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     channelNames = new ChannelNames(*this);
     settingsPage = new SettingsPage(*this);
     console = new Console(*this);
+    monitorPage = new MonitorPage(*this);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();
@@ -246,6 +273,10 @@ void Form1::createControls()
             font.setBold(row.bold);
             widget->setFont(font);
         }
+        // Labels and the lamp are drawn beneath every other control of their container, so a
+        // click where one overlaps a neighbour always reaches the neighbour.
+        if (row.kind == app::ControlKind::Label || row.kind == app::ControlKind::Shape)
+            widget->lower();
         if (row.hidden)
             widget->hide();
         if (row.page >= 0) {
@@ -356,10 +387,12 @@ void Form1::bindMembers()
     BIND(Label5);
     BIND(Label12);
     BIND(Label13);
+    BIND(Label22);
     BIND(Combo5);
     BIND(Combo6);
     BIND(Combo9);
     BIND(Combo8);
+    BIND(Combo10);
     BIND(Text4);
     BIND(bkps);
     BIND(prots);
@@ -405,9 +438,11 @@ void Form1::createPopupMenu()
 {
     mmu = new QMenu(QStringLiteral("mmu"), this);
     mmu->setObjectName(app::PopupMenuName());
+    mmu->setPalette(WindowPalette());
     for (const app::MenuRow &row : app::PopupMenuTable()) {
-        QAction *item =
-            row.caption == QStringLiteral("-") ? mmu->addSeparator() : mmu->addAction(row.caption);
+        QAction *item = row.caption == QStringLiteral("-")
+                            ? mmu->addSeparator()
+                            : mmu->addAction(app::Caption(row.caption));
         item->setObjectName(row.name);
         menuItems.insert(row.name, item);
     }
@@ -437,6 +472,7 @@ void Form1::createWatch()
             [this](const serial::WatchUpdate &update) {
                 Timer2.stop();
                 connectionStrip->ApplyWatchUpdate(update);
+                settingsPage->ListDefaultPorts(update.ports);
             });
 }
 

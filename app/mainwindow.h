@@ -41,6 +41,7 @@ class ChannelNames;
 class ConnectionStrip;
 class Console;
 class ModuleConfig;
+class MonitorPage;
 class RelayPanel;
 class Replies;
 class SettingsPage;
@@ -134,8 +135,9 @@ public:
     QGroupBox *Frame11 = nullptr;
     QLabel *Label20 = nullptr, *Label7 = nullptr, *Label11 = nullptr, *Label6 = nullptr,
            *Label10 = nullptr, *Label21 = nullptr, *Label5 = nullptr, *Label12 = nullptr,
-           *Label13 = nullptr;
-    QComboBox *Combo5 = nullptr, *Combo6 = nullptr, *Combo9 = nullptr, *Combo8 = nullptr;
+           *Label13 = nullptr, *Label22 = nullptr;
+    QComboBox *Combo5 = nullptr, *Combo6 = nullptr, *Combo9 = nullptr, *Combo8 = nullptr,
+              *Combo10 = nullptr; // the window's language
     QLineEdit *Text4 = nullptr;
     SwitchControl *bkps = nullptr, *prots = nullptr, *dizhi = nullptr, *RUN = nullptr,
                   *sp = nullptr, *duqu = nullptr;
@@ -172,6 +174,7 @@ public:
     ChannelNames *channelNames = nullptr;
     SettingsPage *settingsPage = nullptr;
     Console *console = nullptr;
+    MonitorPage *monitorPage = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 
@@ -188,6 +191,10 @@ public:
     // Start-up (startup.cpp): the load handler and the one-shot Timer4.
     void Form_Load();
     void Timer4_Timer();
+
+signals:
+    // A request went out through the one send path (wire.*); the bus monitor shows it.
+    void requestSent(const QByteArray &frame);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

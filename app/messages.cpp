@@ -1,5 +1,6 @@
 #include "app/messages.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace app {
@@ -11,14 +12,21 @@ QString DefaultMessageTitle()
 
 Messages::~Messages() = default;
 
+QString MessageText(const QString &source)
+{
+    return source.isEmpty() ? source
+                            : QCoreApplication::translate("Messages", source.toUtf8().constData());
+}
+
 void Messages::inform(Message::Icon icon, const QString &text, const QString &title)
 {
-    show({icon, title, text, Message::Buttons::Ok});
+    show({icon, MessageText(title), MessageText(text), Message::Buttons::Ok});
 }
 
 bool Messages::ask(const QString &text, const QString &title, Message::Icon icon)
 {
-    return show({icon, title, text, Message::Buttons::YesNo}) == Answer::Yes;
+    return show({icon, MessageText(title), MessageText(text), Message::Buttons::YesNo}) ==
+           Answer::Yes;
 }
 
 Answer BoxMessages::show(const Message &message)

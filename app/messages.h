@@ -27,6 +27,11 @@ enum class Answer { Ok, Yes, No };
 // The program's name, the title of a message that names none.
 QString DefaultMessageTitle();
 
+// A message's text or title in the window's language (context "Messages"). inform and ask
+// translate what they are given here, so a call site marks its text with
+// QT_TRANSLATE_NOOP("Messages", ...); a text composed of parts translates its parts itself.
+QString MessageText(const QString &source);
+
 class Messages
 {
 public:

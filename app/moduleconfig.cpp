@@ -1,6 +1,8 @@
 #include "app/moduleconfig.h"
 
 #include "app/connectionstrip.h"
+#include "app/digitsonly.h"
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
@@ -8,14 +10,15 @@
 #include "protocol/modulesearch.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
-const QString OpenPortFirst = QStringLiteral("请先打开串口后，在搜索");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
+const QString OpenPortFirst = QT_TRANSLATE_NOOP("Messages", "请先打开串口后，在搜索");
 
 std::chrono::microseconds Since(const QElapsedTimer &clock)
 {
@@ -37,6 +40,7 @@ void ModuleConfig::connectControls()
     connect(f.Combo7, &QComboBox::activated, this, &ModuleConfig::Combo7_Click);
     connect(f.Command3, &QzButton::Click, this, &ModuleConfig::Command3_Click);
     f.Text2->installEventFilter(this);
+    f.Text2->setValidator(new DigitsOnly(f.Text2)); // also for pasted or dropped text
     connect(f.qzbutton1, &QzButton::Click, this, &ModuleConfig::qzbutton1_Click);
     connect(f.qzbutton10, &QzButton::Click, this, &ModuleConfig::qzbutton10_Click);
     connect(&f.Timer5, &QTimer::timeout, this, &ModuleConfig::Timer5_Timer);
@@ -52,7 +56,7 @@ bool ModuleConfig::Rs232Mode() const
 void ModuleConfig::Command1_Click()
 {
     if (!Rs232Mode()) {
-        f.Label19->setText(QStringLiteral("正在读取..."));
+        f.Label19->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "正在读取...")));
         f.Label19->show();
         f.Label18->show();
         // The port is not checked here: the scan's first step reports a closed port.
@@ -99,7 +103,7 @@ void ModuleConfig::Command3_Click()
 {
     if (!f.MSComm1.isOpen())
         return;
-    if (!f.messages().ask(QStringLiteral("是否更新模块地址?"), NoticeTitle,
+    if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否更新模块地址?"), NoticeTitle,
                           app::Message::Icon::None))
         return;
     const auto address = protocol::SlaveAddress(f.Text1->currentText());
@@ -122,7 +126,8 @@ void ModuleConfig::Text2_KeyUp()
 {
     const protocol::NewAddressCheck check = protocol::CheckNewAddress(f.Text2->text());
     if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error, QStringLiteral("输入错误，地址范围在1-255"),
+        f.messages().inform(app::Message::Icon::Error,
+                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"),
                             NoticeTitle);
     if (check.replacement)
         f.Text2->setText(*check.replacement);
@@ -147,7 +152,7 @@ void ModuleConfig::qzbutton1_Click()
 {
     if (!f.MSComm1.isOpen())
         return;
-    if (!f.messages().ask(QStringLiteral("是否更新模块波特率?"), NoticeTitle,
+    if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否更新模块波特率?"), NoticeTitle,
                           app::Message::Icon::None))
         return;
     const int code = f.Combo4->currentIndex();
@@ -186,8 +191,9 @@ void ModuleConfig::Timer5_Timer()
 
     switch (protocol::DecideScanStep(in)) {
     case protocol::ScanStep::PortClosed:
-        // Stopped first: the message must not be repeated by the ticks while it is shown.
-        f.Timer5.stop();
+        // Stopped first: the message must not be repeated by the ticks while it is shown. The
+        // counter is reset too, or every later reply would be taken for a scan answer.
+        finishScan();
         TellPortClosed(f, protocol::RequestKind::Address1);
         return;
     case protocol::ScanStep::Wait:
@@ -201,12 +207,17 @@ void ModuleConfig::Timer5_Timer()
         return;
     }
     case protocol::ScanStep::Finish:
-        f.Label18->setText(QStringLiteral("0"));
-        f.Label18->hide();
-        f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
-        f.Timer5.stop();
+        finishScan();
         return;
     }
+}
+
+void ModuleConfig::finishScan()
+{
+    f.Timer5.stop();
+    f.Label18->setText(QStringLiteral("0"));
+    f.Label18->hide();
+    f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
 }
 
 void ModuleConfig::qzbutton10_Click()
@@ -221,7 +232,8 @@ void ModuleConfig::qzbutton10_Click()
     // Behind a gateway there is no line rate to sweep.
     if (f.MSComm1.isNetworkPort()) {
         f.messages().inform(app::Message::Icon::Information,
-                            QStringLiteral("网络端口的波特率由网关设定"), NoticeTitle);
+                            QT_TRANSLATE_NOOP("Messages", "网络端口的波特率由网关设定"),
+                            NoticeTitle);
         return;
     }
     // The search goes on from the rate where an earlier one stopped.
@@ -234,6 +246,8 @@ void ModuleConfig::Timer3_Timer()
         protocol::DecideBaudSearchStep(f.MSComm1.isOpen(), f.BaudScanIndex);
     f.BaudScanIndex = step.nextIndex;
     f.Timer3.stop();
+    if (step.outcome == protocol::BaudSearchStep::Outcome::Exhausted)
+        endSearchUnfound();
     if (step.outcome != protocol::BaudSearchStep::Outcome::Probe)
         return;
 
@@ -254,8 +268,20 @@ void ModuleConfig::Timer3_Timer()
     f.readBT.start();
 }
 
+void ModuleConfig::endSearchUnfound()
+{
+    // The list still shows the rate in use before the search: requests go out at what it shows.
+    if (f.Combo3->currentIndex() >= 0)
+        f.connectionStrip->Combo3_Click();
+}
+
 void ModuleConfig::readBT_Timer()
 {
+    // The port closed while listening: this rate was never heard out, a later search tries it.
+    if (!f.MSComm1.isOpen()) {
+        f.readBT.stop();
+        return;
+    }
     protocol::BaudCheckInputs in;
     in.index = f.BaudScanIndex;
     in.received = !f.LblIn->text().isEmpty();

@@ -48,6 +48,10 @@ protected:
 private:
     void connectControls();
     void startScan();
+    // Ends the scan, however it stopped: the counter at 0 and hidden, the count shown.
+    void finishScan();
+    // Ends the baud search without a find: the open port back on the rate the list shows.
+    void endSearchUnfound();
 
     Form1 &f;
     // When the last scan request went out, and at what rate.

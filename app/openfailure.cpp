@@ -3,6 +3,7 @@
 #include "serial/holders.h"
 #include "serial/tcpline.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -22,7 +23,8 @@ QString PermissionHint(const QString &portName)
     QString group = QFileInfo(portName).group();
     if (group.isEmpty() || group == QStringLiteral("root"))
         group = QStringLiteral("dialout");
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "Messages",
                "\n请把您的账户加入用户组 %1（sudo usermod -aG %1 $USER），然后重新登录。")
         .arg(group);
 #endif
@@ -33,22 +35,22 @@ QString ErrorNumberWords(int errorNumber)
 {
     switch (errorNumber) {
     case EIO:
-        return QStringLiteral("设备输入输出出错");
+        return QCoreApplication::translate("Messages", "设备输入输出出错");
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        return QStringLiteral("设备不存在");
+        return QCoreApplication::translate("Messages", "设备不存在");
     case EBUSY:
-        return QStringLiteral("设备忙");
+        return QCoreApplication::translate("Messages", "设备忙");
     case EACCES:
     case EPERM:
-        return QStringLiteral("没有访问权限");
+        return QCoreApplication::translate("Messages", "没有访问权限");
     case ENOTTY:
-        return QStringLiteral("此设备不是串口");
+        return QCoreApplication::translate("Messages", "此设备不是串口");
     case EINVAL:
-        return QStringLiteral("参数无效");
+        return QCoreApplication::translate("Messages", "参数无效");
     case ETIMEDOUT:
-        return QStringLiteral("设备不响应");
+        return QCoreApplication::translate("Messages", "设备不响应");
     default:
         return {};
     }
@@ -61,27 +63,27 @@ QString KindWords(serial::FailureKind kind)
     case K::None:
         return {};
     case K::NoSuchPort:
-        return QStringLiteral("没有发现此串口号");
+        return QCoreApplication::translate("Messages", "没有发现此串口号");
     case K::Busy:
-        return QStringLiteral("此串口存在但是被占用");
+        return QCoreApplication::translate("Messages", "此串口存在但是被占用");
     case K::NoPermission:
-        return QStringLiteral("没有权限打开此串口");
+        return QCoreApplication::translate("Messages", "没有权限打开此串口");
     case K::Removed:
-        return QStringLiteral("设备已拔出");
+        return QCoreApplication::translate("Messages", "设备已拔出");
     case K::BadSettings:
-        return QStringLiteral("线路设置无效");
+        return QCoreApplication::translate("Messages", "线路设置无效");
     case K::NotOpen:
-        return QStringLiteral("串口未打开");
+        return QCoreApplication::translate("Messages", "串口未打开");
     case K::ReadFailed:
-        return QStringLiteral("读取数据失败");
+        return QCoreApplication::translate("Messages", "读取数据失败");
     case K::WriteFailed:
-        return QStringLiteral("发送数据失败");
+        return QCoreApplication::translate("Messages", "发送数据失败");
     case K::NotResponding:
-        return QStringLiteral("设备不响应");
+        return QCoreApplication::translate("Messages", "设备不响应");
     case K::Other:
         break;
     }
-    return QStringLiteral("未知错误");
+    return QCoreApplication::translate("Messages", "未知错误");
 }
 
 // Why a network port could not be connected: refused, unreachable, no answer in time.
@@ -90,21 +92,21 @@ QString ConnectionReason(const serial::LineFailure &failure)
     QString words;
     switch (failure.errorNumber) {
     case ECONNREFUSED:
-        words = QStringLiteral("连接被拒绝");
+        words = QCoreApplication::translate("Messages", "连接被拒绝");
         break;
     case ENETUNREACH:
     case EHOSTUNREACH:
-        words = QStringLiteral("网络不可达");
+        words = QCoreApplication::translate("Messages", "网络不可达");
         break;
     case ETIMEDOUT:
-        words = QStringLiteral("连接超时");
+        words = QCoreApplication::translate("Messages", "连接超时");
         break;
     default:
-        words = QStringLiteral("无法连接");
+        words = QCoreApplication::translate("Messages", "无法连接");
         break;
     }
     if (!failure.detail.isEmpty())
-        words += QStringLiteral("（%1）").arg(failure.detail);
+        words += QCoreApplication::translate("Messages", "（%1）").arg(failure.detail);
     return words;
 }
 
@@ -120,7 +122,7 @@ QString FailureReason(const serial::LineFailure &failure)
     if (words.isEmpty())
         words = KindWords(failure.kind);
     if (!failure.detail.isEmpty())
-        words += QStringLiteral("（%1）").arg(failure.detail);
+        words += QCoreApplication::translate("Messages", "（%1）").arg(failure.detail);
     return words;
 }
 
@@ -133,24 +135,27 @@ QString OpenFailureText(serial::OpenResult result, const QString &portName,
     case serial::OpenResult::NoSuchPort:
         // A network port says on a second line why it could not be reached.
         if (serial::IsNetworkPortName(portName) && failure)
-            return QStringLiteral("没有发现此串口号\n") + ConnectionReason(failure);
-        return QStringLiteral("没有发现此串口号");
+            return QCoreApplication::translate("Messages", "没有发现此串口号\n") +
+                   ConnectionReason(failure);
+        return QCoreApplication::translate("Messages", "没有发现此串口号");
     case serial::OpenResult::Busy: {
         // The second line names the programs seen holding it, where they can be seen.
         const QString holders = serial::DescribeHolders(serial::FindHolders(portName));
-        return QStringLiteral("此串口存在但是被占用") +
+        return QCoreApplication::translate("Messages", "此串口存在但是被占用") +
                (holders.isEmpty() ? QString() : QLatin1Char('\n') + holders);
     }
     case serial::OpenResult::NoPermission:
-        return QStringLiteral("没有权限打开此串口") + PermissionHint(portName);
+        return QCoreApplication::translate("Messages", "没有权限打开此串口") +
+               PermissionHint(portName);
     case serial::OpenResult::Connecting: // not a failure (yet)
         return {};
     case serial::OpenResult::Other:
         break;
     }
     const QString reason = FailureReason(failure);
-    return reason.isEmpty() ? QStringLiteral("无法打开此串口")
-                            : QStringLiteral("无法打开此串口：%1").arg(reason);
+    return reason.isEmpty()
+               ? QCoreApplication::translate("Messages", "无法打开此串口")
+               : QCoreApplication::translate("Messages", "无法打开此串口：%1").arg(reason);
 }
 
 } // namespace app

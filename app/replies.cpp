@@ -4,6 +4,7 @@
 #include "app/wire.h"
 #include "controls/safetabs.h"
 #include "protocol/address.h"
+#include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 
 #include <QComboBox>
@@ -15,12 +16,16 @@ Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 {
     connect(&f.MSComm1, &serial::CommPort::received, this, &Replies::OnComm);
     connect(&m_reader, &ReplyReader::replyRead, this, &Replies::Interpret);
+    connect(&m_reader, &ReplyReader::tailRead, this, &Replies::ShowTail);
     connect(f.safetabs1, &SafeTabs::TabSwitch, this, &Replies::safetabs1_TabSwitch);
 }
 
 bool Replies::routesToInterpreter() const
 {
-    return f.safetabs1->activeTab() != ConsolePage || f.Text9;
+    const int page = f.safetabs1->activeTab();
+    if (page == MonitorPage)
+        return false; // the monitor takes what arrives
+    return page != ConsolePage || f.Text9;
 }
 
 void Replies::OnComm()
@@ -32,6 +37,13 @@ void Replies::OnComm()
         ParseReply();
         return;
     }
+    if (f.safetabs1->activeTab() == MonitorPage) {
+        if (isSignalConnected(QMetaMethod::fromSignal(&Replies::monitorReceive)))
+            emit monitorReceive();
+        else
+            f.MSComm1.discardInput();
+        return;
+    }
     if (isSignalConnected(QMetaMethod::fromSignal(&Replies::consoleReceive)))
         emit consoleReceive();
     else
@@ -41,7 +53,42 @@ void Replies::OnComm()
 void Replies::ParseReply()
 {
     f.LblIn->clear();
-    m_reader.start();
+    if (std::optional<ReplyReader::EarlyEnd> early = earlyEnd())
+        m_reader.startUntilWhole(std::move(*early));
+    else
+        m_reader.start();
+}
+
+std::optional<ReplyReader::EarlyEnd> Replies::earlyEnd() const
+{
+    if (!m_written || f.RequestKind != m_written->kind || f.safetabs1->activeTab() == ConsolePage)
+        return std::nullopt;
+    ReplyReader::EarlyEnd early;
+    early.whole = [request = *m_written](const QByteArray &received) {
+        return protocol::ReplyIsWhole(request.kind, request.frame, received);
+    };
+    // Another request recorded since (even one not sent): what arrives is read in its light.
+    early.sameRequest = [this, kind = m_written->kind] { return f.RequestKind == kind; };
+    return early;
+}
+
+void Replies::RequestRecorded()
+{
+    m_written.reset();
+}
+
+void Replies::Written(const protocol::Request *request)
+{
+    m_reader.endTail();
+    if (request)
+        m_written = *request;
+    else
+        m_written.reset();
+}
+
+void Replies::ShowTail(const QByteArray &bytes)
+{
+    f.LblIn->setText(f.LblIn->text() + protocol::HexFrameText(bytes));
 }
 
 void Replies::Interpret(const QByteArray &reply)

@@ -1,20 +1,25 @@
 #pragma once
 
 #include "app/replyreader.h"
+#include "protocol/requests.h"
 
 #include <QObject>
+
+#include <optional>
 
 class Form1;
 
 // What the window does when bytes arrive: by the active page and the routing flag Text9 they go
 // either to the reply interpreter or to the serial console. A reply is gathered for a short
 // window without blocking (ReplyReader), shown in the received box and interpreted in the light
-// of the last request (ParseReply).
+// of the last request (ParseReply). A reply that is a whole answer to the request last sent is
+// read at once; what still arrives within its window is only added to the received box.
 class Replies : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int ConsolePage = 4;
+    static constexpr int MonitorPage = 7;
 
     explicit Replies(Form1 &form);
 
@@ -24,6 +29,14 @@ public:
     void ParseReply();
     // Interprets one reply read after the window.
     void Interpret(const QByteArray &reply);
+    // Bytes that arrived after a reply was read early: shown after it, not interpreted.
+    void ShowTail(const QByteArray &bytes);
+
+    // A request kind is recorded: until its frame is written, no earlier frame stands for it.
+    void RequestRecorded();
+    // Something was written to the port: a request (whose answer may end its reply early) or
+    // the console's bytes. Whatever arrives from now on starts a new reply.
+    void Written(const protocol::Request *request);
     // Keeps Text9 in step with the page on view: false on the console page, true elsewhere.
     void safetabs1_TabSwitch();
 
@@ -35,11 +48,20 @@ public:
     bool routesToInterpreter() const;
 
 signals:
+    // Bytes for the bus monitor are waiting in the port (while its page is shown).
+    void monitorReceive();
+
     // Bytes for the serial console are waiting in the port. When nothing is connected here, they
     // are dropped so they cannot be mistaken for the next reply.
     void consoleReceive();
 
 private:
+    // How a reply starting now can end before its window: when it is a whole answer to the
+    // request last written, while that is the request RequestKind names and the console page is
+    // not on view. None otherwise.
+    std::optional<ReplyReader::EarlyEnd> earlyEnd() const;
+
     Form1 &f;
     ReplyReader m_reader;
+    std::optional<protocol::Request> m_written;
 };

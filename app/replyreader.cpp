@@ -16,8 +16,9 @@ ReplyReader::ReplyReader(serial::CommPort *port, QObject *parent) : QObject(pare
     m_sample.setSingleShot(true);
     m_timer.setInterval(DefaultWindow);
     connect(&m_timer, &QTimer::timeout, this, &ReplyReader::windowEnded);
-    connect(&m_sample, &QTimer::timeout, this, [this] { m_seen = m_port->bytesWaiting(); });
+    connect(&m_sample, &QTimer::timeout, this, [this] { m_seen = arrivedCount(); });
     connect(&m_poll, &QTimer::timeout, this, &ReplyReader::poll);
+    connect(m_port, &serial::CommPort::arrived, this, &ReplyReader::arrived);
 }
 
 void ReplyReader::setWindow(milliseconds window)
@@ -32,9 +33,26 @@ milliseconds ReplyReader::window() const
 
 void ReplyReader::start()
 {
+    begin({});
+}
+
+void ReplyReader::startUntilWhole(EarlyEnd early)
+{
+    begin(std::move(early));
+}
+
+qsizetype ReplyReader::arrivedCount() const
+{
+    return m_taken + m_port->bytesWaiting();
+}
+
+void ReplyReader::begin(EarlyEnd early)
+{
     if (m_collecting)
         return;
     m_collecting = true;
+    m_early = std::move(early);
+    m_taken = 0;
     m_port->setReceiveThreshold(0);
     // The frame gap in whole microseconds, rounded up (117 ms at 300 baud, 3.65 ms at 9600).
     const serial::LineSettings line = m_port->lineSettings();
@@ -48,12 +66,66 @@ void ReplyReader::start()
     if (beforeEnd > milliseconds{0})
         m_sample.start(beforeEnd);
     m_timer.start();
+    // The bytes that opened the reply may be all of it; looked at once the caller has returned.
+    if (m_early.whole)
+        QMetaObject::invokeMethod(this, &ReplyReader::checkWhole, Qt::QueuedConnection);
+}
+
+void ReplyReader::arrived()
+{
+    if (!m_tail) {
+        checkWhole();
+        return;
+    }
+    if (m_early.sameRequest && !m_early.sameRequest()) {
+        finishTail(false);
+        return;
+    }
+    const QByteArray bytes = m_port->readAll();
+    m_taken += bytes.size();
+    if (!bytes.isEmpty())
+        emit tailRead(bytes);
+}
+
+void ReplyReader::checkWhole()
+{
+    if (!m_collecting || m_tail || !m_early.whole || !m_early.whole(m_port->peek()))
+        return;
+    // Whole: read and interpreted now. The window's timers run on, so that what still arrives
+    // before the window would have ended is known as this reply's tail.
+    const QByteArray reply = m_port->readAll();
+    m_taken += reply.size();
+    m_tail = true;
+    emit replyRead(reply);
+}
+
+void ReplyReader::endTail()
+{
+    if (m_tail)
+        finishTail(true);
+}
+
+void ReplyReader::finishTail(bool takeWaiting)
+{
+    m_poll.stop();
+    m_sample.stop();
+    m_timer.stop();
+    m_tail = false;
+    if (takeWaiting) {
+        const QByteArray bytes = m_port->readAll();
+        if (!bytes.isEmpty())
+            emit tailRead(bytes);
+    }
+    // Bytes left waiting are announced as the next reply once the threshold is back.
+    m_port->setReceiveThreshold(1);
+    m_collecting = false;
+    m_early = {};
 }
 
 void ReplyReader::windowEnded()
 {
     m_sample.stop();
-    const qsizetype waiting = m_port->bytesWaiting();
+    const qsizetype waiting = arrivedCount();
     if (waiting == m_seen || !m_port->isOpen() || m_gap <= microseconds{0}) {
         finish();
         return;
@@ -75,7 +147,7 @@ void ReplyReader::poll()
         finish();
         return;
     }
-    if (const qsizetype waiting = m_port->bytesWaiting(); waiting != m_seen) {
+    if (const qsizetype waiting = arrivedCount(); waiting != m_seen) {
         m_seen = waiting;
         m_sinceArrival.start();
         m_quietOnce = false;
@@ -94,6 +166,10 @@ void ReplyReader::poll()
 
 void ReplyReader::finish()
 {
+    if (m_tail) {
+        finishTail(true);
+        return;
+    }
     m_poll.stop();
     m_sample.stop();
     m_timer.stop();
@@ -102,4 +178,5 @@ void ReplyReader::finish()
     // Back to one notice per arrival on every path, so later replies are still handled.
     m_port->setReceiveThreshold(1);
     m_collecting = false;
+    m_early = {};
 }

@@ -1,6 +1,8 @@
 #include "app/settingspage.h"
 
 #include "app/connectionstrip.h"
+#include "app/digitsonly.h"
+#include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/moduleconfig.h"
 #include "controls/safeswitch.h"
@@ -12,6 +14,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 using namespace settings;
 
@@ -41,11 +44,14 @@ void SettingsPage::connectControls()
     OnListClick(f.Combo6, this, &SettingsPage::Combo6_Click);
     connect(f.dizhi, &::SafeSwitch::Click, this, &SettingsPage::dizhi_Click);
     f.Text4->installEventFilter(this);
+    f.Text4->setValidator(new DigitsOnly(f.Text4)); // also for pasted or dropped text
     OnListClick(f.Combo9, this, &SettingsPage::Combo9_Click);
     OnListClick(f.Combo8, this, &SettingsPage::Combo8_Click);
     connect(f.sp, &::SafeSwitch::Click, this, &SettingsPage::sp_Click);
     connect(f.duqu, &::SafeSwitch::Click, this, &SettingsPage::duqu_Click);
     connect(f.RUN, &::SafeSwitch::Click, this, &SettingsPage::RUN_Click);
+    // Only the user's choice: start-up shows the stored language without writing it again.
+    connect(f.Combo10, &QComboBox::activated, this, &SettingsPage::Combo10_Click);
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
 }
 
@@ -84,6 +90,23 @@ void SettingsPage::prots_Click()
     write(PortKey, FlagPairText(false, f.Combo6->currentText()));
 }
 
+void SettingsPage::ListDefaultPorts(const QStringList &ports)
+{
+#if !defined(Q_OS_WIN)
+    // Ports are device paths here: the list offers the ports found. The chosen default stays
+    // listed and chosen when it is not plugged in today. Nothing is stored.
+    const QSignalBlocker quiet(f.Combo6);
+    const QString chosen = f.Combo6->currentText();
+    f.Combo6->clear();
+    f.Combo6->addItems(ports);
+    if (!chosen.isEmpty() && f.Combo6->findText(chosen, Qt::MatchExactly) < 0)
+        f.Combo6->addItem(chosen);
+    f.Combo6->setCurrentIndex(chosen.isEmpty() ? -1 : f.Combo6->findText(chosen, Qt::MatchExactly));
+#else
+    Q_UNUSED(ports); // the list holds every COM port name
+#endif
+}
+
 void SettingsPage::Combo6_Click()
 {
     if (f.Combo6->currentIndex() < 0)
@@ -110,7 +133,8 @@ void SettingsPage::Text4_KeyUp()
         return;
     }
     if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error, QStringLiteral("输入错误，地址范围在1-255"));
+        f.messages().inform(app::Message::Icon::Error,
+                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"));
     if (check.replacement)
         f.Text4->setText(*check.replacement);
 }
@@ -177,13 +201,38 @@ void SettingsPage::RUN_Click()
     f.autoStart().remove();
 }
 
+int SettingsPage::LanguagePosition(const QString &stored)
+{
+    const std::optional<app::Language> language = app::LanguageOfCode(stored);
+    return !language ? 0 : *language == app::Language::Chinese ? 1 : 2;
+}
+
+QString SettingsPage::LanguageCodeAt(int position)
+{
+    return position == 1   ? app::CodeOfLanguage(app::Language::Chinese)
+           : position == 2 ? app::CodeOfLanguage(app::Language::English)
+                           : QString();
+}
+
+void SettingsPage::Combo10_Click()
+{
+    const int position = f.Combo10->currentIndex();
+    const QString code = LanguageCodeAt(position);
+    if (position < 0 || code == ReadIni(f.iniPath(), SystemSection, LanguageKey, QString()))
+        return;
+    write(LanguageKey, code);
+    f.messages().inform(app::Message::Icon::Information,
+                        QT_TRANSLATE_NOOP("Messages", "新的界面语言在程序下次启动时生效"));
+}
+
 void SettingsPage::sheding_Timer()
 {
     f.sheding.stop();
     if (f.Combo2->currentText() != f.Combo6->currentText())
         return;
-    // A port the user opened meanwhile stays open: the port button would close it.
-    if (!f.MSComm1.isOpen())
+    // A port the user opened (or began to connect) meanwhile stays so: the port button would
+    // close it.
+    if (!f.MSComm1.isOpen() && !f.MSComm1.isConnecting())
         f.connectionStrip->Command2_Click();
     f.sdduqu.start();
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class Form1;
 
@@ -21,6 +22,8 @@ public:
     void Combo5_Click();
     void prots_Click();
     void Combo6_Click();
+    // Fills the default-port list with the ports found (at start-up and on every hot-plug change).
+    void ListDefaultPorts(const QStringList &ports);
     void dizhi_Click();
     // Whether a key pressed in the address box reaches it: digits and Backspace only.
     static bool Text4_KeyPress(int key, const QString &text);
@@ -30,6 +33,11 @@ public:
     void sp_Click();
     void duqu_Click();
     void RUN_Click();
+    // The window's language, chosen by the user: kept for the next start.
+    void Combo10_Click();
+    // The entry of the language list for a stored code, and the code of an entry.
+    static int LanguagePosition(const QString &stored);
+    static QString LanguageCodeAt(int position);
     // Opens the default port when it is the one selected, then arms the start-up read.
     void sheding_Timer();
 

@@ -1,9 +1,11 @@
 // What happens between creating the window and the moment the user can work.
 
+#include "app/layout.h"
 #include "app/mainwindow.h"
 
 #include "app/channelnames.h"
 #include "app/connectionstrip.h"
+#include "app/settingspage.h"
 #include "controls/safeswitch.h"
 #include "controls/skinstyle.h"
 #include "serial/portwatch.h"
@@ -12,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -87,7 +90,7 @@ void Form1::Timer4_Timer()
         return ReadIni(m_iniPath, SystemSection, key, defaultValue);
     };
 
-    Label2->setText(QStringLiteral("串口已关闭"));
+    Label2->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "串口已关闭")));
 
     MSComm1.discardInput();
     MSComm1.discardOutput();
@@ -101,6 +104,7 @@ void Form1::Timer4_Timer()
     Combo9->setCurrentIndex(mode);
     Combo7->setCurrentIndex(mode);
     Combo8->setCurrentIndex(StoredPosition(read(ModelKey, QStringLiteral("0")), Combo8->count()));
+    Combo10->setCurrentIndex(SettingsPage::LanguagePosition(read(LanguageKey, QString())));
 
     channelNames->ShowTitle();
     channelNames->ApplyChannelNames();
@@ -125,15 +129,7 @@ void Form1::Timer4_Timer()
     }
 
     const serial::PortListing listing = connectionStrip->FillPortList();
-#if !defined(Q_OS_WIN)
-    // Ports are device paths here: the default-port list offers the ports found.
-    {
-        const QSignalBlocker quiet(Combo6);
-        Combo6->clear();
-        Combo6->addItems(listing.names);
-        Combo6->setCurrentIndex(-1);
-    }
-#endif
+    settingsPage->ListDefaultPorts(listing.names);
 
     const FlagPair port = ReadFlagPair(read(PortKey, DefaultPort));
     const QString portName = port.value.isEmpty() ? DefaultPortName : port.value;

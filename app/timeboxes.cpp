@@ -1,32 +1,16 @@
 #include "app/timeboxes.h"
 
+#include "app/digitsonly.h"
 #include "app/mainwindow.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QValidator>
 
 using namespace protocol;
 
 namespace {
-
-// Lets only digits into a time box, whether typed or pasted: other characters are dropped.
-class DigitsOnly : public QValidator
-{
-public:
-    using QValidator::QValidator;
-    State validate(QString &input, int &pos) const override
-    {
-        const QString digits = TimeBoxDigits(input);
-        if (digits.size() != input.size()) {
-            pos = int(TimeBoxDigits(input.left(pos)).size());
-            input = digits;
-        }
-        return Acceptable;
-    }
-};
 
 void showSeconds(QComboBox *box, QLabel *label)
 {
@@ -49,7 +33,7 @@ TimeBoxes::TimeBoxes(Form1 &form) : QObject(&form), f(form)
 void TimeBoxes::attach(const Box &b)
 {
     m_boxes.push_back(b);
-    b.box->setValidator(new DigitsOnly(b.box));
+    b.box->setValidator(new DigitsOnly(b.box)); // whether typed or pasted
     // Typed times never join the list, and neither Enter nor leaving the box counts as a
     // choice from the list: only the list itself (and its arrow keys) chooses an entry.
     b.box->setInsertPolicy(QComboBox::NoInsert);

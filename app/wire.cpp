@@ -1,6 +1,7 @@
 #include "app/wire.h"
 
 #include "app/mainwindow.h"
+#include "app/replies.h"
 #include "controls/safeswitch.h"
 #include "protocol/hexcodec.h"
 #include "protocol/panel.h"
@@ -41,6 +42,8 @@ void ShowSentFrame(Form1 &form, const QByteArray &frame)
 
 void RecordRequest(Form1 &form, RequestKind kind)
 {
+    if (form.replies)
+        form.replies->RequestRecorded();
     form.RequestKind = kind;
     if (RuleOfKind(kind).setsText9)
         form.Text9 = true;
@@ -51,7 +54,10 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
     RecordRequest(form, request.kind);
     if (!form.MSComm1.write(request.frame))
         return false;
+    if (form.replies)
+        form.replies->Written(&request);
     ShowSentFrame(form, request.frame);
+    emit form.requestSent(request.frame);
     if (RuleOfKind(request.kind).clearsReceived)
         form.LblIn->clear();
     return true;
@@ -59,7 +65,11 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
 
 bool SendConsoleBytes(Form1 &form, const QByteArray &bytes)
 {
-    return form.MSComm1.write(bytes);
+    if (!form.MSComm1.write(bytes))
+        return false;
+    if (form.replies)
+        form.replies->Written(nullptr);
+    return true;
 }
 
 void TellPortClosed(Form1 &form, RequestKind kind)
@@ -74,8 +84,9 @@ void TellPortClosed(Form1 &form, RequestKind kind)
         form.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
         return;
     case RequestKind::ReadRate:
-        form.messages().inform(app::Message::Icon::Error, QStringLiteral("请先打开串口后，在搜索"),
-                               QStringLiteral("提示"));
+        form.messages().inform(app::Message::Icon::Error,
+                               QT_TRANSLATE_NOOP("Messages", "请先打开串口后，在搜索"),
+                               QT_TRANSLATE_NOOP("Messages", "提示"));
         return;
     default:
         return; // the other kinds stop silently

@@ -4,6 +4,8 @@
 #include "modbus/frames.h"
 #include "modbus/names.h"
 
+#include <optional>
+
 namespace modbus {
 
 namespace {
@@ -29,38 +31,84 @@ Check Fail(Verdict verdict, qsizetype length, const QString &message)
     return {verdict, length, message};
 }
 
+// Who the request asks and what: the probe asks any address with a read.
+struct Asked
+{
+    bool probe = false;
+    std::uint8_t address = 0;
+    std::uint8_t function = 0;
+};
+
+Asked AskedBy(const QByteArray &request)
+{
+    Asked asked;
+    asked.probe = IsProbe(request);
+    asked.address = request.isEmpty() ? 0 : At(request, 0);
+    asked.function =
+        asked.probe ? function::ReadHoldingRegisters : (request.size() > 1 ? At(request, 1) : 0);
+    return asked;
+}
+
+bool IsException(const Asked &asked, const QByteArray &received)
+{
+    return received.size() >= 2 && At(received, 1) == (asked.function | function::ExceptionBit);
+}
+
+// The checks every whole answer gets first: its CRC, then its address (the probe takes any).
+std::optional<Check> CheckCrcAndAddress(const Asked &asked, const QByteArray &answer)
+{
+    if (!CrcRight(answer))
+        return Fail(Verdict::BadCrc, answer.size(),
+                    QStringLiteral("bad CRC in the answer %1").arg(Hex(answer)));
+    if (!asked.probe && At(answer, 0) != asked.address)
+        return Fail(Verdict::WrongAddress, answer.size(),
+                    QStringLiteral("address %1 answered instead of %2: %3")
+                        .arg(At(answer, 0))
+                        .arg(asked.address)
+                        .arg(Hex(answer)));
+    return std::nullopt;
+}
+
+// A whole exception answer.
+Check CheckException(const Asked &asked, const QByteArray &answer)
+{
+    if (const auto failed = CheckCrcAndAddress(asked, answer))
+        return *failed;
+    const std::uint8_t code = At(answer, 2);
+    return Fail(Verdict::Exception, answer.size(),
+                QStringLiteral("exception %1 (%2) from address %3 to function %4")
+                    .arg(HexByte(code), ExceptionName(code))
+                    .arg(At(answer, 0))
+                    .arg(HexByte(asked.function)));
+}
+
+// A whole answer that is not an exception answer: CRC, address, function.
+std::optional<Check> CheckFrame(const Asked &asked, const QByteArray &answer)
+{
+    if (const auto failed = CheckCrcAndAddress(asked, answer))
+        return failed;
+    if (At(answer, 1) != asked.function)
+        return Fail(Verdict::WrongFunction, answer.size(),
+                    QStringLiteral("function %1 answered instead of %2: %3")
+                        .arg(HexByte(At(answer, 1)), HexByte(asked.function), Hex(answer)));
+    return std::nullopt;
+}
+
 } // namespace
 
 Check CheckAnswer(const QByteArray &request, const QByteArray &received)
 {
-    const bool probe = IsProbe(request);
-    const std::uint8_t address = request.isEmpty() ? 0 : At(request, 0);
-    const std::uint8_t function = probe ? 0x03 : (request.size() > 1 ? At(request, 1) : 0);
-
-    if (received.size() >= 2 && At(received, 1) == (function | 0x80)) {
+    const Asked asked = AskedBy(request);
+    if (IsException(asked, received)) {
         if (received.size() < ExceptionLength)
             return {};
-        const QByteArray answer = received.first(ExceptionLength);
-        if (!CrcRight(answer))
-            return Fail(Verdict::BadCrc, ExceptionLength,
-                        QStringLiteral("bad CRC in the answer %1").arg(Hex(answer)));
-        if (!probe && At(answer, 0) != address)
-            return Fail(Verdict::WrongAddress, ExceptionLength,
-                        QStringLiteral("address %1 answered instead of %2: %3")
-                            .arg(At(answer, 0))
-                            .arg(address)
-                            .arg(Hex(answer)));
-        const std::uint8_t code = At(answer, 2);
-        return Fail(Verdict::Exception, ExceptionLength,
-                    QStringLiteral("exception %1 (%2) from address %3 to function %4")
-                        .arg(HexByte(code), ExceptionName(code))
-                        .arg(At(answer, 0))
-                        .arg(HexByte(function)));
+        return CheckException(asked, received.first(ExceptionLength));
     }
 
     qsizetype length = AnswerLength(request);
-    const bool read = !probe && function >= 0x01 && function <= 0x04;
-    if (read && received.size() >= 3 && At(received, 1) == function &&
+    const bool read = !asked.probe && asked.function >= function::ReadCoils &&
+                      asked.function <= function::ReadInputRegisters;
+    if (read && received.size() >= 3 && At(received, 1) == asked.function &&
         At(received, 2) != length - 5) {
         // A read answer with another byte count: judged whole, by its own length.
         length = 5 + At(received, 2);
@@ -68,31 +116,21 @@ Check CheckAnswer(const QByteArray &request, const QByteArray &received)
     if (length == 0 || received.size() < length)
         return {};
     const QByteArray answer = received.first(length);
-    if (!CrcRight(answer))
-        return Fail(Verdict::BadCrc, length,
-                    QStringLiteral("bad CRC in the answer %1").arg(Hex(answer)));
-    if (!probe && At(answer, 0) != address)
-        return Fail(Verdict::WrongAddress, length,
-                    QStringLiteral("address %1 answered instead of %2: %3")
-                        .arg(At(answer, 0))
-                        .arg(address)
-                        .arg(Hex(answer)));
-    if (At(answer, 1) != function)
-        return Fail(Verdict::WrongFunction, length,
-                    QStringLiteral("function %1 answered instead of %2: %3")
-                        .arg(HexByte(At(answer, 1)), HexByte(function), Hex(answer)));
+    if (const auto failed = CheckFrame(asked, answer))
+        return *failed;
 
-    switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-        if (At(answer, 2) != AnswerLength(request) - 5 || (probe && At(answer, 0) != At(answer, 4)))
+    switch (asked.function) {
+    case function::ReadCoils:
+    case function::ReadDiscreteInputs:
+    case function::ReadHoldingRegisters:
+    case function::ReadInputRegisters:
+        if (At(answer, 2) != AnswerLength(request) - 5 ||
+            (asked.probe && At(answer, 0) != At(answer, 4)))
             return Fail(Verdict::Mismatch, length,
                         QStringLiteral("not the answer asked for: %1").arg(Hex(answer)));
         break;
-    case 0x0F:
-    case 0x10:
+    case function::WriteMultipleCoils:
+    case function::WriteMultipleRegisters:
         if (answer.first(6) != request.first(6))
             return Fail(Verdict::Mismatch, length,
                         QStringLiteral("the answer %1 does not repeat the coils of %2")
@@ -106,6 +144,18 @@ Check CheckAnswer(const QByteArray &request, const QByteArray &received)
         break;
     }
     return {Verdict::Good, length, {}};
+}
+
+Check CheckWholeAnswer(const QByteArray &request, const QByteArray &received)
+{
+    const Asked asked = AskedBy(request);
+    if (received.isEmpty())
+        return {};
+    if (IsException(asked, received) && received.size() == ExceptionLength)
+        return CheckException(asked, received);
+    if (const auto failed = CheckFrame(asked, received))
+        return *failed;
+    return {Verdict::Good, received.size(), {}};
 }
 
 std::uint16_t RegisterValue(const QByteArray &answer, int k)

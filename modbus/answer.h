@@ -36,6 +36,12 @@ struct Check
 // must name the same address in byte 0 and byte 4.
 Check CheckAnswer(const QByteArray &request, const QByteArray &received);
 
+// Checks the bytes received after a request whose answer has no known length (AnswerLength 0),
+// taken whole as one answer once the line has gone quiet: its CRC, its address, then either an
+// exception answer of five bytes or the function asked. The content is not judged. Incomplete
+// only when nothing came.
+Check CheckWholeAnswer(const QByteArray &request, const QByteArray &received);
+
 // A register value of a good 03 answer (register k, 0-based).
 std::uint16_t RegisterValue(const QByteArray &answer, int k = 0);
 

@@ -119,6 +119,18 @@ QByteArray RtuFrame(std::uint8_t unit, QByteArrayView pdu)
     return frame;
 }
 
+bool IsWholeRequests(QByteArrayView bytes)
+{
+    qsizetype used = 0;
+    while (used < bytes.size()) {
+        const std::optional<RtuCut> cut = NextRtuRequest(bytes.sliced(used));
+        if (!cut || cut->kind == RtuCutKind::Garbage)
+            return false;
+        used += cut->length;
+    }
+    return used > 0;
+}
+
 QByteArray MbapClient::request(QByteArrayView rtuBytes)
 {
     m_out.append(rtuBytes.data(), rtuBytes.size());

@@ -49,6 +49,10 @@ struct RtuCut
 // for another function the shortest stretch of at least four bytes whose CRC checks is taken.
 std::optional<RtuCut> NextRtuRequest(QByteArrayView bytes);
 
+// Whether bytes are nothing but whole requests (each with a CRC that checks, or the probe), so
+// that a MODBUS TCP gateway passes all of them on.
+bool IsWholeRequests(QByteArrayView bytes);
+
 // The MODBUS TCP request for one cut request: the CRC dropped (the probe goes whole, it has
 // none), the unit the frame's first byte unless unit is given.
 QByteArray MbapRequest(QByteArrayView rtu, RtuCutKind kind, std::uint16_t transaction,

@@ -2,6 +2,8 @@
 
 #include "modbus/crc.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace protocol {
@@ -91,14 +93,15 @@ QString CrcProblemText(const CrcInput &input, QStringView text)
     case CrcInput::Problem::Empty:
         return {};
     case CrcInput::Problem::InvalidCharacter:
-        what = QStringLiteral("第 %1 个字符“%2”不是十六进制数字。");
+        what = QCoreApplication::translate("Form1", "第 %1 个字符“%2”不是十六进制数字。");
         break;
     case CrcInput::Problem::LoneDigit:
-        what = QStringLiteral("第 %1 个字符“%2”缺少另一位：每个字节需两位十六进制数字。");
+        what = QCoreApplication::translate(
+            "Form1", "第 %1 个字符“%2”缺少另一位：每个字节需两位十六进制数字。");
         break;
     }
     return what.arg(input.position + 1).arg(text.mid(input.position, 1)) +
-           QStringLiteral("没有可计算的字节。");
+           QCoreApplication::translate("Form1", "没有可计算的字节。");
 }
 
 ConsoleLines::ConsoleLines(int maxLine, int hexBytesPerLine) : m_maxLine(std::max(3, maxLine))
@@ -123,6 +126,17 @@ void ConsoleLines::breakLine(QString &out)
     out += QLatin1Char('\n');
     m_line = 0;
     m_lineHasData = false;
+}
+
+QString ConsoleLines::note(const QString &text)
+{
+    QString out;
+    if (m_line > 0)
+        breakLine(out);
+    out += text;
+    breakLine(out);
+    m_afterCr = false;
+    return out;
 }
 
 QString ConsoleLines::startChunk(const QString &stamp)

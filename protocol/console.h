@@ -63,6 +63,9 @@ public:
     QString text(QStringView chunk, const QString &stamp = {});
     QString hex(QByteArrayView bytes, const QString &stamp = {});
 
+    // A line of the program's own (not received data), on a line of its own.
+    QString note(const QString &text);
+
     // The box was emptied: the next chunk starts a new first line.
     void reset();
     // Characters on the last line so far.

@@ -4,6 +4,8 @@
 #include "modbus/timing.h"
 #include "protocol/baud.h"
 
+#include <QCoreApplication>
+
 namespace protocol {
 
 namespace {
@@ -39,7 +41,7 @@ ScanStep DecideScanStep(const ScanInputs &in)
 
 QString ScanResultText(int moduleCount)
 {
-    return QStringLiteral(" 读取到 %1 个模块").arg(moduleCount);
+    return QCoreApplication::translate("Form1", " 读取到 %1 个模块").arg(moduleCount);
 }
 
 Micros ProbeAnswerTime(qint32 baudRate)

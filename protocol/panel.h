@@ -12,7 +12,7 @@
 
 namespace protocol {
 
-inline const QString PortClosedMessage = QStringLiteral("串口未打开");
+inline const QString PortClosedMessage = QT_TRANSLATE_NOOP("Messages", "串口未打开");
 
 // The commands of the relay panel's buttons and switches.
 enum class PanelCommand {

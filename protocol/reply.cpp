@@ -1,5 +1,8 @@
 #include "protocol/reply.h"
 
+#include "modbus/answer.h"
+#include "modbus/crc.h"
+#include "modbus/frames.h"
 #include "protocol/hexcodec.h"
 
 #include <algorithm>
@@ -8,7 +11,7 @@ namespace protocol {
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
+const QString NoticeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
 
 std::uint8_t byteAt(const QByteArray &reply, qsizetype position)
 {
@@ -29,7 +32,8 @@ bool interpretByKind(const QByteArray &reply, const ReplyContext &context, Reply
     switch (*context.kind) {
     case RequestKind::Address:
         if (byteAt(reply, 1) == 0) {
-            out.message = ReplyMessage{QStringLiteral("没有搜索到模块"), NoticeTitle};
+            out.message =
+                ReplyMessage{QT_TRANSLATE_NOOP("Messages", "没有搜索到模块"), NoticeTitle};
             return true;
         }
         if (!has(reply, 4))
@@ -38,7 +42,7 @@ bool interpretByKind(const QByteArray &reply, const ReplyContext &context, Reply
         return true;
     case RequestKind::SetAddress:
         if (byteAt(reply, 1) == 0) {
-            out.message = ReplyMessage{QStringLiteral("地址设置失败"), NoticeTitle};
+            out.message = ReplyMessage{QT_TRANSLATE_NOOP("Messages", "地址设置失败"), NoticeTitle};
             return true;
         }
         if (!has(reply, 5))
@@ -99,6 +103,22 @@ ReplyActions InterpretReply(const QByteArray &reply, const ReplyContext &context
             out.baudIndex = byteAt(reply, 4);
     }
     return out;
+}
+
+bool ReplyIsWhole(RequestKind kind, const QByteArray &request, const QByteArray &received)
+{
+    QByteArray asked = request;
+    // The scan asks one address after another: an answer from another address is still an
+    // answer to the scan, so it is checked as the same request to the address that answered.
+    if (kind == RequestKind::Address1 && !received.isEmpty() && asked.size() > 2 &&
+        !modbus::IsProbe(asked)) {
+        asked[0] = received[0];
+        modbus::AppendCrc(asked);
+    }
+    const modbus::Check check = modbus::CheckAnswer(asked, received);
+    const bool wellFormed =
+        check.verdict == modbus::Verdict::Good || check.verdict == modbus::Verdict::Exception;
+    return wellFormed && check.length == received.size();
 }
 
 } // namespace protocol

@@ -65,6 +65,14 @@ struct ReplyActions
 // it happens.
 ReplyActions InterpretReply(const QByteArray &reply, const ReplyContext &context);
 
+// Whether the bytes received since a reply's first byte are exactly one well-formed answer to
+// the request last sent (recorded as kind), so that the reply can be read at once instead of at
+// the end of its window: the answer that request gets or the exception answer to its function,
+// from the address it went to (any address for the probe and the scan), its CRC right, nothing
+// before or after it. Anything else (not all there yet, a wrong CRC, another address or
+// function, an echo that differs, a request whose answer has no fixed form) is not whole.
+bool ReplyIsWhole(RequestKind kind, const QByteArray &request, const QByteArray &received);
+
 // The switch positions a relay state value stands for: channel d (1..channelCount) is on
 // exactly when bit d-1 of value is 1. channelCount is capped at the switch count.
 std::vector<SwitchMove> StateSwitches(std::uint16_t value, int channelCount);

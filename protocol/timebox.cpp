@@ -1,5 +1,7 @@
 #include "protocol/timebox.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace protocol {
@@ -62,7 +64,7 @@ std::optional<QString> SecondsLabel(const QString &text)
     QString seconds = whole;
     if (tenth != QLatin1Char('0'))
         seconds += QLatin1Char('.') + tenth;
-    return seconds + QStringLiteral("秒");
+    return QCoreApplication::translate("Form1", "%1秒").arg(seconds);
 }
 
 int CopyTargetCount(AllTimesBox box, CopyTrigger trigger, int channelCount)

@@ -17,8 +17,9 @@ inline constexpr int TimeMaximum = 65535;
 
 // What an out-of-range box is reset to, and the message shown first (title TimeRangeTitle).
 inline const QString TimeResetText = QStringLiteral("65535");
-inline const QString TimeRangeMessage = QStringLiteral("输入错误，数值范围在1-65535");
-inline const QString TimeRangeTitle = QStringLiteral("提示");
+inline const QString TimeRangeMessage =
+    QT_TRANSLATE_NOOP("Messages", "输入错误，数值范围在1-65535");
+inline const QString TimeRangeTitle = QT_TRANSLATE_NOOP("Messages", "提示");
 
 // Only digits can be entered into a time box: what is typed or pasted keeps its digits only.
 QString TimeBoxDigits(const QString &text);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "moduletest/plan.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -39,6 +41,7 @@ enum class Command {
     Scan,
     FindBaud,
     Send,
+    Test, // the module test: testcommand.h
 };
 
 // The command's name as typed ("delay-on", "all jog").
@@ -68,6 +71,10 @@ struct Invocation
     int scanTo = 255;
     QByteArray bytes; // send: the bytes as given, the CRC appended with --crc
     bool appendCrc = false;
+
+    moduletest::Settings test; // test: what to test and how
+    QString junitPath;         // test: --junit FILE
+    QString csvPath;           // test: --csv FILE
 };
 
 // How a command line reads: something to run, a text to print and leave (help, version), or a

@@ -1,5 +1,6 @@
 // qvctl: the relay modules from the command line, for scripts, test benches and production lines.
 
+#include "qvctl/monitor.h"
 #include "qvctl/runner.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qvctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
-    return qvctl::Main(
-        QCoreApplication::arguments(), [](const QString &text) { Write(stdout, text); },
-        [](const QString &text) { Write(stderr, text); });
+    const auto out = [](const QString &text) { Write(stdout, text); };
+    const auto err = [](const QString &text) { Write(stderr, text); };
+    if (qvctl::IsMonitorCommand(QCoreApplication::arguments()))
+        return qvctl::RunMonitor(QCoreApplication::arguments(), out, err);
+    return qvctl::Main(QCoreApplication::arguments(), out, err);
 }

@@ -7,6 +7,7 @@
 #include "protocol/baud.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
+#include "qvctl/testcommand.h"
 #include "qvctl/waits.h"
 #include "serial/portenumerator.h"
 
@@ -60,8 +61,9 @@ Runner::Runner(const Invocation &invocation, Sink out, Sink err, QObject *parent
     m_clock.start();
     connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &failure) {
         // The port is closed now; whatever was being awaited will not come.
-        m_portFailure =
-            failure.detail.isEmpty() ? QStringLiteral("the port failed") : failure.detail;
+        m_portFailure = failure;
+        if (!m_portFailure)
+            m_portFailure.kind = serial::FailureKind::Other;
         if (m_waiting)
             m_waiting->quit();
     });
@@ -122,6 +124,8 @@ Exit Runner::runCommand()
         return findBaud();
     case Command::Send:
         return sendRaw();
+    case Command::Test:
+        return RunModuleTest(m_in, m_port, m_out, m_err);
     }
     return Exit::Done;
 }
@@ -131,7 +135,7 @@ Exit Runner::runCommand()
 Exit Runner::open(qint32 rate)
 {
     m_port.close();
-    m_portFailure.clear();
+    m_portFailure = {};
     m_port.setPortName(m_in.port);
     m_port.setSettings(SettingsOf(rate));
     m_rate = rate;
@@ -201,14 +205,13 @@ bool Runner::send(const QByteArray &frame, bool keepInput)
         if (!stale.isEmpty())
             log(QStringLiteral("dropped %1").arg(Hex(stale)));
     }
-    if (!m_portFailure.isEmpty() || !m_port.isOpen()) {
-        if (m_portFailure.isEmpty())
-            m_portFailure = m_port.errorText();
+    if (m_portFailure || !m_port.isOpen()) {
+        notePortFailure();
         return false;
     }
     log(QStringLiteral("out %1").arg(Hex(frame)));
     if (!m_port.write(frame)) {
-        m_portFailure = m_port.errorText();
+        notePortFailure();
         return false;
     }
     m_lineFreeAt = double(m_clock.nsecsElapsed()) / 1e6 +
@@ -218,7 +221,7 @@ bool Runner::send(const QByteArray &frame, bool keepInput)
 
 Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
 {
-    if (!m_portFailure.isEmpty())
+    if (m_portFailure)
         return Heard::PortFailed;
     QEventLoop loop;
     Heard heard = Heard::TimedOut;
@@ -263,7 +266,7 @@ Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
         loop.exec();
         m_waiting = nullptr;
     }
-    if (heard != Heard::Done && !m_portFailure.isEmpty())
+    if (heard != Heard::Done && m_portFailure)
         heard = Heard::PortFailed;
     if (heard == Heard::TimedOut)
         log(QStringLiteral("timeout after %1 ms").arg(timeoutMs));
@@ -292,7 +295,7 @@ Exit Runner::transact(const QByteArray &request, QByteArray *answer)
     if (address == 0 && request != protocol::AddressProbe().frame) {
         // A broadcast is carried out by every module and answered by none.
         if (!send(request))
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         pause(m_lineFreeAt - double(m_clock.nsecsElapsed()) / 1e6); // let it leave the line
         return Exit::Done;
     }
@@ -303,14 +306,14 @@ Exit Runner::transact(const QByteArray &request, QByteArray *answer)
         if (attempt > 0)
             log(QStringLiteral("retry %1 of %2").arg(attempt).arg(m_in.retries));
         if (!send(request))
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         QByteArray received;
         const Heard heard = listen(timeoutMs, [&](const QByteArray &chunk) {
             received += chunk;
             return CheckAnswer(request, received).verdict != Verdict::Incomplete;
         });
         if (heard == Heard::PortFailed)
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         const Check check = CheckAnswer(request, received);
         switch (check.verdict) {
         case Verdict::Good:
@@ -355,6 +358,22 @@ Exit Runner::fail(Exit status, const QString &message)
     if (m_in.json)
         m_out(FailureJsonLine(CommandName(m_in.command), status, message));
     return status;
+}
+
+void Runner::notePortFailure()
+{
+    if (m_portFailure)
+        return;
+    m_portFailure = m_port.failure();
+    if (!m_portFailure)
+        m_portFailure.kind = serial::FailureKind::NotOpen;
+}
+
+Exit Runner::portFailed()
+{
+    const QString &detail = m_portFailure.detail;
+    return fail(Exit::Port, detail.isEmpty() ? QStringLiteral("the port failed")
+                                             : QStringLiteral("the port failed: %1").arg(detail));
 }
 
 void Runner::log(const QString &text)
@@ -507,7 +526,7 @@ Exit Runner::probeAddress()
     QString message;
     for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
         if (!send(probe))
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         // Every module answers the probe: listen the whole time to hear a second one.
         QByteArray received;
         const Heard heard = listen(timeoutMs, [&](const QByteArray &chunk) {
@@ -515,7 +534,7 @@ Exit Runner::probeAddress()
             return false;
         });
         if (heard == Heard::PortFailed)
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         if (received.isEmpty()) {
             status = Exit::NoAnswer;
             message = QStringLiteral("no module answered the address probe within %1 ms at %2 baud")
@@ -650,7 +669,7 @@ Exit Runner::scan()
     for (int n = m_in.scanFrom; n <= m_in.scanTo; ++n) {
         for (int attempt = 0; attempt <= m_in.retries && !found.count(n); ++attempt) {
             if (!send(protocol::ScanRequest(std::uint8_t(n)).frame, true))
-                return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+                return portFailed();
             const Heard heard =
                 listen(n == m_in.scanTo ? lastMs : stepMs, [&](const QByteArray &chunk) {
                     buffer += chunk;
@@ -658,7 +677,7 @@ Exit Runner::scan()
                     return found.count(n) > 0;
                 });
             if (heard == Heard::PortFailed)
-                return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+                return portFailed();
         }
     }
     if (found.empty())
@@ -679,13 +698,11 @@ Exit Runner::findBaud()
     for (int code = 0; code < protocol::BaudCodeCount; ++code) {
         const qint32 rate = *protocol::BaudRateOfCode(code);
         if (!changeRate(rate))
-            return m_portFailure.isEmpty()
-                       ? Exit::Port
-                       : fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return m_portFailure ? portFailed() : Exit::Port;
         const int timeoutMs = timeoutFor(probe);
         for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
             if (!send(probe))
-                return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+                return portFailed();
             QByteArray buffer;
             std::optional<RegisterAnswer> good;
             const Heard heard = listen(timeoutMs, [&](const QByteArray &chunk) {
@@ -697,7 +714,7 @@ Exit Runner::findBaud()
                 return good.has_value();
             });
             if (heard == Heard::PortFailed)
-                return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+                return portFailed();
             if (good) {
                 QJsonObject json;
                 json.insert(QStringLiteral("command"), CommandName(m_in.command));
@@ -721,7 +738,7 @@ Exit Runner::sendRaw()
     json.insert(QStringLiteral("sent"), Hex(frame));
     if (framed && frame.at(0) == 0) {
         if (!send(frame))
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         json.insert(QStringLiteral("broadcast"), true);
         result({QStringLiteral("sent") + Broadcast, json});
         return Exit::Done;
@@ -734,7 +751,7 @@ Exit Runner::sendRaw()
     QByteArray received;
     for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
         if (!send(frame))
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         received.clear();
         const Heard heard = listen(
             timeoutMs,
@@ -745,7 +762,7 @@ Exit Runner::sendRaw()
             },
             quietMs);
         if (heard == Heard::PortFailed)
-            return fail(Exit::Port, QStringLiteral("the port failed: %1").arg(m_portFailure));
+            return portFailed();
         if (!received.isEmpty())
             break;
     }
@@ -756,26 +773,11 @@ Exit Runner::sendRaw()
     result({Hex(received), json});
     if (!framed)
         return Exit::Done; // text or other bytes: nothing to check them against
-    QString problem;
-    if (expected > 0) {
-        problem = CheckAnswer(frame, received).message;
-        if (problem.isEmpty() && CheckAnswer(frame, received).verdict == Verdict::Incomplete)
-            problem = QStringLiteral("incomplete answer: %1").arg(Hex(received));
-    } else if (!CrcRight(received)) {
-        problem = QStringLiteral("bad CRC in the answer %1").arg(Hex(received));
-    } else if (received.at(0) != frame.at(0)) {
-        problem = QStringLiteral("address %1 answered instead of %2")
-                      .arg(std::uint8_t(received.at(0)))
-                      .arg(std::uint8_t(frame.at(0)));
-    } else if (std::uint8_t(received.at(1)) == (std::uint8_t(frame.at(1)) | 0x80) &&
-               received.size() == 5) {
-        problem = QStringLiteral("exception %1 (%2)")
-                      .arg(std::uint8_t(received.at(2)), 2, 16, QLatin1Char('0'))
-                      .arg(ExceptionName(std::uint8_t(received.at(2))));
-    } else if (received.at(1) != frame.at(1)) {
-        problem = QStringLiteral("function %1 answered instead of %2")
-                      .arg(Hex(received.first(2).last(1)), Hex(frame.first(2).last(1)));
-    }
+    const Check check =
+        expected > 0 ? CheckAnswer(frame, received) : CheckWholeAnswer(frame, received);
+    const QString problem = check.verdict == Verdict::Incomplete
+                                ? QStringLiteral("incomplete answer: %1").arg(Hex(received))
+                                : check.message;
     if (!problem.isEmpty()) {
         m_err(QStringLiteral("qvctl: %1\n").arg(problem));
         return Exit::WrongAnswer;

@@ -62,6 +62,11 @@ private:
 
     void result(const Result &result);
     Exit fail(Exit status, const QString &message);
+    // Records that the port failed, if nothing was recorded yet: its own failure, or that it is
+    // not open.
+    void notePortFailure();
+    // Reports the port's failure: exit status 3.
+    Exit portFailed();
     void log(const QString &text);
     QJsonObject object() const; // command and address
     QString noAnswerText(int timeoutMs) const;
@@ -71,8 +76,8 @@ private:
     Sink m_err;
     serial::CommPort m_port;
     qint32 m_rate = 9600;
-    QString m_portFailure;
-    QEventLoop *m_waiting = nullptr; // the wait in progress, ended early when the port fails
+    serial::LineFailure m_portFailure; // the open port failed (none while it works)
+    QEventLoop *m_waiting = nullptr;   // the wait in progress, ended early when the port fails
     QElapsedTimer m_clock;
     double m_lineFreeAt = 0; // ms on m_clock
 };

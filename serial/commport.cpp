@@ -357,6 +357,12 @@ QByteArray CommPort::readAll()
     return std::exchange(d->input, {});
 }
 
+QByteArray CommPort::peek() const
+{
+    collect();
+    return d->input;
+}
+
 QString CommPort::readText(qsizetype *byteCount)
 {
     const QByteArray bytes = readAll();
@@ -441,7 +447,10 @@ int CommPort::receiveThreshold() const
 void CommPort::pullInput()
 {
     collect();
+    QPointer<CommPort> self(this);
     announce();
+    if (self && d->open && !d->input.isEmpty())
+        emit arrived();
 }
 
 void CommPort::announce()

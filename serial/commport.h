@@ -70,6 +70,8 @@ public:
     std::optional<quint8> readByte();
     // Every waiting byte.
     QByteArray readAll();
+    // Every waiting byte, left waiting.
+    QByteArray peek() const;
     // Every waiting byte as text of the local 8-bit code page (GBK). A character split across
     // arrivals is kept back until its rest arrives. *byteCount receives the number of bytes taken.
     QString readText(qsizetype *byteCount = nullptr);
@@ -111,6 +113,9 @@ signals:
     void openFailed(const serial::LineFailure &failure);
     // Bytes arrived (the data-received event).
     void received();
+    // Bytes came into the input buffer, whatever the receive threshold: for a reader that
+    // watches a reply grow while the data-received event is held back. Follows received().
+    void arrived();
     // The open port failed (adapter pulled, other end gone). The port is closed at once (isOpen()
     // is false from then on) and this follows from the event loop, once per failure. Bytes that
     // had arrived before the failure stay readable until the next open.

@@ -9,6 +9,7 @@
 #if defined(Q_OS_LINUX)
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -28,14 +29,47 @@ bool IsNumber(const char *text)
     return true;
 }
 
-// Whether one of the process's descriptors refers to the device rdev. Only descriptors that
-// point into /dev are looked at more closely, so no file elsewhere is touched.
-bool HoldsDevice(const QByteArray &fdDir, dev_t rdev)
+// The index N of a pseudo-terminal's terminal side /dev/pts/N, or -1 for any other device.
+int PtyIndex(dev_t rdev)
 {
+    constexpr unsigned FirstMajor = 136; // the terminal sides of pseudo-terminals: 136..143
+    constexpr unsigned MajorCount = 8;
+    const unsigned major = ::major(rdev);
+    if (major < FirstMajor || major >= FirstMajor + MajorCount)
+        return -1;
+    return int((major - FirstMajor) * 256 + ::minor(rdev));
+}
+
+// The pseudo-terminal index of a master descriptor, from the "tty-index" line the system shows
+// in /proc/PID/fdinfo/FD; -1 for a descriptor that is no master.
+int MasterIndex(const QByteArray &fdinfo)
+{
+    QFile file(QString::fromLocal8Bit(fdinfo));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("tty-index:")) {
+            bool ok = false;
+            const int index = line.mid(10).trimmed().toInt(&ok);
+            return ok ? index : -1;
+        }
+    }
+    return -1;
+}
+
+// Whether the process holds the device rdev open as a second user. Only descriptors that point
+// into /dev are looked at more closely, so no file elsewhere is touched. A process that holds the
+// master of the pseudo-terminal (socat, a simulator that made the pair with openpty()) is the
+// other end of the line, not a second user, even when it keeps the terminal side open too.
+bool HoldsDevice(const QByteArray &processDir, dev_t rdev)
+{
+    const QByteArray fdDir = processDir + "/fd";
     DIR *dir = ::opendir(fdDir.constData());
     if (!dir)
         return false; // gone, or not ours to read
-    bool holds = false;
+    const int ptyIndex = PtyIndex(rdev);
+    bool holdsTerminal = false;
+    bool holdsMaster = false;
     while (const dirent *entry = ::readdir(dir)) {
         if (!IsNumber(entry->d_name))
             continue;
@@ -47,13 +81,16 @@ bool HoldsDevice(const QByteArray &fdDir, dev_t rdev)
         struct stat st
         {
         };
-        if (::stat(link.constData(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == rdev) {
-            holds = true;
-            break;
-        }
+        if (::stat(link.constData(), &st) != 0 || !S_ISCHR(st.st_mode))
+            continue;
+        if (st.st_rdev == rdev)
+            holdsTerminal = true;
+        else if (ptyIndex >= 0 && std::string_view(target, size_t(n)).ends_with("ptmx") &&
+                 MasterIndex(processDir + "/fdinfo/" + entry->d_name) == ptyIndex)
+            holdsMaster = true; // /dev/ptmx or /dev/pts/ptmx: a master
     }
     ::closedir(dir);
-    return holds;
+    return holdsTerminal && !holdsMaster;
 }
 
 QString CommandName(const QByteArray &processDir)
@@ -90,7 +127,7 @@ QList<Holder> FindHolders(const QString &device, const QString &procRoot)
         if (pid == self)
             continue;
         const QByteArray processDir = root + '/' + entry->d_name;
-        if (HoldsDevice(processDir + "/fd", node.st_rdev))
+        if (HoldsDevice(processDir, node.st_rdev))
             holders.append({pid, CommandName(processDir)});
     }
     ::closedir(proc);

@@ -15,7 +15,8 @@ struct Holder
 
 // The processes other than this one that hold the device node open, in pid order, found by
 // their open descriptors under procRoot (Linux: /proc/<pid>/fd). A process whose descriptors
-// this user may not read is not seen. None for a path that is not a character device, and
+// this user may not read is not seen. The process holding the master of a pseudo-terminal is
+// its other end and never counted. None for a path that is not a character device, and
 // none where the system has no such directory.
 QList<Holder> FindHolders(const QString &device, const QString &procRoot = QStringLiteral("/proc"));
 

@@ -6,8 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_WIN
 #include <QCoreApplication>
+
+#include <algorithm>
+
+#ifdef Q_OS_WIN
 #include <QSettings>
 #endif
 
@@ -53,6 +56,15 @@ QString DesktopEntryExec(const QString &program)
     return exec + u'"';
 }
 
+QString DesktopEntryCommand(const QString &program, const QString &configPath)
+{
+    const QString exec = program.isEmpty() ? QString() : DesktopEntryExec(program);
+    if (exec.isEmpty() || configPath.isEmpty())
+        return exec;
+    const QString config = DesktopEntryExec(configPath);
+    return config.isEmpty() ? QString() : exec + QStringLiteral(" --config ") + config;
+}
+
 namespace {
 
 #if defined(Q_OS_WIN)
@@ -90,11 +102,14 @@ private:
 
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
 
-// The XDG autostart entry of this user.
+// The XDG autostart entry of this user. It is this program's own when its Exec starts this
+// program on this settings file; an entry made by another install or for another settings file
+// is never removed.
 class XdgAutoStart : public AutoStart
 {
 public:
-    XdgAutoStart()
+    explicit XdgAutoStart(const QString &configPath)
+        : configPath(configPath), program(QCoreApplication::applicationFilePath())
     {
         QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
         // The base directory rules ignore a relative path.
@@ -106,9 +121,10 @@ public:
 
     bool add(const QString &program) override
     {
-        const QString exec = DesktopEntryExec(QFileInfo(program).absoluteFilePath());
-        if (program.isEmpty() || exec.isEmpty() || !QDir().mkpath(folder))
+        const QString exec = command(program);
+        if (exec.isEmpty() || !QDir().mkpath(folder))
             return false;
+        this->program = program;
         const QString text = QStringLiteral("[Desktop Entry]\n"
                                             "Type=Application\n"
                                             "Name=Quorvane\n"
@@ -117,10 +133,33 @@ public:
                                  .arg(exec);
         return WriteFileAtomically(entry, text.toUtf8());
     }
-    bool remove() override { return !QFileInfo::exists(entry) || QFile::remove(entry); }
-    bool isRegistered() const override { return QFileInfo(entry).isFile(); }
+    bool remove() override
+    {
+        if (!isRegistered())
+            return true; // missing, or another program's
+        return QFile::remove(entry);
+    }
+    bool isRegistered() const override
+    {
+        QFile file(entry);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        const QString own = QStringLiteral("Exec=") + command(program);
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        return std::any_of(lines.cbegin(), lines.cend(),
+                           [&own](const QString &line) { return line.trimmed() == own; });
+    }
 
 private:
+    QString command(const QString &program) const
+    {
+        return program.isEmpty()
+                   ? QString()
+                   : DesktopEntryCommand(QFileInfo(program).absoluteFilePath(), configPath);
+    }
+
+    QString configPath;
+    QString program; // the one this entry starts: this program until another is added
     QString folder;
     QString entry;
 };
@@ -140,13 +179,15 @@ public:
 
 } // namespace
 
-std::unique_ptr<AutoStart> SystemAutoStart()
+std::unique_ptr<AutoStart> SystemAutoStart(const QString &configPath)
 {
 #if defined(Q_OS_WIN)
+    Q_UNUSED(configPath);
     return std::make_unique<RunKeyAutoStart>();
 #elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
-    return std::make_unique<XdgAutoStart>();
+    return std::make_unique<XdgAutoStart>(configPath);
 #else
+    Q_UNUSED(configPath);
     return std::make_unique<NoAutoStart>();
 #endif
 }

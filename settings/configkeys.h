@@ -24,6 +24,9 @@ inline const QString ModelKey = QStringLiteral("默认型号");            // li
 inline const QString AutoStartKey = QStringLiteral("开机运行");        // flag
 inline const QString OpenPortKey = QStringLiteral("打开设定端口");     // flag
 inline const QString ReadStateKey = QStringLiteral("自动读取状态");    // flag
+// The window's language, "zh" or "en"; missing or empty: the system's. The Windows program
+// ignores keys it does not know.
+inline const QString LanguageKey = QStringLiteral("界面语言");
 
 // What a key holds when Config.ini lacks it.
 inline const QString DefaultBaud = QStringLiteral("1,9600");

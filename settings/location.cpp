@@ -1,5 +1,7 @@
 #include "settings/location.h"
 
+#include "settings/atomicwrite.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +24,21 @@ QString ConfigPath(const QString &overridePath, const QString &executableDir,
     if (!executableDir.isEmpty() && beside.isDir() && beside.isWritable())
         return QDir(beside.absoluteFilePath()).filePath(FileName);
     QDir().mkpath(userConfigDir);
-    return QDir(QFileInfo(userConfigDir).absoluteFilePath()).filePath(FileName);
+    const QString userFile = QDir(QFileInfo(userConfigDir).absoluteFilePath()).filePath(FileName);
+    if (!executableDir.isEmpty())
+        StartUserFileFrom(QDir(executableDir).filePath(FileName), userFile);
+    return userFile;
+}
+
+bool StartUserFileFrom(const QString &besideFile, const QString &userFile)
+{
+    if (QFileInfo::exists(userFile) || !QFileInfo(besideFile).isFile())
+        return true;
+    QFile beside(besideFile);
+    if (!beside.open(QIODevice::ReadOnly))
+        return false;
+    // The bytes only: a file installed read-only must not make the user's copy read-only.
+    return WriteFileAtomically(userFile, beside.readAll());
 }
 
 QString ConfigPath(const QString &overridePath)

@@ -6,9 +6,15 @@ namespace settings {
 
 // Where Config.ini lives: overridePath (the --config option) when given, made absolute; else
 // beside the executable when that folder is writable (a portable install); else in the
-// per-user configuration folder, which is created when needed.
+// per-user configuration folder, which is created when needed. A per-user file that does not
+// exist yet starts as a copy of the Config.ini beside the executable, when there is one (an
+// install in a read-only folder with a file copied from another machine).
 QString ConfigPath(const QString &overridePath, const QString &executableDir,
                    const QString &userConfigDir);
+
+// Copies besideFile to userFile when userFile does not exist yet and besideFile does; false
+// when a copy was wanted and failed.
+bool StartUserFileFrom(const QString &besideFile, const QString &userFile);
 
 // The same for this program: its own folder and QStandardPaths::AppConfigLocation.
 QString ConfigPath(const QString &overridePath = QString());

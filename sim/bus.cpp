@@ -66,7 +66,8 @@ void Bus::dispatch(FrameKind kind, QByteArrayView frame, Micros now)
         QByteArray answer = m.hear(kind, frame, now);
         if (answer.isEmpty())
             continue;
-        const Micros start = std::max(now, m_lineFree) + m_turnaround;
+        const Micros start = std::max(now, m_lineFree) + m_turnaround +
+                             std::chrono::milliseconds(m.faults().slowMs);
         const Micros done = start + std::chrono::duration_cast<Micros>(
                                         modbus::WireTime(answer.size(), m.baudRate()));
         m_lineFree = done;

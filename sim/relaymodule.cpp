@@ -54,9 +54,54 @@ std::optional<int> RelayCountOfModel(const QString &modelName)
     return std::nullopt;
 }
 
+namespace {
+
+// One "name=value" fault of a module option into faults; false when it is none.
+bool ParseFault(const QString &text, int relayCount, Faults &faults)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(stuck|slow|drop|timing)=([+-]?)(\\d{1,6}(?:\\.\\d+)?)(%?)$"));
+    const auto match = form.match(text.trimmed().toLower());
+    if (!match.hasMatch())
+        return false;
+    const QString name = match.captured(1);
+    const bool signedValue = !match.captured(2).isEmpty();
+    const bool percent = !match.captured(4).isEmpty();
+    const double value = match.captured(3).toDouble();
+    const bool whole = !match.captured(3).contains(u'.');
+    if (name == QLatin1String("drop")) {
+        if (signedValue || value > 100)
+            return false;
+        faults.dropShare = value / 100.0;
+        return true;
+    }
+    if (percent || !whole)
+        return false;
+    if (name == QLatin1String("timing")) {
+        faults.timingMs = match.captured(2) == QLatin1String("-") ? -int(value) : int(value);
+        return true;
+    }
+    if (signedValue)
+        return false;
+    if (name == QLatin1String("stuck")) {
+        if (value < 1 || value > relayCount)
+            return false;
+        faults.stuckRelay = int(value);
+        return true;
+    }
+    faults.slowMs = int(value);
+    return true;
+}
+
+} // namespace
+
 std::optional<ModuleConfig> ParseModuleOption(const QString &text)
 {
-    const QStringList parts = text.split(u':');
+    QStringList parts = text.split(u':');
+    // The faults come after the address, the model and the rate.
+    QStringList faults;
+    while (parts.size() > 1 && parts.last().contains(u'='))
+        faults.prepend(parts.takeLast());
     if (parts.size() > 3)
         return std::nullopt;
     ModuleConfig config;
@@ -76,6 +121,10 @@ std::optional<ModuleConfig> ParseModuleOption(const QString &text)
         if (!ok || !code)
             return std::nullopt;
         config.baudCode = *code;
+    }
+    for (const QString &fault : faults) {
+        if (!ParseFault(fault, config.relayCount, config.faults))
+            return std::nullopt;
     }
     return config;
 }
@@ -129,7 +178,7 @@ FrameKind FrameAtSilence(QByteArrayView bytes)
 
 RelayModule::RelayModule(const ModuleConfig &config)
     : m_address(config.address), m_baudCode(config.baudCode),
-      m_relayCount(config.relayCount == 4 ? 4 : MaxRelays)
+      m_relayCount(config.relayCount == 4 ? 4 : MaxRelays), m_faults(config.faults)
 {}
 
 qint32 RelayModule::baudRate() const
@@ -166,7 +215,7 @@ bool RelayModule::timerRunning(int index) const
 void RelayModule::switchRelay(int index, bool on)
 {
     // A relay switched directly forgets a timed function still running on it.
-    if (index >= 0 && index < m_relayCount) {
+    if (index >= 0 && index < m_relayCount && index + 1 != m_faults.stuckRelay) {
         m_relays[static_cast<std::size_t>(index)] = on;
         m_timers[static_cast<std::size_t>(index)].reset();
     }
@@ -174,8 +223,12 @@ void RelayModule::switchRelay(int index, bool on)
 
 void RelayModule::startTimer(int index, std::uint16_t tenths, bool switchOn, Micros now)
 {
+    if (index + 1 == m_faults.stuckRelay)
+        return;
     m_timers[static_cast<std::size_t>(index)] =
-        Timer{now + std::chrono::milliseconds(100) * tenths, switchOn};
+        Timer{now + std::chrono::milliseconds(100) * tenths +
+                  std::chrono::milliseconds(m_faults.timingMs),
+              switchOn};
 }
 
 void RelayModule::advance(Micros now)
@@ -222,6 +275,14 @@ QByteArray RelayModule::exception(std::uint8_t function, std::uint8_t code) cons
 QByteArray RelayModule::hear(FrameKind kind, QByteArrayView frame, Micros now)
 {
     advance(now);
+    if (m_faults.dropShare > 0 && kind != FrameKind::Garbage) {
+        // xorshift32: a fixed sequence, so a run with drops can be repeated.
+        m_dropState ^= m_dropState << 13;
+        m_dropState ^= m_dropState >> 17;
+        m_dropState ^= m_dropState << 5;
+        if (double(m_dropState) / 4294967296.0 < m_faults.dropShare)
+            return {};
+    }
     switch (kind) {
     case FrameKind::Probe: {
         QByteArray answer;

@@ -15,12 +15,25 @@ namespace sim {
 // clock itself; the front ends pass the time in, and the tests pass whatever they like.
 using Micros = std::chrono::microseconds;
 
+// Faults a virtual module can be given on purpose, so a module test can be tried without a
+// broken module at hand.
+struct Faults
+{
+    int stuckRelay = 0;   // 1-based: this relay never switches (0: none)
+    int slowMs = 0;       // every answer this much later
+    double dropShare = 0; // this share (0..1) of the requests is ignored as if never heard
+    int timingMs = 0;     // timed functions run this much longer (or shorter, when negative)
+
+    friend bool operator==(const Faults &, const Faults &) = default;
+};
+
 // What a module is made as and how it is set up when it comes out of the box.
 struct ModuleConfig
 {
     std::uint8_t address = 1;
     int baudCode = 5; // position in the baud list, 5 = 9600
     int relayCount = 8;
+    Faults faults{};
 
     friend bool operator==(const ModuleConfig &, const ModuleConfig &) = default;
 };
@@ -29,9 +42,11 @@ struct ModuleConfig
 QString ModelName(int relayCount);
 std::optional<int> RelayCountOfModel(const QString &modelName);
 
-// Reads "ADDR[:MODEL[:BAUD]]" as the command line gives it: "3", "200:QV-04",
-// "7:QV-08:19200". The address is 1..255, the model "QV-04" or "QV-08" (default "QV-08"),
-// the baud a rate of the baud list (default 9600). None for anything else.
+// Reads "ADDR[:MODEL[:BAUD]][:FAULT]..." as the command line gives it: "3", "200:QV-04",
+// "7:QV-08:19200", "3:QV-08:9600:stuck=5". The address is 1..255, the model "QV-04" or "QV-08"
+// (default "QV-08"), the baud a rate of the baud list (default 9600). A fault is "stuck=N"
+// (relay N never switches), "slow=MS" (answers MS late), "drop=P%" (ignores P percent of the
+// requests) or "timing=+MS" / "timing=-MS" (timed functions off by MS). None for anything else.
 std::optional<ModuleConfig> ParseModuleOption(const QString &text);
 
 // How one stretch of bytes on the line reads.
@@ -70,6 +85,7 @@ public:
     int baudCode() const { return m_baudCode; }
     qint32 baudRate() const;
     int relayCount() const { return m_relayCount; }
+    const Faults &faults() const { return m_faults; }
     QString modelName() const { return ModelName(m_relayCount); }
 
     // Relay index 0..relayCount-1 (relay 1 is index 0).
@@ -113,6 +129,8 @@ private:
     std::array<std::optional<Timer>, MaxRelays> m_timers{};
     std::optional<std::uint8_t> m_pendingAddress;
     std::optional<int> m_pendingBaudCode;
+    Faults m_faults;
+    std::uint32_t m_dropState = 0x2545F491; // the drop fault's own generator, the same every run
 };
 
 } // namespace sim

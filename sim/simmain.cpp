@@ -2,7 +2,7 @@
 // 127.0.0.1, for trying Quorvane (or any MODBUS master) without hardware and for the end-to-end
 // tests.
 //
-//   quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]
+//   quorvane-sim [--module ADDR[:MODEL[:BAUD]][:FAULT]...]... [--link PATH] [--log]
 //   quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT) [--bus-baud RATE] [--log]
 //
 // Prints the port to open on its first line (the terminal's path, or tcp://127.0.0.1:PORT and
@@ -13,6 +13,7 @@
 #include "sim/bus.h"
 #include "sim/gateway.h"
 #include "sim/linerate.h"
+#include "sim/master.h"
 
 #include <QDateTime>
 #include <QString>
@@ -53,13 +54,20 @@ void onStopSignal(int)
 void usage(FILE *to)
 {
     std::fputs("usage: quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]\n"
+               "                    [--master]\n"
                "       quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT)\n"
                "                    [--bus-baud RATE] [--log]\n"
                "  --module  a relay module on the line: address 1..255, model QV-04 or QV-08\n"
                "            (default QV-08), baud rate of the baud list (default 9600);\n"
-               "            repeatable; without it one QV-08 at address 1, 9600 baud\n"
+               "            repeatable; without it one QV-08 at address 1, 9600 baud;\n"
+               "            faults after it on purpose: :stuck=N (relay N never switches),\n"
+               "            :slow=MS (answers late), :drop=P% (ignores some requests),\n"
+               "            :timing=+MS (timed functions run long), e.g. 3:QV-08:9600:stuck=5\n"
                "  --link    also make PATH a symbolic link to the terminal\n"
                "  --log     print every frame in and out on standard error\n"
+               "  --master  also play a master polling the modules (state reads, switches, now\n"
+               "            and then a garbled byte or an absent address): the terminal carries\n"
+               "            the whole bus, for the monitor\n"
                "  --tcp     serve the modules on 127.0.0.1:PORT, RTU over TCP (0: a free port)\n"
                "  --mbtcp   serve them on 127.0.0.1:PORT as a MODBUS TCP gateway (0: a free port)\n"
                "  --bus-baud  the rate of the bus behind the network port (default 9600)\n"
@@ -75,6 +83,7 @@ struct Options
     std::vector<sim::ModuleConfig> modules;
     std::string link;
     bool log = false;
+    bool master = false;
     Serve serve = Serve::Terminal;
     int tcpPort = 0;
     qint32 busBaud = 9600;
@@ -106,6 +115,8 @@ bool parseArguments(int argc, char **argv, Options &options)
         };
         if (arg == "--log") {
             options.log = true;
+        } else if (arg == "--master") {
+            options.master = true;
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             std::exit(0);
@@ -455,8 +466,23 @@ int main(int argc, char **argv)
         }
     };
 
+    // The master's requests go out on the terminal and to the modules, one poll a period.
+    std::vector<std::uint8_t> addresses;
+    for (int i = 0; i < bus.moduleCount(); ++i)
+        addresses.push_back(static_cast<std::uint8_t>(bus.module(i).address()));
+    sim::DemoMaster polling(addresses);
+    const sim::Micros masterPeriod{sim::DemoMaster::PeriodMs * 1000};
+    sim::Micros nextPoll = monotonicNow();
+    const qint32 masterRate = bus.module(0).baudRate();
+
     while (!stopRequested) {
         sim::Micros now = monotonicNow();
+        if (options.master && up && now >= nextPoll) {
+            const sim::DemoMaster::Poll poll = polling.next();
+            writeOut(poll.wire);
+            bus.receive(poll.request, masterRate, now);
+            nextPoll = now + masterPeriod;
+        }
         bus.advance(now);
         if (const QByteArray out = bus.takeOutput(); !out.isEmpty() && up)
             writeOut(out);
@@ -467,6 +493,8 @@ int main(int argc, char **argv)
         std::optional<sim::Micros> wait;
         if (const auto deadline = bus.nextDeadline())
             wait = std::max(sim::Micros{0}, *deadline - now);
+        if (options.master && up)
+            wait = std::min(wait.value_or(masterPeriod), std::max(sim::Micros{0}, nextPoll - now));
         if (!up && (openWatch < 0 || !wait || *wait > sim::Micros{500000}))
             wait = sim::Micros{openWatch < 0 ? 20000 : 500000};
         struct timespec ts

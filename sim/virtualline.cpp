@@ -11,6 +11,30 @@ VirtualLine::VirtualLine(QObject *parent) : serial::LineDevice(parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &VirtualLine::runDue);
+    m_master.setInterval(DemoMaster::PeriodMs);
+    connect(&m_master, &QTimer::timeout, this, [this] {
+        if (!isOpen())
+            return;
+        if (!m_demo) {
+            std::vector<std::uint8_t> addresses;
+            for (int i = 0; i < m_bus.moduleCount(); ++i)
+                addresses.push_back(m_bus.module(i).address());
+            m_demo = std::make_unique<DemoMaster>(addresses);
+        }
+        const DemoMaster::Poll poll = m_demo->next();
+        m_bus.receive(poll.request, lineRate(), now());
+        schedule();
+        m_arrived += poll.wire;
+        emit readyRead();
+    });
+}
+
+void VirtualLine::setMasterPlaying(bool on)
+{
+    if (on)
+        m_master.start();
+    else
+        m_master.stop();
 }
 
 VirtualLine::~VirtualLine()

@@ -2,10 +2,13 @@
 
 #include "serial/linedevice.h"
 #include "sim/bus.h"
+#include "sim/master.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QTimer>
+
+#include <memory>
 
 namespace sim {
 
@@ -30,6 +33,11 @@ public:
     bool setLineSettings(const serial::LineSettings &settings) override;
     serial::LineSettings lineSettings() const { return m_settings; }
 
+    // Plays a master polling the modules (DemoMaster): its requests and the answers arrive on
+    // the line as if heard on a bus. While the line is open.
+    void setMasterPlaying(bool on);
+    bool masterPlaying() const { return m_master.isActive(); }
+
     bool open(OpenMode mode) override;
     void close() override;
     bool isSequential() const override { return true; }
@@ -50,6 +58,8 @@ private:
     QByteArray m_arrived;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    QTimer m_master;
+    std::unique_ptr<DemoMaster> m_demo;
 };
 
 } // namespace sim

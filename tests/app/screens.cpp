@@ -1,15 +1,19 @@
-// Renders each page of the main window off-screen into DIR/page-<n>.png.
-// Usage: quorvane-screens DIR   (run with QT_QPA_PLATFORM=offscreen)
+// Renders each page of the main window off-screen into DIR/page-<n>.png, in Chinese or English.
+// Usage: quorvane-screens DIR [zh|en]   (run with QT_QPA_PLATFORM=offscreen)
 
+#include "app/language.h"
 #include "app/mainwindow.h"
+#include "app/messages.h"
+#include "app/services.h"
 #include "controls/safetabs.h"
 #include "sim/demo.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPixmap>
-#include <QTimer>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -17,27 +21,34 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+    const std::optional<app::Language> language =
+        app::LanguageOfCode(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("zh"));
+    if (argc < 2 || argc > 3 || !language) {
+        std::fprintf(stderr, "usage: %s DIR [zh|en]\n", argv[0]);
         return 2;
     }
+    app::InstallLanguage(*language);
     const QDir dir(QString::fromLocal8Bit(argv[1]));
     if (!dir.exists() && !QDir().mkpath(dir.path())) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    // As script/run starts it: the virtual module offered and selected.
+    // As a new user first sees it, the way script/run starts it: a fresh Config.ini, the
+    // virtual module offered and selected, start-up done and the clock running.
+    const QTemporaryDir settingsDir;
+    app::RecordedMessages messages;
+    app::Services services;
+    services.messages = &messages;
+    services.iniPath = settingsDir.filePath(QStringLiteral("Config.ini"));
     app::StartOptions options;
     options.demo = true;
-    Form1 window(options);
+    Form1 window(options, services);
     sim::InstallDemoPort(&window);
     window.show();
-    // Let the start-up timer list the ports.
-    QEventLoop loop;
-    QObject::connect(&window.Timer4, &QTimer::timeout, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    QTimer::singleShot(2000, &loop, &QEventLoop::quit);
-    loop.exec();
+    QElapsedTimer started;
+    started.start();
+    while (window.Timer4.isActive() || started.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     for (int page = 0; page < window.safetabs1->TabCount(); ++page) {
         window.safetabs1->setActiveTab(page);

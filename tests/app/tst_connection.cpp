@@ -10,6 +10,7 @@
 #include "sim/demo.h"
 #include "support/services.h"
 #include "support/shown.h"
+#include "support/socatlink.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -43,6 +44,8 @@ struct Pty
         if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
             return false;
         ::close(slave);
+        // Not inherited: a child started as "another program" must not hold the line's end.
+        ::fcntl(master, F_SETFD, FD_CLOEXEC);
         path = QString::fromLocal8Bit(name);
         return true;
     }
@@ -225,6 +228,18 @@ private slots:
             click();
             verifyOpenDisplay();
         }
+    }
+
+    // socat holds the masters of both terminals it joins: it is the line's other end, not a
+    // program using the port.
+    void opensASocatLink()
+    {
+        SocatLink link;
+        QTRY_VERIFY_WITH_TIMEOUT(link.ready(), 10000);
+        start({link.a()});
+        click();
+        QVERIFY(messages->messages.isEmpty());
+        verifyOpenDisplay();
     }
 
     void noPortChosenDoesNothing()

@@ -358,6 +358,37 @@ private slots:
         window->mmu->hide();
     }
 
+    // Labels and the lamp lie beneath the other controls of their container: where one overlaps
+    // a neighbour, what lies at that spot is the neighbour, on every page.
+    void labelsLieBeneathTheirNeighbours()
+    {
+        const auto beneath = [](const QWidget *w) {
+            return qobject_cast<const QLabel *>(w) || qobject_cast<const app::Lamp *>(w);
+        };
+        QSet<QString> overlaps;
+        for (int page = 0; page < app::PageCount; ++page) {
+            window->safetabs1->setActiveTab(page);
+            for (const QWidget *label : window->controls()) {
+                if (!beneath(label) || label->isHidden())
+                    continue;
+                QWidget *container = label->parentWidget();
+                for (QWidget *other : window->controls()) {
+                    const QRect both = label->geometry() & other->geometry();
+                    if (beneath(other) || other->parentWidget() != container || other->isHidden() ||
+                        both.isEmpty())
+                        continue;
+                    const QWidget *hit = container->childAt(both.center());
+                    const QString pair = label->objectName() + '/' + other->objectName();
+                    QVERIFY2(hit == other || other->isAncestorOf(hit), qPrintable(pair));
+                    overlaps << pair;
+                }
+            }
+        }
+        for (const char *pair : {"Label10/Text4", "Label10/dizhi", "Label6/Text4", "Label11/Combo6",
+                                 "Label27/ALLDDT", "Label17/QTM"})
+            QVERIFY2(overlaps.contains(pair), pair);
+    }
+
     // The port lamp is a circle on the smaller side of its box, centred.
     void lampIsACircle()
     {

@@ -197,8 +197,10 @@ private slots:
         support::Click(form->qzbutton10);
         QTRY_VERIFY_WITH_TIMEOUT(!searchRunning(), SearchDeadline);
         qInfo("baud search without an answer: %lld ms", clock.elapsed());
+        // Back at the rate the list shows, the one in use before the search.
         QVERIFY(form->MSComm1.isOpen());
-        QCOMPARE(portRate(), 115200);
+        QCOMPARE(form->Combo3->currentText(), QString("9600 "));
+        QCOMPARE(portRate(), 9600);
         QCOMPARE(form->BaudScanIndex, 0);
         QVERIFY(messages.messages.isEmpty());
         QCOMPARE(form->LblIn->text(), QString());

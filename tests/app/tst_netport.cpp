@@ -2,17 +2,21 @@
 // TCP and as a MODBUS TCP gateway, opened and driven with the window's own controls.
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/settingspage.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
+#include "controls/safetabs.h"
 #include "support/input.h"
 #include "support/panelprobe.h"
 #include "support/services.h"
 #include "support/simprocess.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -205,6 +209,53 @@ private slots:
         QCOMPARE(opened.count(), 1);
         QVERIFY(form->MSComm1.isOpen());
         QVERIFY(messages.messages.isEmpty());
+    }
+
+    // The automatic open at start-up leaves a connection being made by hand alone.
+    void startUpOpenLeavesAConnectionBeingMade()
+    {
+        sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0"});
+        QTRY_VERIFY_WITH_TIMEOUT(sim->ready(), 10000);
+        openWindowOn(sim->path());
+        QVERIFY(form->MSComm1.isConnecting());
+        form->Combo6->setCurrentIndex(form->Combo6->findText(sim->path()));
+        form->settingsPage->sheding_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(form->MSComm1.isOpen(), 5000);
+        QVERIFY(messages.messages.isEmpty());
+    }
+
+    // What a MODBUS TCP gateway cannot pass on is not sent, and the receive box says so; a whole
+    // frame goes out and is answered.
+    void consoleOverModbusTcp_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("sent");
+        QTest::newRow("text") << false << "AT+STATUS+3=?" << false;
+        QTest::newRow("no CRC") << true << "03 03 00 00 00 01" << false;
+        QTest::newRow("frame") << true << "03 03 00 00 00 01 85 E8" << true;
+    }
+    void consoleOverModbusTcp()
+    {
+        QFETCH(bool, hex);
+        QFETCH(QString, typed);
+        QFETCH(bool, sent);
+        startSim("mbtcp");
+        if (QTest::currentTestFailed())
+            return;
+        form->safetabs1->setActiveTab(4);
+        if (form->ChkHexSend->isChecked() != hex)
+            support::Click(form->ChkHexSend);
+        form->TxtSend->setPlainText(typed);
+        support::Click(form->Command7);
+        const auto shown = [this] { return form->TxtReceive->toPlainText(); };
+        if (sent) {
+            QTRY_VERIFY(shown().contains("03 03 02 00 00 C1 84"));
+        } else {
+            QTRY_VERIFY(
+                shown().startsWith("（未发送：MODBUS TCP 端口只能发送 CRC 正确的 MODBUS 帧"));
+            QCOMPARE(shown().count('\n'), 1); // one line
+        }
     }
 };
 

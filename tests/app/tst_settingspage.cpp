@@ -18,6 +18,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,8 +56,8 @@ QString StateOf(Form1 &w, const QString &name)
         return combo->currentText();
     if (auto *box = qobject_cast<QLineEdit *>(c))
         return box->text();
-    if (auto *check = qobject_cast<QCheckBox *>(c))
-        return check->text();
+    if (auto *check = qobject_cast<QCheckBox *>(c)) // as shown: "&x" marks a shortcut key
+        return check->text().replace(QRegularExpression(u"&(.)"_qs), u"\\1"_qs);
     if (auto *label = qobject_cast<QLabel *>(c))
         return label->text();
     return u"<no control %1>"_qs.arg(name);
@@ -99,8 +100,9 @@ class TestSettingsPage : public QObject
         services.iniPath = ini();
         services.autoStart = &autoStart;
         window = std::make_unique<Form1>(options, services);
-        const QStringList ports = systemPorts;
-        window->setPortSource([ports] { return serial::PortListing{ports, int(ports.size())}; });
+        window->setPortSource([this] {
+            return serial::PortListing{systemPorts, int(systemPorts.size())};
+        });
         if (options.demo)
             sim::InstallDemoPort(window.get());
         window->safetabs1->setActiveTab(6);
@@ -321,6 +323,21 @@ private slots:
         verifyStates(states);
     }
 
+    // An adapter plugged in later can be chosen as the default port; the stored one, absent
+    // today, stays listed and chosen, and nothing is written.
+    void defaultPortListFollowsHotPlug()
+    {
+        writeIni(SystemLines({u"默认端口=1,/dev/ttyQV9"_qs}));
+        QVERIFY(start());
+        const QByteArray before = iniBytes();
+        systemPorts << u"/dev/ttyUSB5"_qs;
+        window->Timer2.start(); // a device notice
+        QTRY_COMPARE(window->Combo6->count(), 4);
+        QCOMPARE(window->Combo6->itemText(2), u"/dev/ttyUSB5"_qs);
+        QCOMPARE(window->Combo6->currentText(), u"/dev/ttyQV9"_qs);
+        QCOMPARE(iniBytes(), before);
+    }
+
     // Keys typed into the settings address box, one step each: "box text|stored value|messages".
     void addressBox_data()
     {
@@ -357,6 +374,41 @@ private slots:
         }
     }
 
+    // A click on the right end of the address box, where the range label reaches over it, puts
+    // the keys into the box, not into the list that had the focus before.
+    void clickOnTheAddressBoxUnderItsLabel()
+    {
+        QVERIFY(start());
+        window->Combo3->setFocus();
+        const QString rate = window->Combo3->currentText();
+        const QRect box(window->Text4->mapTo(window.get(), QPoint()), window->Text4->size());
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                          QPoint(box.right() - 2, box.center().y()));
+        QCOMPARE(support::KeyTarget(), window->Text4);
+        QVERIFY(support::KeyIntoFocus(Qt::Key_End));
+        typeKeys(u"\b25"_qs);
+        QCOMPARE(stored(AddressKey), u"1,25"_qs);
+        QCOMPARE(window->Combo3->currentText(), rate);
+    }
+
+    // Only the digits 0-9 reach an address box, also when text comes through an input method
+    // (full-width digits, Chinese).
+    void digitBoxes_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("default address") << "Text4";
+        QTest::newRow("new address") << "Text2";
+    }
+    void digitBoxes()
+    {
+        QFETCH(QString, box);
+        QVERIFY(start());
+        window->control(box)->setFocus();
+        QVERIFY(support::KeyIntoFocus(Qt::Key_End));
+        typeKeys(u"\b２中3"_qs);
+        QCOMPARE(StateOf(*window, box), u"3"_qs);
+    }
+
     // The names page: channel 3 and the software name typed, then saved or restored.
     void names_data()
     {
@@ -375,6 +427,10 @@ private slots:
             << false << false << "水泵"
             << QStringList{"LblTD(2)=第三路", "ddcon(2)=第三路", "title=" + MissingTitle}
             << "<missing>" << QStringList{"LblTD(2)=第三路", "title=" + MissingTitle};
+        QTest::newRow("save a name with &")
+            << false << true << "A&B"
+            << QStringList{"LblTD(2)=A&B", "ChkTD(2)=A&B", "ddcon(2)=A&B", "yscon(2)=A&B"} << "A&B"
+            << QStringList{"ChkTD(2)=A&B"};
         QTest::newRow("save an empty name")
             << false << true << "" << QStringList{"LblTD(2)=", "yscon(2)="} << ""
             << QStringList{"TxtTD(2)=", "LblTD(2)="};

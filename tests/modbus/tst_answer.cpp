@@ -80,6 +80,35 @@ private slots:
             QCOMPARE(check.length, AnswerLength(request));
     }
 
+    // A request of a function without a known answer length: what came is judged whole.
+    void wholeAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("an answer of any length") << rtu("01 41 12 34 56") << Verdict::Good << "";
+        QTest::newRow("exception")
+            << rtu("01 C1 01") << Verdict::Exception
+            << "exception 01 (illegal function) from address 1 to function 41";
+        QTest::newRow("too short for a CRC")
+            << QByteArray::fromHex("0141") << Verdict::BadCrc << "bad CRC in the answer 01 41";
+        QTest::newRow("another address")
+            << rtu("02 41 00") << Verdict::WrongAddress << "address 2 answered instead of 1";
+        QTest::newRow("another function")
+            << rtu("01 42 00") << Verdict::WrongFunction << "function 42 answered instead of 41";
+        QTest::newRow("nothing") << QByteArray() << Verdict::Incomplete << "";
+    }
+    void wholeAnswer()
+    {
+        QFETCH(QByteArray, received);
+        QFETCH(Verdict, verdict);
+        QFETCH(QString, message);
+        const Check check = CheckWholeAnswer(rtu("01 41 00 00"), received);
+        QCOMPARE(check.verdict, verdict);
+        QVERIFY2(message.isEmpty() || check.message.startsWith(message), qPrintable(check.message));
+        QCOMPARE(check.message.isEmpty(), message.isEmpty());
+    }
+
     // Answers of several modules arrive back to back, with noise between them and a part of the
     // next one still on its way.
     void registerAnswers()

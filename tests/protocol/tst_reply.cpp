@@ -207,6 +207,73 @@ private slots:
         QCOMPARE(seen.join(' '), on);
     }
 
+    // A reply ends early only when it is exactly one well-formed answer to the request sent.
+    void whole_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<bool>("whole");
+        const auto row = [](const char *name, const Request &request, const QByteArray &received,
+                            bool whole) {
+            QTest::newRow(name) << RequestKindText(request.kind) << request.frame << received
+                                << whole;
+        };
+        const TimeBytes time{0x00, 0x0A};
+        const std::array<TimeBytes, 8> times{time, time, time, time, time, time, time, time};
+
+        // Each kind's answer and an exception answer to its function.
+        const Request on = SwitchRequest(1, 1, true);
+        row("switch: echo", on, on.frame, true);
+        row("switch: exception", on, rtu("018502"), true);
+        const Request jog = TimedChannelRequest(TimedAction::Jog, 1, 2, time);
+        row("timed: echo", jog, jog.frame, true);
+        row("timed: exception", jog, rtu("01B401"), true);
+        const Request allJog = TimedAllRequest(TimedAction::DelayedOn, 1, times, 8);
+        row("all timed: echo", allJog, allJog.frame, true);
+        row("all timed: first 14 bytes", allJog, allJog.frame.first(14), false);
+        const Request allOn = AllOnRequest(1);
+        row("all on: answer", allOn, modbus::WithCrc(allOn.frame.first(6)), true);
+        const Request state = StateRequest(1);
+        row("state: answer", state, rtu("0103020081"), true);
+        row("state: exception", state, rtu("018302"), true);
+        row("state: another byte count", state, rtu("01030400810000"), false);
+        const Request setAddress = SetAddressRequest(1, 7);
+        row("set address: echo", setAddress, setAddress.frame, true);
+        const Request setRate = SetRateRequest(1, 5);
+        row("set rate: echo", setRate, setRate.frame, true);
+        row("read rate: answer", ReadRateRequest(1), rtu("0103020005"), true);
+
+        // The probe and the scan take any address that answers.
+        row("probe: answer from 3", AddressProbe(), rtu("0303020003"), true);
+        row("probe: exception from 3", AddressProbe(), rtu("038302"), true);
+        row("probe: two addresses in one answer", AddressProbe(), rtu("0303020004"), false);
+        row("scan: answer from the address asked", ScanRequest(5), rtu("0503020005"), true);
+        row("scan: late answer from the address before", ScanRequest(5), rtu("0403020004"), true);
+        row("scan: exception", ScanRequest(5), rtu("058302"), true);
+
+        // Not (yet) whole: the window decides.
+        row("nothing", state, QByteArray(), false);
+        row("split frame", state, rtu("0103020081").first(4), false);
+        row("wrong CRC", state, hex("01030200810000"), false);
+        row("wrong address", state, rtu("0203020081"), false);
+        row("wrong function", state, rtu("0104020081"), false);
+        row("exception to another function", state, rtu("018502"), false);
+        row("echo of another channel", on, SwitchRequest(1, 2, true).frame, false);
+        row("two frames back to back", state, rtu("0103020081") + rtu("0103020081"), false);
+        row("trailing bytes", state, rtu("0103020081") + hex("00"), false);
+        row("a stray byte first", state, hex("00") + rtu("0103020081"), false);
+        row("scan: bad CRC from another address", ScanRequest(5), hex("04030200040000"), false);
+    }
+    void whole()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, received);
+        QFETCH(bool, whole);
+        QCOMPARE(ReplyIsWhole(*RequestKindFromText(kind), request, received), whole);
+    }
+
     // Thousands of random replies under every kind: whatever arrives, the decision stays
     // within what the window has and agrees with the bytes it was read from.
     void randomRepliesStayConsistent()

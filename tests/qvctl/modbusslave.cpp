@@ -1,12 +1,13 @@
 // A MODBUS RTU slave on libmodbus behind a pseudo-terminal, for testing qvctl against a MODBUS
 // implementation written elsewhere.
 //
-//   qvctl-modbus-slave ADDRESS [COILS]
+//   qvctl-modbus-slave ADDRESS [COILS [DEVICE]]
 //
-// COILS gives the first coils as binary digits, coil 0 first ("0110"). Prints the terminal to
-// open on its first line, then after every request it answers the sixteen coils as "coils "
-// and sixteen digits, coil 0 first. Holding register 0 mirrors coils 0..15 (coil k in bit k),
-// the relay bitmap a relay module keeps there. Serves until killed.
+// COILS gives the first coils as binary digits, coil 0 first ("0110"). With DEVICE it serves on
+// that terminal (one end of a socat link, say) instead of a pseudo-terminal of its own. Prints
+// the terminal to open on its first line, then after every request it answers the sixteen coils as
+// "coils " and sixteen digits, coil 0 first. Holding register 0 mirrors coils 0..15 (coil k in bit
+// k), the relay bitmap a relay module keeps there. Serves until killed.
 
 #include <modbus.h>
 
@@ -45,23 +46,29 @@ void PrintCoils(const modbus_mapping_t *map)
 
 int main(int argc, char **argv)
 {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: qvctl-modbus-slave ADDRESS [COILS]\n");
+    if (argc < 2 || argc > 4) {
+        std::fprintf(stderr, "usage: qvctl-modbus-slave ADDRESS [COILS [DEVICE]]\n");
         return 2;
     }
     const int address = std::atoi(argv[1]);
+    const char *device = argc == 4 ? argv[3] : nullptr;
 
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
-        std::perror("qvctl-modbus-slave: pseudo-terminal");
-        return 1;
-    }
-    // The terminal side is left to the program under test: a peer holding it open counts as
-    // another program using the port. Between its runs the master reads EIO, which is waited out.
-    const char *path = ::ptsname(master);
-    if (!path) {
-        std::perror("qvctl-modbus-slave: terminal");
-        return 1;
+    int master = -1;
+    const char *path = device;
+    if (!device) {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+            std::perror("qvctl-modbus-slave: pseudo-terminal");
+            return 1;
+        }
+        // The terminal side is left to the program under test: a peer holding it open counts as
+        // another program using the port. Between its runs the master reads EIO, which is waited
+        // out.
+        path = ::ptsname(master);
+        if (!path) {
+            std::perror("qvctl-modbus-slave: terminal");
+            return 1;
+        }
     }
 
     modbus_t *ctx = modbus_new_rtu(path, 9600, 'N', 8, 1);
@@ -72,9 +79,16 @@ int main(int argc, char **argv)
     }
     modbus_set_slave(ctx, address);
     modbus_set_debug(ctx, std::getenv("QVCTL_SLAVE_DEBUG") ? 1 : 0);
-    // libmodbus serves on the master side; the line settings are the other side's business.
-    modbus_set_socket(ctx, master);
-    if (argc == 3) {
+    if (device) {
+        if (modbus_connect(ctx) != 0) {
+            std::fprintf(stderr, "qvctl-modbus-slave: %s: %s\n", device, modbus_strerror(errno));
+            return 1;
+        }
+    } else {
+        // libmodbus serves on the master side; the line settings are the other side's business.
+        modbus_set_socket(ctx, master);
+    }
+    if (argc >= 3) {
         for (int k = 0; k < CoilCount && argv[2][k]; ++k)
             map->tab_bits[k] = argv[2][k] == '1';
     }

@@ -2,6 +2,7 @@
 // with a MODBUS implementation that was not written here.
 
 #include "qvctlrun.h"
+#include "support/socatlink.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -17,10 +18,12 @@ constexpr int Deadline = 10000;
 class Slave
 {
 public:
-    Slave(int address, const QString &coils)
+    // On a pseudo-terminal of its own, or on device.
+    Slave(int address, const QString &coils, const QString &device = QString())
     {
         m_process.setProgram(QStringLiteral(MODBUS_SLAVE));
-        m_process.setArguments({QString::number(address), coils});
+        m_process.setArguments(QStringList{QString::number(address), coils} +
+                               (device.isEmpty() ? QStringList() : QStringList{device}));
         m_process.start();
         m_pid = m_process.processId();
     }
@@ -143,6 +146,21 @@ private slots:
         const QvctlRun run = RunQvctl(port + QStringList{"state"});
         QCOMPARE(run.out, "1:off 2:on 3:off 4:off 5:off 6:off 7:off 8:off\n");
         QTRY_COMPARE_WITH_TIMEOUT(slave.coils(), "0100000000000000", Deadline);
+    }
+
+    // A socat link: socat holds both ends' masters and is the line, not a program using the port.
+    void throughSocatLink()
+    {
+        SocatLink link;
+        QTRY_VERIFY_WITH_TIMEOUT(link.ready(), Deadline);
+        Slave slave(1, QString(), link.b());
+        QTRY_VERIFY_WITH_TIMEOUT(slave.ready(), Deadline);
+        const QStringList port = {"--port", link.a()};
+        QvctlRun run = RunQvctl(port + QStringList{"on", "1"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        run = RunQvctl(port + QStringList{"state"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(run.out, "1:on 2:off 3:off 4:off 5:off 6:off 7:off 8:off\n");
     }
 
     // Another slave address gets no answer from it: exit 1, and the table stays.

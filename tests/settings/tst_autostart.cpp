@@ -45,13 +45,17 @@ void TestAutoStart::entry()
     QSKIP("the XDG autostart entry is Linux's");
 #endif
     QTemporaryDir home;
-    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    const auto autoStart = SystemAutoStart();
-    if (saved.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", saved);
+    const auto entryFor = [&home](const QString &configPath) {
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        auto autoStart = SystemAutoStart(configPath);
+        if (saved.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", saved);
+        return autoStart;
+    };
+    const auto autoStart = entryFor(QString());
 
     const QString path = home.filePath(u"autostart/quorvane.desktop"_qs);
     QVERIFY(!autoStart->isRegistered());
@@ -73,6 +77,19 @@ void TestAutoStart::entry()
     QVERIFY(!QFile::exists(path));
     QVERIFY(!autoStart->isRegistered());
     QVERIFY(!autoStart->add(u"/a=b/quorvane"_qs)); // no Exec can name it
+    QVERIFY(!QFile::exists(path));
+
+    // The entry of another settings file names it, and is not the usual file's to remove (nor
+    // the other way round).
+    const auto bench = entryFor(u"/srv/bench/Config.ini"_qs);
+    QVERIFY(bench->add(u"/opt/q/quorvane"_qs));
+    QFile named(path);
+    QVERIFY(named.open(QIODevice::ReadOnly));
+    QVERIFY(named.readAll().contains(
+        "\nExec=\"/opt/q/quorvane\" --config \"/srv/bench/Config.ini\"\n"));
+    QVERIFY(autoStart->remove());
+    QVERIFY(QFile::exists(path));
+    QVERIFY(bench->remove());
     QVERIFY(!QFile::exists(path));
 }
 

@@ -1,4 +1,5 @@
 #include "protocol/chinesetext.h"
+#include "settings/atomicwrite.h"
 #include "settings/ini.h"
 #include "settings/location.h"
 
@@ -367,9 +368,25 @@ void TestIni::location()
     QVERIFY(!QFileInfo::exists(user));
     QCOMPARE(ConfigPath(QString(), dir.filePath(u"gone"_qs), user), user + u"/Config.ini"_qs);
     QVERIFY(QFileInfo(user).isDir());
+    // The per-user file starts as a copy of the one beside the program, once, and is the user's
+    // to write even when the copied one is not.
+    const QString beside = program + u"/Config.ini"_qs;
+    const QString userFile = user + u"/Config.ini"_qs;
+    QFile::remove(userFile);
+    QVERIFY(WriteFileAtomically(beside, "[s]\r\nk=v\r\n"));
+    QVERIFY(QFile::setPermissions(beside, QFile::ReadOwner));
+    QVERIFY(StartUserFileFrom(beside, userFile));
+    QCOMPARE(Read(userFile), QByteArray("[s]\r\nk=v\r\n"));
+    QVERIFY(QFileInfo(userFile).permissions() & QFile::WriteOwner);
+    QVERIFY(WriteFileAtomically(userFile, "mine"));
+    QVERIFY(StartUserFileFrom(beside, userFile));
+    QCOMPARE(Read(userFile), QByteArray("mine"));
+
     if (FolderPermissionsHold()) {
+        QVERIFY(QFile::remove(userFile));
         QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
-        QCOMPARE(ConfigPath(QString(), program, user), user + u"/Config.ini"_qs);
+        QCOMPARE(ConfigPath(QString(), program, user), userFile);
+        QCOMPARE(Read(userFile), QByteArray("[s]\r\nk=v\r\n"));
     }
 }
 

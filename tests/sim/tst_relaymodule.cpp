@@ -331,6 +331,20 @@ private slots:
         QTest::newRow("rate not in list") << "1:QV-08:12345" << false << ModuleConfig{};
         QTest::newRow("too many fields") << "1:QV-08:9600:x" << false << ModuleConfig{};
         QTest::newRow("text") << "one" << false << ModuleConfig{};
+
+        const auto faulty = [](Faults faults, int relays = 8) {
+            ModuleConfig c = config(3, relays);
+            c.faults = faults;
+            return c;
+        };
+        QTest::newRow("stuck relay") << "3:QV-08:9600:stuck=5" << true << faulty({5, 0, 0, 0});
+        QTest::newRow("faults after the address")
+            << "3:slow=40:drop=1%" << true << faulty({0, 40, 0.01, 0});
+        QTest::newRow("timing long") << "3:timing=+300" << true << faulty({0, 0, 0, 300});
+        QTest::newRow("timing short") << "3:timing=-200" << true << faulty({0, 0, 0, -200});
+        QTest::newRow("stuck beyond the model") << "3:QV-04:stuck=5" << false << ModuleConfig{};
+        QTest::newRow("drop over 100%") << "3:drop=150%" << false << ModuleConfig{};
+        QTest::newRow("unknown fault") << "3:burnt=1" << false << ModuleConfig{};
     }
     void moduleOption()
     {

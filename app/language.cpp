@@ -1,0 +1,66 @@
+#include "app/language.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
+
+namespace app {
+
+std::optional<Language> LanguageOfCode(const QString &code)
+{
+    if (code == QLatin1String("zh"))
+        return Language::Chinese;
+    if (code == QLatin1String("en"))
+        return Language::English;
+    return std::nullopt;
+}
+
+QString CodeOfLanguage(Language language)
+{
+    return language == Language::English ? QStringLiteral("en") : QStringLiteral("zh");
+}
+
+Language LanguageOfLocale(const QString &localeName)
+{
+    const QString name = localeName.section(QLatin1Char('.'), 0, 0).section(QLatin1Char('@'), 0, 0);
+    if (name.isEmpty() || name == QLatin1String("C") || name == QLatin1String("POSIX") ||
+        name == QLatin1String("zh") || name.startsWith(QLatin1String("zh_")))
+        return Language::Chinese;
+    return Language::English;
+}
+
+Language SystemLanguage()
+{
+#if defined(Q_OS_WIN)
+    return QLocale::system().language() == QLocale::Chinese ? Language::Chinese : Language::English;
+#else
+    for (const char *variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty())
+            return LanguageOfLocale(value);
+    }
+    return Language::Chinese;
+#endif
+}
+
+Language ChosenLanguage(const QString &option, const QString &stored)
+{
+    if (const std::optional<Language> language = LanguageOfCode(option))
+        return *language;
+    if (const std::optional<Language> language = LanguageOfCode(stored))
+        return *language;
+    return SystemLanguage();
+}
+
+bool InstallLanguage(Language language)
+{
+    if (language == Language::Chinese)
+        return true;
+    // Built into the program (see app/CMakeLists.txt); it lives as long as the program.
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral(":/i18n/quorvane_en.qm")))
+        return false;
+    return QCoreApplication::installTranslator(translator);
+}
+
+} // namespace app

@@ -1,0 +1,744 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>Form1</name>
+    <message>
+        <source>打开串口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>串口已关闭</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>串口已打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>正在连接...</source>
+        <translation>Connecting</translation>
+    </message>
+    <message>
+        <source>保存到文件</source>
+        <translation>Save to file</translation>
+    </message>
+    <message>
+        <source>文本文件 (*.txt);;所有文件 (*)</source>
+        <translation>Text files (*.txt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>保存到文件…</source>
+        <translation>Save to file…</translation>
+    </message>
+    <message>
+        <source>显示时间戳</source>
+        <translation>Show time stamps</translation>
+    </message>
+    <message>
+        <source>第一路</source>
+        <translation>Ch 1</translation>
+    </message>
+    <message>
+        <source>第二路</source>
+        <translation>Ch 2</translation>
+    </message>
+    <message>
+        <source>第三路</source>
+        <translation>Ch 3</translation>
+    </message>
+    <message>
+        <source>第四路</source>
+        <translation>Ch 4</translation>
+    </message>
+    <message>
+        <source>第五路</source>
+        <translation>Ch 5</translation>
+    </message>
+    <message>
+        <source>第六路</source>
+        <translation>Ch 6</translation>
+    </message>
+    <message>
+        <source>第七路</source>
+        <translation>Ch 7</translation>
+    </message>
+    <message>
+        <source>第八路</source>
+        <translation>Ch 8</translation>
+    </message>
+    <message>
+        <source>第一路：</source>
+        <translation>Ch 1:</translation>
+    </message>
+    <message>
+        <source>第二路：</source>
+        <translation>Ch 2:</translation>
+    </message>
+    <message>
+        <source>第三路：</source>
+        <translation>Ch 3:</translation>
+    </message>
+    <message>
+        <source>第四路：</source>
+        <translation>Ch 4:</translation>
+    </message>
+    <message>
+        <source>第五路：</source>
+        <translation>Ch 5:</translation>
+    </message>
+    <message>
+        <source>第六路：</source>
+        <translation>Ch 6:</translation>
+    </message>
+    <message>
+        <source>第七路：</source>
+        <translation>Ch 7:</translation>
+    </message>
+    <message>
+        <source>第八路：</source>
+        <translation>Ch 8:</translation>
+    </message>
+    <message>
+        <source>0.1秒</source>
+        <translation>0.1 s</translation>
+    </message>
+    <message>
+        <source>*100ms(毫秒)为单位延时时间(例如,输入10:1秒;输入100:10秒)，支持的范围：1～65535,可手动输入</source>
+        <translation>*Times in units of 100 ms (10 is 1 s, 100 is 10 s), 1 to 65535; pick one or type it</translation>
+    </message>
+    <message>
+        <source>通讯波特率</source>
+        <translation>Line baud rate</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>搜索模块</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>端口选择</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>模块属性</source>
+        <translation>Module</translation>
+    </message>
+    <message>
+        <source>模块地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>型号选择</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>正在读取...</source>
+        <translation>Reading...</translation>
+    </message>
+    <message>
+        <source>设置新波特率、地址</source>
+        <translation>New baud rate, new address</translation>
+    </message>
+    <message>
+        <source>新波特率</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>新的地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>通道状态</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>读取状态</source>
+        <translation>Read states</translation>
+    </message>
+    <message>
+        <source>全部开启</source>
+        <translation>All on</translation>
+    </message>
+    <message>
+        <source>全部关闭</source>
+        <translation>All off</translation>
+    </message>
+    <message>
+        <source>点动吸合</source>
+        <translation>Jog on</translation>
+    </message>
+    <message>
+        <source>全部自动断开时间设置为：</source>
+        <translation>Jog time for all:</translation>
+    </message>
+    <message>
+        <source>全部点动吸合</source>
+        <translation>Jog all on</translation>
+    </message>
+    <message>
+        <source>延时吸合</source>
+        <translation>Delay on</translation>
+    </message>
+    <message>
+        <source>延时关闭</source>
+        <translation>Delay off</translation>
+    </message>
+    <message>
+        <source>全部延时时间设置为：</source>
+        <translation>Delay for all:</translation>
+    </message>
+    <message>
+        <source>全部延时吸合</source>
+        <translation>All delay on</translation>
+    </message>
+    <message>
+        <source>全部延时关闭</source>
+        <translation>All delay off</translation>
+    </message>
+    <message>
+        <source>为方便演示，本软件以八路模块为列，实际根据通道个数自行选择。</source>
+        <translation>An eight-channel module is shown: use the channels your module has.</translation>
+    </message>
+    <message>
+        <source>打开选中、关闭未选中</source>
+        <translation>Ticked on, rest off</translation>
+    </message>
+    <message>
+        <source>接收区</source>
+        <translation>Receive</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>已接收：</source>
+        <translation>Bytes:</translation>
+    </message>
+    <message>
+        <source>发送区</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source> 十六进制发送</source>
+        <translation> Send as hex</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>CRC16计算</source>
+        <translation>CRC-16</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>计算</source>
+        <translation>Compute</translation>
+    </message>
+    <message>
+        <source>软件名称</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>保存设置</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>恢复默认</source>
+        <translation>Defaults</translation>
+    </message>
+    <message>
+        <source>使用默认的波特率</source>
+        <translation>Default baud</translation>
+    </message>
+    <message>
+        <source>使用默认通讯端口</source>
+        <translation>Default port</translation>
+    </message>
+    <message>
+        <source>使用默认模块地址</source>
+        <translation>Default address</translation>
+    </message>
+    <message>
+        <source>（1-255）</source>
+        <translation>(1-255)</translation>
+    </message>
+    <message>
+        <source>读取地址默认模式</source>
+        <translation>Address read</translation>
+    </message>
+    <message>
+        <source>默认模块型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>开机自动运行程序</source>
+        <translation>Start at log-on</translation>
+    </message>
+    <message>
+        <source>启动时打开设定端口</source>
+        <translation>Open port at start</translation>
+    </message>
+    <message>
+        <source>启动时自动读取状态</source>
+        <translation>Read states at start</translation>
+    </message>
+    <message>
+        <source>界面语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>发出数据:</source>
+        <translation>Sent:</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>收到数据:</source>
+        <translation>Received:</translation>
+    </message>
+    <message>
+        <source>RS485/RS422控制继电器模块</source>
+        <translation>RS485/RS422 relay modules</translation>
+    </message>
+    <message>
+        <source>Quorvane（MODBUS协议）</source>
+        <translation>Quorvane (MODBUS protocol)</translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>中文</source>
+        <translation>中文</translation>
+    </message>
+    <message>
+        <source>单路控制</source>
+        <translation>Single</translation>
+    </message>
+    <message>
+        <source>点动控制</source>
+        <translation>Jog</translation>
+    </message>
+    <message>
+        <source>延时控制</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>组合控制</source>
+        <translation>Combined</translation>
+    </message>
+    <message>
+        <source>协议测试</source>
+        <translation>Console</translation>
+    </message>
+    <message>
+        <source>名称设置</source>
+        <translation>Names</translation>
+    </message>
+    <message>
+        <source>系统设置</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>     《地址1 MODBUS常用协议》</source>
+        <translation>     Address 1: common MODBUS frames</translation>
+    </message>
+    <message>
+        <source>01 05 00 00 FF 00 8C 3A              (第一路开)</source>
+        <translation>01 05 00 00 FF 00 8C 3A              (channel 1 on)</translation>
+    </message>
+    <message>
+        <source>01 05 00 00 00 00 CD CA             (第一路关)</source>
+        <translation>01 05 00 00 00 00 CD CA             (channel 1 off)</translation>
+    </message>
+    <message>
+        <source>01 0F 00 00 00 10 02 FF FF E3 90   (四路全开)</source>
+        <translation>01 0F 00 00 00 10 02 FF FF E3 90   (four channels on)</translation>
+    </message>
+    <message>
+        <source>01 0F 00 00 00 10 02 00 00 E2 20 (四路全关)</source>
+        <translation>01 0F 00 00 00 10 02 00 00 E2 20 (four channels off)</translation>
+    </message>
+    <message>
+        <source>01 01 00 00 00 10 3D C6           （读取状态）</source>
+        <translation>01 01 00 00 00 10 3D C6           (read states)</translation>
+    </message>
+    <message>
+        <source>      《地址1常用AT命令》</source>
+        <translation>      Address 1: common AT commands</translation>
+    </message>
+    <message>
+        <source>AT+OUT1+1=ON      (第一路开)</source>
+        <translation>AT+OUT1+1=ON      (channel 1 on)</translation>
+    </message>
+    <message>
+        <source>AT+OUT1+1=OFF     (第一路关)</source>
+        <translation>AT+OUT1+1=OFF     (channel 1 off)</translation>
+    </message>
+    <message>
+        <source>AT+ALLOUT+1=ON （四路全开）</source>
+        <translation>AT+ALLOUT+1=ON   (four channels on)</translation>
+    </message>
+    <message>
+        <source>AT+ALLOUT+1=OFF（四路全关）</source>
+        <translation>AT+ALLOUT+1=OFF  (four channels off)</translation>
+    </message>
+    <message>
+        <source>AT+STATUS+1=?      (继电器状态查询)</source>
+        <translation>AT+STATUS+1=?      (relay states)</translation>
+    </message>
+    <message>
+        <source>第 %1 个字符“%2”不是十六进制数字。</source>
+        <translation>Character %1, “%2”, is not a hex digit. </translation>
+    </message>
+    <message>
+        <source>第 %1 个字符“%2”缺少另一位：每个字节需两位十六进制数字。</source>
+        <translation>Character %1, “%2”, lacks its second digit: a byte is two hex digits. </translation>
+    </message>
+    <message>
+        <source>没有可计算的字节。</source>
+        <translation>No whole byte to compute.</translation>
+    </message>
+    <message>
+        <source> 读取到 %1 个模块</source>
+        <translation> %1 modules found</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>全部功能</source>
+        <translation>All functions</translation>
+    </message>
+    <message>
+        <source>01 读线圈</source>
+        <translation>01 read coils</translation>
+    </message>
+    <message>
+        <source>02 读离散输入</source>
+        <translation>02 read inputs</translation>
+    </message>
+    <message>
+        <source>03 读保持寄存器</source>
+        <translation>03 read registers</translation>
+    </message>
+    <message>
+        <source>04 读输入寄存器</source>
+        <translation>04 read input regs</translation>
+    </message>
+    <message>
+        <source>05 写单线圈</source>
+        <translation>05 write coil</translation>
+    </message>
+    <message>
+        <source>06 写单寄存器</source>
+        <translation>06 write register</translation>
+    </message>
+    <message>
+        <source>0F 写多线圈</source>
+        <translation>0F write coils</translation>
+    </message>
+    <message>
+        <source>10 写多寄存器</source>
+        <translation>10 write registers</translation>
+    </message>
+    <message>
+        <source>30 延时吸合</source>
+        <translation>30 delay on</translation>
+    </message>
+    <message>
+        <source>31 全部延时吸合</source>
+        <translation>31 all delay on</translation>
+    </message>
+    <message>
+        <source>32 延时断开</source>
+        <translation>32 delay off</translation>
+    </message>
+    <message>
+        <source>33 全部延时断开</source>
+        <translation>33 all delay off</translation>
+    </message>
+    <message>
+        <source>34 点动</source>
+        <translation>34 jog</translation>
+    </message>
+    <message>
+        <source>35 全部点动</source>
+        <translation>35 all jog</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>录制到文件</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Addr</translation>
+    </message>
+    <message>
+        <source>只看错误</source>
+        <translation>Errors</translation>
+    </message>
+    <message>
+        <source>帧数：0</source>
+        <translation>Frames: 0</translation>
+    </message>
+    <message>
+        <source>总线监听</source>
+        <translation>Monitor</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON Lines (*.jsonl);;pcap (*.pcap);;所有文件 (*)</source>
+        <translation>CSV (*.csv);;JSON Lines (*.jsonl);;pcap (*.pcap);;All files (*)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop rec.</translation>
+    </message>
+    <message>
+        <source>帧数：%1</source>
+        <translation>Frames: %1</translation>
+    </message>
+    <message>
+        <source>（未发送：MODBUS TCP 端口只能发送 CRC 正确的 MODBUS 帧，文本和其他字节无法经网关传送）</source>
+        <translation>(Not sent: a MODBUS TCP port carries only MODBUS frames with a right CRC; a gateway cannot pass text or other bytes)</translation>
+    </message>
+</context>
+<context>
+    <name>Messages</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>是否保存新的名称？</source>
+        <translation>Save the new names?</translation>
+    </message>
+    <message>
+        <source>是否将名称恢复成默认值？</source>
+        <translation>Restore the default names?</translation>
+    </message>
+    <message>
+        <source>无法设置此波特率：%1</source>
+        <translation>Cannot set this baud rate: %1</translation>
+    </message>
+    <message>
+        <source>串口没有打开，请打开串口</source>
+        <translation>The port is not open: open it first</translation>
+    </message>
+    <message>
+        <source>串口调试助手</source>
+        <translation>Serial console</translation>
+    </message>
+    <message>
+        <source>发送数据不能为空</source>
+        <translation>There is nothing to send</translation>
+    </message>
+    <message>
+        <source>无法保存到文件：%1
+%2</source>
+        <translation>Cannot save to the file: %1
+%2</translation>
+    </message>
+    <message>
+        <source>发出数据为空，无法复制</source>
+        <translation>Nothing was sent: nothing to copy</translation>
+    </message>
+    <message>
+        <source>发出数据已经复制到剪切板</source>
+        <translation>The sent data is on the clipboard</translation>
+    </message>
+    <message>
+        <source>收到数据为空，无法复制</source>
+        <translation>Nothing was received: nothing to copy</translation>
+    </message>
+    <message>
+        <source>收到数据已经复制到剪切板</source>
+        <translation>The received data is on the clipboard</translation>
+    </message>
+    <message>
+        <source>请先打开串口后，在搜索</source>
+        <translation>Open the port first, then search</translation>
+    </message>
+    <message>
+        <source>是否更新模块地址?</source>
+        <translation>Change the module&apos;s address?</translation>
+    </message>
+    <message>
+        <source>输入错误，地址范围在1-255</source>
+        <translation>Input error: the address is 1 to 255</translation>
+    </message>
+    <message>
+        <source>是否更新模块波特率?</source>
+        <translation>Change the module&apos;s baud rate?</translation>
+    </message>
+    <message>
+        <source>网络端口的波特率由网关设定</source>
+        <translation>The gateway sets the baud rate of a network port</translation>
+    </message>
+    <message>
+        <source>
+请把您的账户加入用户组 %1（sudo usermod -aG %1 $USER），然后重新登录。</source>
+        <translation>
+Add your account to the group %1 (sudo usermod -aG %1 $USER), then log in again.</translation>
+    </message>
+    <message>
+        <source>设备输入输出出错</source>
+        <translation>device input/output error</translation>
+    </message>
+    <message>
+        <source>设备不存在</source>
+        <translation>no such device</translation>
+    </message>
+    <message>
+        <source>设备忙</source>
+        <translation>device busy</translation>
+    </message>
+    <message>
+        <source>没有访问权限</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>此设备不是串口</source>
+        <translation>not a serial device</translation>
+    </message>
+    <message>
+        <source>参数无效</source>
+        <translation>invalid setting</translation>
+    </message>
+    <message>
+        <source>设备不响应</source>
+        <translation>device not responding</translation>
+    </message>
+    <message>
+        <source>没有发现此串口号</source>
+        <translation>This port was not found</translation>
+    </message>
+    <message>
+        <source>此串口存在但是被占用</source>
+        <translation>This port exists but is in use</translation>
+    </message>
+    <message>
+        <source>没有权限打开此串口</source>
+        <translation>No permission to open this port</translation>
+    </message>
+    <message>
+        <source>设备已拔出</source>
+        <translation>device unplugged</translation>
+    </message>
+    <message>
+        <source>线路设置无效</source>
+        <translation>invalid line settings</translation>
+    </message>
+    <message>
+        <source>串口未打开</source>
+        <translation>The port is not open</translation>
+    </message>
+    <message>
+        <source>读取数据失败</source>
+        <translation>reading failed</translation>
+    </message>
+    <message>
+        <source>发送数据失败</source>
+        <translation>sending failed</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>connection refused</translation>
+    </message>
+    <message>
+        <source>网络不可达</source>
+        <translation>network unreachable</translation>
+    </message>
+    <message>
+        <source>连接超时</source>
+        <translation>connection timed out</translation>
+    </message>
+    <message>
+        <source>无法连接</source>
+        <translation>cannot connect</translation>
+    </message>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>没有发现此串口号
+</source>
+        <translation>This port was not found
+</translation>
+    </message>
+    <message>
+        <source>无法打开此串口</source>
+        <translation>Cannot open this port</translation>
+    </message>
+    <message>
+        <source>无法打开此串口：%1</source>
+        <translation>Cannot open this port: %1</translation>
+    </message>
+    <message>
+        <source>新的界面语言在程序下次启动时生效</source>
+        <translation>The new language applies the next time the program starts</translation>
+    </message>
+    <message>
+        <source>没有搜索到模块</source>
+        <translation>No module found</translation>
+    </message>
+    <message>
+        <source>地址设置失败</source>
+        <translation>Setting the address failed</translation>
+    </message>
+    <message>
+        <source>输入错误，数值范围在1-65535</source>
+        <translation>Input error: the value is 1 to 65535</translation>
+    </message>
+    <message>
+        <source>无法写入文件：%1</source>
+        <translation>Cannot write the file: %1</translation>
+    </message>
+    <message>
+        <source>录制已停止：文件无法写入</source>
+        <translation>Recording stopped: the file cannot be written</translation>
+    </message>
+</context>
+</TS>

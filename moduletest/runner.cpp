@@ -1,0 +1,638 @@
+#include "moduletest/runner.h"
+
+#include "moduletest/checks.h"
+#include "protocol/hexcodec.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace moduletest {
+
+namespace {
+
+// What a module may take to turn round before it answers, beyond the wire time.
+constexpr int AnswerMarginMs = 100;
+// The scan listens this long beyond the wire time at each address.
+constexpr int ScanMarginMs = 30;
+// A timed change is looked for this long after the latest moment it may come.
+constexpr int WatchMarginMs = 200;
+// Progress is told at most this often.
+constexpr double ProgressEveryMs = 200;
+
+QList<int> Channels(int channel)
+{
+    return channel > 0 ? QList<int>{channel} : QList<int>{};
+}
+
+QString Hex(QByteArrayView bytes)
+{
+    return protocol::HexFrameText(bytes).trimmed();
+}
+
+} // namespace
+
+Runner::Runner(Line &line, const Settings &settings, QObject *parent)
+    : QObject(parent), m_line(line), m_settings(settings)
+{
+    m_wake.setSingleShot(true);
+    m_wake.setTimerType(Qt::PreciseTimer);
+    m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer);
+    connect(&m_wake, &QTimer::timeout, this, &Runner::sendNext);
+    connect(&m_deadline, &QTimer::timeout, this, &Runner::onTimeout);
+    connect(&m_line, &Line::received, this, &Runner::onReceived);
+    connect(&m_line, &Line::failed, this, [this](const QString &reason) {
+        if (!running())
+            return;
+        m_report.portFailure = reason.isEmpty() ? QStringLiteral("the port failed") : reason;
+        finish();
+    });
+}
+
+void Runner::start()
+{
+    m_report = {};
+    m_report.settings = m_settings;
+    m_report.rate = m_line.rate();
+    m_report.started = QDateTime::currentDateTime();
+    m_clock.start();
+    m_stopping = false;
+    m_moduleIndex = -1;
+    if (m_settings.scan) {
+        m_phase = Phase::Scan;
+        m_scanAddress = m_settings.scanFrom;
+        m_estimateTotal =
+            (m_settings.scanTo - m_settings.scanFrom + 1) * double(timeoutFor(StateRead(1)));
+        scanNext();
+        return;
+    }
+    m_addresses = m_settings.addresses;
+    m_estimateTotal = estimateModuleMs() * double(m_addresses.size());
+    nextModule();
+}
+
+void Runner::stop(const QString &reason)
+{
+    if (!running() || m_stopping)
+        return;
+    m_stopping = true;
+    m_stopReason = reason;
+    m_report.stopped = true;
+    m_report.stopReason = reason;
+    if (m_phase == Phase::Scan) {
+        if (!m_current)
+            finish();
+        return;
+    }
+    // Waiting for the line to be free: nothing is under way, the channels go off now.
+    if (!m_current && m_phase != Phase::AllOff && m_wake.isActive()) {
+        m_wake.stop();
+        endStep();
+    }
+}
+
+// --- the scan ---------------------------------------------------------------------------------
+
+void Runner::scanNext()
+{
+    if (m_stopping || m_scanAddress > m_settings.scanTo) {
+        if (m_stopping) {
+            finish();
+            return;
+        }
+        std::sort(m_addresses.begin(), m_addresses.end());
+        m_estimateDone = 0;
+        m_estimateTotal = estimateModuleMs() * double(m_addresses.size());
+        if (m_addresses.isEmpty()) {
+            finish();
+            return;
+        }
+        nextModule();
+        return;
+    }
+    m_current = Exchange{StateRead(std::uint8_t(m_scanAddress)),
+                         std::nullopt,
+                         {},
+                         0,
+                         QStringLiteral("scan %1").arg(m_scanAddress),
+                         0,
+                         {}};
+    sendNext();
+}
+
+void Runner::takeLateScanAnswers()
+{
+    // An answer later than the wait at its address still counts for the address it names.
+    for (;;) {
+        const Check check = CheckAnswer(m_current->request, m_received);
+        if (check.verdict != Verdict::WrongAddress)
+            return;
+        const auto address = std::uint8_t(m_received.at(0));
+        const Check own = CheckAnswer(StateRead(address), m_received);
+        if ((own.verdict == Verdict::Good || own.verdict == Verdict::Exception) &&
+            address >= m_settings.scanFrom && address < m_scanAddress &&
+            !m_addresses.contains(address)) {
+            m_addresses.append(address);
+            emit found(address);
+        }
+        m_received.remove(0, check.length);
+    }
+}
+
+void Runner::scanAnswer()
+{
+    const Check check = CheckAnswer(m_current->request, m_received);
+    if (check.verdict == Verdict::Good || check.verdict == Verdict::Exception) {
+        m_addresses.append(std::uint8_t(m_scanAddress));
+        emit found(std::uint8_t(m_scanAddress));
+    }
+    m_current.reset();
+    m_estimateDone += double(timeoutFor(StateRead(1)));
+    reportProgress();
+    ++m_scanAddress;
+    scanNext();
+}
+
+// --- modules and steps ------------------------------------------------------------------------
+
+void Runner::nextModule()
+{
+    ++m_moduleIndex;
+    if (m_stopping || m_moduleIndex >= m_addresses.size()) {
+        finish();
+        return;
+    }
+    m_report.modules.push_back({});
+    module().address = m_addresses[m_moduleIndex];
+    module().keptFailures = m_settings.keptFailures;
+    m_stage = Stage::Communication;
+    m_stepPos = 0;
+    m_cycle = 1;
+    m_moduleStartMs = now();
+    emit moduleStarted(module().address);
+    nextStep();
+}
+
+std::optional<Step> Runner::takeStep()
+{
+    const QList<Step> &steps = m_settings.steps;
+    const auto firstFrom = [&](int from, bool cycled) -> int {
+        for (int i = from; i < steps.size(); ++i) {
+            if (steps[i] != Step::Communication && Cycled(steps[i]) == cycled)
+                return i;
+        }
+        return -1;
+    };
+    if (m_stage == Stage::Communication) {
+        m_stage = Stage::Cycles;
+        m_stepPos = 0;
+        if (steps.contains(Step::Communication))
+            return Step::Communication;
+    }
+    if (m_stage == Stage::Cycles) {
+        int i = firstFrom(m_stepPos, true);
+        if (i < 0 && firstFrom(0, true) >= 0) {
+            // A cycle is over: another one, while cycles or time remain.
+            const bool more = m_settings.durationS > 0
+                                  ? now() - m_moduleStartMs < m_settings.durationS * 1000
+                                  : m_cycle < m_settings.cycles;
+            if (more && !m_stopping) {
+                ++m_cycle;
+                i = firstFrom(0, true);
+            }
+        }
+        if (i >= 0) {
+            m_stepPos = i + 1;
+            return steps[i];
+        }
+        m_stage = Stage::Once;
+        m_stepPos = 0;
+    }
+    if (m_stage == Stage::Once) {
+        const int i = firstFrom(m_stepPos, false);
+        if (i >= 0) {
+            m_stepPos = i + 1;
+            return steps[i];
+        }
+        m_stage = Stage::Over;
+    }
+    return std::nullopt;
+}
+
+void Runner::nextStep()
+{
+    const std::optional<Step> step = m_stopping ? std::nullopt : takeStep();
+    if (!step) {
+        finishModule();
+        return;
+    }
+    beginStep(*step);
+}
+
+void Runner::beginStep(Step step)
+{
+    m_step = step;
+    m_stepFailed = false;
+    m_casesRun.clear();
+    m_exchanges = StepExchanges(step, module().address, m_settings, spareAddress(), m_line.rate());
+    m_pos = 0;
+    if (Cycled(step))
+        module().cyclesDone = m_cycle; // the cycles begun: a stop may end one half done
+    if (step == Step::Config)
+        module().configChanged = true;
+    if (step == Step::Timed) {
+        m_timed = TimedChannels();
+        m_timerStart.assign(9, 0);
+        m_change.assign(m_timed.size(), std::nullopt);
+        m_beforeChecked.assign(m_timed.size(), false);
+        m_lastSample = -1;
+    }
+    m_phase = Phase::Steps;
+    sendNext();
+}
+
+void Runner::endStep()
+{
+    m_phase = Phase::AllOff;
+    if (!module().answered) {
+        stepDone(); // nothing to switch off on a module that does not answer
+        return;
+    }
+    // Every step ends with every channel off.
+    m_current = Exchange{AllOffRequest(module().address),
+                         std::nullopt,
+                         {},
+                         0,
+                         QStringLiteral("all off at the end"),
+                         0,
+                         {}};
+    sendNext();
+}
+
+void Runner::finishModule()
+{
+    emit moduleFinished(module().address);
+    nextModule();
+}
+
+void Runner::finish()
+{
+    m_wake.stop();
+    m_deadline.stop();
+    m_current.reset();
+    m_phase = Phase::Done;
+    m_report.seconds = now() / 1000.0;
+    emit progress(1.0, 0);
+    emit finished();
+}
+
+// --- one exchange -----------------------------------------------------------------------------
+
+void Runner::sendNext()
+{
+    if (m_phase == Phase::Done)
+        return;
+    if (!m_current) {
+        if (m_phase == Phase::Steps && m_stopping) {
+            endStep();
+            return;
+        }
+        if (m_phase == Phase::Steps && m_pos < m_exchanges.size()) {
+            m_current = m_exchanges[m_pos++];
+        } else if (m_phase == Phase::Steps && m_step == Step::Timed) {
+            m_phase = Phase::Watch;
+            const double longest = *std::max_element(m_timerStart.begin(), m_timerStart.end());
+            m_watchUntil =
+                longest + m_settings.timedTenths * 100.0 + m_settings.toleranceMs + WatchMarginMs;
+        } else if (m_phase == Phase::Steps) {
+            endStep();
+            return;
+        }
+        if (m_phase == Phase::Watch) {
+            if (m_stopping || now() > m_watchUntil ||
+                std::all_of(m_change.begin(), m_change.end(),
+                            [](const auto &c) { return c.has_value(); })) {
+                judgeTimed();
+                endStep();
+                return;
+            }
+            m_current = Exchange{StateRead(module().address),
+                                 std::nullopt,
+                                 {},
+                                 0,
+                                 QStringLiteral("timed state read"),
+                                 0,
+                                 {}};
+        }
+    }
+    // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
+    const double wait = m_lineFreeAt - now();
+    if (wait > 0) {
+        m_wake.start(int(std::ceil(wait)));
+        return;
+    }
+    transmit(m_current->request);
+}
+
+void Runner::transmit(const QByteArray &frame)
+{
+    m_received.clear();
+    emit traffic(QStringLiteral("out %1").arg(Hex(frame)));
+    if (!m_line.write(frame)) {
+        m_report.portFailure = m_line.failure();
+        finish();
+        return;
+    }
+    m_sentAt = now();
+    m_lineFreeAt = m_sentAt + WireMs(frame.size(), m_line.rate()) + GapMs(m_line.rate());
+    if (m_current->startsTimer > 0)
+        m_timerStart[std::size_t(m_current->startsTimer)] =
+            m_sentAt + WireMs(frame.size(), m_line.rate());
+    m_deadline.start(timeoutFor(frame));
+}
+
+void Runner::onReceived(const QByteArray &chunk)
+{
+    m_lineFreeAt = std::max(m_lineFreeAt, now() + GapMs(m_line.rate()));
+    emit traffic(QStringLiteral("in  %1").arg(Hex(chunk)));
+    if (!m_current || !m_deadline.isActive())
+        return; // nothing asked for it: a late answer, dropped
+    m_received += chunk;
+    if (m_phase == Phase::Scan)
+        takeLateScanAnswers();
+    if (CheckAnswer(m_current->request, m_received).verdict != Verdict::Incomplete) {
+        m_deadline.stop();
+        complete(false);
+    }
+}
+
+void Runner::onTimeout()
+{
+    if (m_current)
+        complete(true);
+}
+
+void Runner::complete(bool timedOut)
+{
+    if (m_phase == Phase::Scan) {
+        scanAnswer();
+        return;
+    }
+    const Exchange ex = *m_current;
+    m_current.reset();
+    m_estimateDone += estimateMs(ex.request);
+    judge(ex, timedOut);
+    if (ex.rateAfter && !m_line.setRate(*ex.rateAfter)) {
+        m_report.portFailure = m_line.failure();
+        finish();
+        return;
+    }
+    if (m_phase == Phase::Done)
+        return;
+    if (m_phase == Phase::AllOff) {
+        stepDone();
+        return;
+    }
+    sendNext();
+}
+
+void Runner::stepDone()
+{
+    emit stepFinished(module().address, m_step, m_cycle, !m_stepFailed);
+    for (int ch = 1; ch <= m_settings.channelCount; ++ch) {
+        if (module().channelRuns[std::size_t(ch)] > 0)
+            emit channelVerdict(module().address, ch,
+                                module().channelFailures[std::size_t(ch)] == 0);
+    }
+    reportProgress();
+    if (!module().answered) {
+        finishModule();
+        return;
+    }
+    nextStep();
+}
+
+void Runner::judge(const Exchange &ex, bool timedOut)
+{
+    ModuleResult &m = module();
+    const Check check = CheckAnswer(ex.request, m_received);
+    const bool watch = m_phase == Phase::Watch;
+    if (!ex.testCase.isEmpty()) {
+        CaseResult &c = m.caseOf(m_step, ex.testCase, ex.channel);
+        c.seconds += (now() - m_sentAt) / 1000;
+        if (!m_casesRun.contains(ex.testCase)) {
+            m_casesRun.append(ex.testCase);
+            ++c.runs;
+            if (ex.channel > 0)
+                ++m.channelRuns[std::size_t(ex.channel)];
+        }
+    }
+    if (check.verdict == Verdict::Incomplete || timedOut) {
+        if (check.verdict == Verdict::Good)
+            ; // came whole just as the wait ran out
+        else if (m_received.isEmpty()) {
+            if (m_step == Step::Communication)
+                m.answered = false;
+            recordFailure(ex, Channels(ex.channel), Fault::NoAnswer,
+                          QStringLiteral("no answer to %1 within %2 ms")
+                              .arg(ex.what)
+                              .arg(timeoutFor(ex.request)));
+            if (watch)
+                watchSample(false, 0);
+            return;
+        } else {
+            recordFailure(
+                ex, Channels(ex.channel), Fault::WrongAnswer,
+                QStringLiteral("incomplete answer to %1: %2").arg(ex.what, Hex(m_received)));
+            if (watch)
+                watchSample(false, 0);
+            return;
+        }
+    }
+    if (check.verdict != Verdict::Good) {
+        recordFailure(ex, Channels(ex.channel), Fault::WrongAnswer,
+                      QStringLiteral("%1: %2").arg(ex.what, check.message));
+        if (watch)
+            watchSample(false, 0);
+        return;
+    }
+    m.times.add(now() - m_sentAt);
+    const auto channelBits = std::uint16_t((1u << m_settings.channelCount) - 1);
+    const std::uint16_t bits = RegisterValue(m_received.first(check.length)) & channelBits;
+    if (watch) {
+        watchSample(true, bits);
+        return;
+    }
+    if (ex.expectBits && bits != *ex.expectBits) {
+        const QString message = QStringLiteral("%1: channels on %2, expected %3")
+                                    .arg(ex.testCase, ChannelsText(bits, m_settings.channelCount),
+                                         ChannelsText(*ex.expectBits, m_settings.channelCount));
+        recordFailure(ex, DifferingChannels(bits, *ex.expectBits, m_settings.channelCount),
+                      Fault::WrongState, message);
+    }
+}
+
+void Runner::recordFailure(const Exchange &ex, const QList<int> &channels, Fault fault,
+                           const QString &message)
+{
+    ModuleResult &m = module();
+    const QString testCase = ex.testCase.isEmpty() ? ex.what : ex.testCase;
+    Failure failure{m_cycle, m_step, testCase, channels, fault, message, ex.request, m_received};
+    m.addFailure(failure);
+    CaseResult &c = m.caseOf(m_step, testCase, ex.channel);
+    if (c.runs == 0)
+        c.runs = 1;
+    if (c.failures == 0)
+        c.firstFailure = message;
+    ++c.failures;
+    if (fault == Fault::NoAnswer)
+        ++c.noAnswers;
+    else if (fault == Fault::Timing)
+        ++c.timing;
+    else
+        ++c.wrongAnswers;
+    for (const int channel : channels) {
+        if (m.channelRuns[std::size_t(channel)] == 0)
+            m.channelRuns[std::size_t(channel)] = 1;
+    }
+    m_stepFailed = true;
+    emit failureFound(m.address, failure);
+    quint64 failures = 0;
+    for (const ModuleResult &each : m_report.modules)
+        failures += each.failureCount;
+    if (m_settings.maxFailures > 0 && failures >= quint64(m_settings.maxFailures))
+        stop(QStringLiteral("stopped after %1 failures").arg(m_settings.maxFailures));
+}
+
+// --- the timed step ---------------------------------------------------------------------------
+
+void Runner::watchSample(bool answered, std::uint16_t bits)
+{
+    if (!answered)
+        return;
+    // The module reads its relays when it has heard the request.
+    const double sample = m_sentAt + WireMs(StateRead(1).size(), m_line.rate());
+    for (std::size_t i = 0; i < m_timed.size(); ++i) {
+        const TimedChannel &t = m_timed[i];
+        const bool on = bits >> (t.channel - 1) & 1;
+        const double start = m_timerStart[std::size_t(t.channel)];
+        if (!m_beforeChecked[i]) {
+            m_beforeChecked[i] = true;
+            if (on != t.before) {
+                // It never took the state the request asks for at once (or switched at once).
+                Exchange ex{{}, std::nullopt, t.testCase, t.channel, t.testCase, 0, {}};
+                recordFailure(ex, {t.channel}, Fault::WrongState,
+                              QStringLiteral("%1: %2 right after the request, expected %3")
+                                  .arg(t.testCase,
+                                       on ? QStringLiteral("on") : QStringLiteral("off"),
+                                       t.before ? QStringLiteral("on") : QStringLiteral("off")));
+                m_change[i] = -1; // judged already
+                continue;
+            }
+        }
+        if (!m_change[i] && on == t.after) {
+            const double previous = std::max(m_lastSample, start);
+            m_change[i] = (previous + sample) / 2 - start;
+        }
+    }
+    m_lastSample = sample;
+}
+
+void Runner::judgeTimed()
+{
+    const double asked = m_settings.timedTenths * 100.0;
+    for (std::size_t i = 0; i < m_timed.size(); ++i) {
+        const TimedChannel &t = m_timed[i];
+        Exchange ex{{}, std::nullopt, t.testCase, t.channel, t.testCase, 0, {}};
+        if (!m_casesRun.contains(t.testCase)) {
+            m_casesRun.append(t.testCase);
+            ++module().caseOf(m_step, t.testCase, t.channel).runs;
+        }
+        if (m_change[i] && *m_change[i] < 0)
+            continue; // failed at once
+        if (!m_change[i]) {
+            if (m_stopping)
+                continue;
+            recordFailure(ex, {t.channel}, Fault::Timing,
+                          QStringLiteral("%1: did not switch within %2 ms (asked %3 ms)")
+                              .arg(t.testCase)
+                              .arg(std::lround(asked + m_settings.toleranceMs + WatchMarginMs))
+                              .arg(std::lround(asked)));
+            continue;
+        }
+        const double took = *m_change[i];
+        if (std::abs(took - asked) > m_settings.toleranceMs)
+            recordFailure(ex, {t.channel}, Fault::Timing,
+                          QStringLiteral("%1: switched after %2 ms, asked %3 ms ± %4 ms")
+                              .arg(t.testCase)
+                              .arg(std::lround(took))
+                              .arg(std::lround(asked))
+                              .arg(m_settings.toleranceMs));
+    }
+}
+
+// --- time -------------------------------------------------------------------------------------
+
+int Runner::timeoutFor(const QByteArray &request) const
+{
+    // The scan waits briefly at each address (a later answer still counts by its address), the
+    // last address as long as any request.
+    if (m_phase == Phase::Scan && !m_settings.timeoutMs && m_scanAddress < m_settings.scanTo)
+        return int(std::ceil(WireMs(request.size() + AnswerBytes(request), m_line.rate()))) +
+               ScanMarginMs;
+    return m_settings.timeoutMs.value_or(
+        int(std::ceil(WireMs(request.size() + LongestAnswer(request), m_line.rate()))) +
+        AnswerMarginMs);
+}
+
+double Runner::estimateMs(const QByteArray &request) const
+{
+    // The request, its answer, the gap and a few ms for the module to turn round.
+    return WireMs(request.size() + AnswerBytes(request), m_line.rate()) + GapMs(m_line.rate()) + 5;
+}
+
+double Runner::estimateModuleMs() const
+{
+    double ms = 0;
+    for (const Step step : m_settings.steps) {
+        double stepMs = estimateMs(AllOffRequest(1));
+        for (const Exchange &ex : StepExchanges(step, 1, m_settings, 2, m_line.rate()))
+            stepMs += estimateMs(ex.request);
+        if (step == Step::Timed)
+            stepMs += m_settings.timedTenths * 100.0;
+        if (Cycled(step))
+            stepMs *= m_settings.durationS > 0 ? 1 : m_settings.cycles;
+        ms += stepMs;
+    }
+    return ms + m_settings.durationS * 1000;
+}
+
+void Runner::reportProgress()
+{
+    const double elapsed = now();
+    if (elapsed - m_lastProgress < ProgressEveryMs)
+        return;
+    m_lastProgress = elapsed;
+    double fraction = m_estimateTotal > 0 ? m_estimateDone / m_estimateTotal : 0;
+    if (m_settings.durationS > 0 && m_phase != Phase::Scan) {
+        const double perModule = m_settings.durationS * 1000;
+        fraction = std::max(
+            fraction, (m_moduleIndex + std::min(1.0, (elapsed - m_moduleStartMs) / perModule)) /
+                          std::max<double>(1, m_addresses.size()));
+    }
+    fraction = std::clamp(fraction, 0.0, 0.99);
+    const double left = fraction > 0 ? elapsed * (1 - fraction) / fraction / 1000 : 0;
+    emit progress(fraction, left);
+}
+
+std::uint8_t Runner::spareAddress() const
+{
+    // An address no module of the test has, so the change meets nobody on the bus.
+    for (int a = 247; a >= 1; --a) {
+        if (!m_addresses.contains(std::uint8_t(a)))
+            return std::uint8_t(a);
+    }
+    return 1;
+}
+
+} // namespace moduletest

@@ -1,0 +1,249 @@
+#include "qvctl/testcommand.h"
+
+#include "moduletest/reports.h"
+#include "moduletest/runner.h"
+#include "protocol/baud.h"
+#include "serial/linedevice.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+namespace qvctl {
+
+namespace {
+
+QCommandLineOption Option(const char *name, const char *description, const char *value = nullptr)
+{
+    return value ? QCommandLineOption(QLatin1String(name), QLatin1String(description),
+                                      QLatin1String(value))
+                 : QCommandLineOption(QLatin1String(name), QLatin1String(description));
+}
+
+const QList<QCommandLineOption> &Options()
+{
+    static const QList<QCommandLineOption> options{
+        Option("steps",
+               "test: the steps, comma-separated: comm, channels, all, patterns, timed, "
+               "config (default all but config).",
+               "LIST"),
+        Option("cycles", "test: repeat the channel and pattern steps N times (default 1).", "N"),
+        Option("duration", "test: repeat them for S seconds instead.", "S"),
+        Option("addresses", "test: the modules to test, such as 3,7 or 1-10 (default --address).",
+               "LIST"),
+        Option("scan", "test: test every module a scan finds; a range FROM-TO may follow the "
+                       "command (default 1-255)."),
+        Option("max-failures", "test: stop after M failures (default: never).", "M"),
+        Option("junit", "test: write a JUnit XML report to FILE.", "FILE"),
+        Option("csv", "test: write a CSV report to FILE.", "FILE"),
+        Option("time", "test: the time of the timed functions in seconds (default 0.5).", "S"),
+        Option("tolerance", "test: how far a timed change may be off, in ms (default 150).", "MS"),
+    };
+    return options;
+}
+
+std::optional<int> Whole(const QString &text, int low, int high)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    if (!digits.match(text).hasMatch() || text.toInt() < low || text.toInt() > high)
+        return std::nullopt;
+    return text.toInt();
+}
+
+// The module test's line: qvctl's own port, as it is.
+class PortLine : public moduletest::Line
+{
+public:
+    explicit PortLine(serial::CommPort &port) : m_port(port)
+    {
+        connect(&m_port, &serial::CommPort::received, this,
+                [this] { emit received(m_port.readAll()); });
+        connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &f) {
+            emit failed(f.detail.isEmpty() ? QStringLiteral("the port failed") : f.detail);
+        });
+        m_rate = m_port.lineSettings().baudRate;
+    }
+    bool write(const QByteArray &frame) override { return m_port.write(frame); }
+    qint32 rate() const override { return m_rate; }
+    bool setRate(qint32 rate) override
+    {
+        const auto code = protocol::BaudCodeOfRate(rate);
+        if (!code || !m_port.setSettings(serial::SettingsText(protocol::BaudList().value(*code))))
+            return false;
+        m_rate = rate;
+        return true;
+    }
+    QString failure() const override { return m_port.errorText(); }
+
+private:
+    serial::CommPort &m_port;
+    qint32 m_rate = 9600;
+};
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+} // namespace
+
+QList<QCommandLineOption> TestOptions()
+{
+    return Options();
+}
+
+std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const QStringList &args,
+                                       Invocation &in)
+{
+    if (in.command != Command::Test) {
+        for (const QCommandLineOption &option : Options()) {
+            if (parser.isSet(option))
+                return QStringLiteral("--%1 belongs to test only").arg(option.names().front());
+        }
+        return std::nullopt;
+    }
+    moduletest::Settings &s = in.test;
+    const auto value = [&](const char *name) { return parser.value(QLatin1String(name)); };
+    const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
+    s.channelCount = in.channelCount;
+    s.model = in.model;
+    s.timeoutMs = in.timeoutMs;
+    s.addresses = {in.address};
+    if (in.address == 0)
+        return QStringLiteral("test needs the address of a module (1..255), not the broadcast "
+                              "address 0");
+    QString error;
+    if (isSet("steps")) {
+        const auto steps = moduletest::ParseSteps(value("steps"), &error);
+        if (!steps)
+            return QStringLiteral("--steps: %1").arg(error);
+        s.steps = *steps;
+    }
+    if (isSet("cycles") && isSet("duration"))
+        return QStringLiteral("--cycles and --duration: give one of them");
+    if (isSet("cycles")) {
+        const auto n = Whole(value("cycles"), 1, 100000000);
+        if (!n)
+            return QStringLiteral("--cycles: not a number of cycles: %1").arg(value("cycles"));
+        s.cycles = *n;
+    }
+    if (isSet("duration")) {
+        bool ok = false;
+        s.durationS = value("duration").toDouble(&ok);
+        if (!ok || s.durationS <= 0)
+            return QStringLiteral("--duration: not a time in seconds: %1").arg(value("duration"));
+    }
+    if (isSet("max-failures")) {
+        const auto n = Whole(value("max-failures"), 1, 100000000);
+        if (!n)
+            return QStringLiteral("--max-failures: not a number: %1").arg(value("max-failures"));
+        s.maxFailures = *n;
+    }
+    if (isSet("time")) {
+        const auto tenths = ParseSeconds(value("time"));
+        if (!tenths)
+            return QStringLiteral("--time: not a time of 0.1..6553.5 seconds: %1")
+                .arg(value("time"));
+        s.timedTenths = *tenths;
+    }
+    if (isSet("tolerance")) {
+        const auto ms = Whole(value("tolerance"), 0, 600000);
+        if (!ms)
+            return QStringLiteral("--tolerance: not a time in ms: %1").arg(value("tolerance"));
+        s.toleranceMs = *ms;
+    }
+    if (isSet("addresses") && isSet("scan"))
+        return QStringLiteral("--addresses and --scan: give one of them");
+    if (isSet("addresses")) {
+        const auto addresses = moduletest::ParseAddresses(value("addresses"), &error);
+        if (!addresses)
+            return QStringLiteral("--addresses: %1").arg(error);
+        s.addresses = *addresses;
+    }
+    if (!args.isEmpty() && !isSet("scan"))
+        return QStringLiteral("test takes no arguments (a range only after --scan)");
+    if (isSet("scan")) {
+        s.scan = true;
+        if (args.size() > 1)
+            return QStringLiteral("--scan takes at most one range: --scan 1-32");
+        if (!args.isEmpty()) {
+            const auto range = moduletest::ParseAddresses(args[0], &error);
+            if (!range || args[0].contains(u','))
+                return QStringLiteral("--scan: not a range FROM-TO within 1-255: %1").arg(args[0]);
+            s.scanFrom = range->front();
+            s.scanTo = range->back();
+        }
+    }
+    in.junitPath = value("junit");
+    in.csvPath = value("csv");
+    return std::nullopt;
+}
+
+Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
+                   const std::function<void(const QString &)> &out,
+                   const std::function<void(const QString &)> &err)
+{
+    PortLine line(port);
+    moduletest::Runner runner(line, in.test);
+    QEventLoop loop;
+    QObject::connect(&runner, &moduletest::Runner::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&runner, &moduletest::Runner::moduleStarted, &loop, [&](std::uint8_t a) {
+        err(QStringLiteral("qvctl: testing address %1\n").arg(a));
+    });
+    QObject::connect(&runner, &moduletest::Runner::found, &loop, [&](std::uint8_t a) {
+        err(QStringLiteral("qvctl: found address %1\n").arg(a));
+    });
+    QObject::connect(&runner, &moduletest::Runner::failureFound, &loop,
+                     [&](std::uint8_t a, const moduletest::Failure &f) {
+                         err(QStringLiteral("qvctl: address %1, cycle %2: %3\n")
+                                 .arg(a)
+                                 .arg(f.cycle)
+                                 .arg(f.message));
+                     });
+    QObject::connect(&runner, &moduletest::Runner::progress, &loop,
+                     [&](double fraction, double left) {
+                         if (fraction < 1)
+                             err(QStringLiteral("qvctl: %1%, %2 s left\n")
+                                     .arg(int(fraction * 100))
+                                     .arg(qRound(left)));
+                     });
+    if (in.verbose)
+        QObject::connect(&runner, &moduletest::Runner::traffic, &loop, [&](const QString &t) {
+            err(QStringLiteral("%1 %2\n").arg(
+                QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")), t));
+        });
+    runner.start();
+    if (runner.running())
+        loop.exec();
+
+    moduletest::Report &report = runner.report();
+    report.program = QStringLiteral("qvctl");
+    report.version = QCoreApplication::applicationVersion();
+    report.port = in.port;
+    out(in.json ? QString::fromUtf8(moduletest::Json(report)) : moduletest::SummaryText(report));
+    if (!in.junitPath.isEmpty() && !WriteFile(in.junitPath, moduletest::JUnitXml(report)))
+        err(QStringLiteral("qvctl: cannot write %1\n").arg(in.junitPath));
+    if (!in.csvPath.isEmpty() && !WriteFile(in.csvPath, moduletest::Csv(report)))
+        err(QStringLiteral("qvctl: cannot write %1\n").arg(in.csvPath));
+
+    if (!report.portFailure.isEmpty()) {
+        err(QStringLiteral("qvctl: the port failed: %1\n").arg(report.portFailure));
+        return Exit::Port;
+    }
+    bool failedStep = false, silent = report.modules.empty();
+    for (const moduletest::ModuleResult &m : report.modules) {
+        failedStep = failedStep || (m.answered && m.failureCount > 0);
+        silent = silent || !m.answered;
+    }
+    if (failedStep)
+        return Exit::WrongAnswer;
+    if (silent)
+        return Exit::NoAnswer;
+    return Exit::Done;
+}
+
+} // namespace qvctl

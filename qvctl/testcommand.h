@@ -1,0 +1,36 @@
+#pragma once
+
+#include "qvctl/invocation.h"
+#include "serial/commport.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace qvctl {
+
+// `qvctl test`: the module test of every channel, from the command line.
+
+// The options only test takes: --steps, --cycles, --duration, --addresses, --scan,
+// --max-failures, --junit, --csv, --time, --tolerance.
+QList<QCommandLineOption> TestOptions();
+
+// Reads the test's options and arguments (args: what follows the word test, a scan range)
+// into in.test; the message of a usage error otherwise. For another command, refuses any of
+// the test's options.
+std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const QStringList &args,
+                                       Invocation &in);
+
+// Runs the test on an open port: progress on err, the summary (or the JSON report with --json)
+// on out, the JUnit and CSV files where asked. 0 all passed, 4 a step failed, 1 a module did not
+// answer, 3 the port failed.
+Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
+                   const std::function<void(const QString &)> &out,
+                   const std::function<void(const QString &)> &err);
+
+} // namespace qvctl

@@ -1,0 +1,246 @@
+// The frame splitter as a pure function: chunks in, frames out.
+
+#include "modbus/splitter.h"
+#include "support/frames.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using modbus::FrameRole;
+using modbus::FrameSplitter;
+using modbus::SplitFrame;
+using testframes::hex;
+using testframes::hexOf;
+using testframes::rtu;
+
+namespace {
+
+// A chunk and the pause before it, in milliseconds.
+struct Chunk
+{
+    QByteArray bytes;
+    int pauseMs = 1;
+};
+
+QString RoleName(FrameRole role)
+{
+    switch (role) {
+    case FrameRole::Request:
+        return "req";
+    case FrameRole::Broadcast:
+        return "bcast";
+    case FrameRole::Probe:
+        return "probe";
+    case FrameRole::Answer:
+        return "ans";
+    case FrameRole::Exception:
+        return "exc";
+    case FrameRole::Text:
+        return "text";
+    case FrameRole::Noise:
+        return "noise";
+    }
+    return {};
+}
+
+// "req 01 03 ..." or, for a damaged frame, "req! 01 03 ...".
+QString Describe(const SplitFrame &f)
+{
+    const bool damaged = !f.crcOk && f.role != FrameRole::Noise;
+    return RoleName(f.role) + (damaged ? "! " : " ") + hexOf(f.bytes);
+}
+
+QString Line(const char *role, const QByteArray &bytes)
+{
+    return QString::fromLatin1(role) + ' ' + hexOf(bytes);
+}
+
+// Every chunk fed at its pause after the last one's end, then the line falls quiet.
+std::vector<SplitFrame> Split(const QList<Chunk> &chunks, int baud)
+{
+    FrameSplitter splitter(baud);
+    std::vector<SplitFrame> frames;
+    qint64 now = 1'000'000;
+    const auto add = [&frames](std::vector<SplitFrame> more) {
+        frames.insert(frames.end(), more.begin(), more.end());
+    };
+    for (const Chunk &c : chunks) {
+        now += c.pauseMs * 1000 + c.bytes.size() * 10'000'000LL / baud;
+        add(splitter.feed(c.bytes, now));
+    }
+    add(splitter.idle(now + 500'000));
+    add(splitter.finish());
+    return frames;
+}
+
+} // namespace
+
+class TestSplitter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void splits_data();
+    void splits();
+    void timesFirstByteAndEnd();
+    void randomStreamsLoseNothing();
+};
+
+void TestSplitter::splits_data()
+{
+    QTest::addColumn<QList<Chunk>>("chunks");
+    QTest::addColumn<QStringList>("expected");
+
+    const QByteArray read = rtu("010300000001");
+    const QByteArray answer = rtu("0103020005");
+    const QByteArray on = rtu("01050002FF00");
+    const QByteArray all4 = rtu("0131F000000A0014001E0028");
+    const QByteArray all8 = rtu("0533F000000100020003000400050006000700 08");
+    const QByteArray coils = rtu("010F0000001002FFFF");
+    const QByteArray coilsAnswer = rtu("010F00000010");
+    const QByteArray regs = rtu("011000000002040001000A");
+    const QByteArray regsAnswer = rtu("011000000002");
+
+    QTest::newRow("request and answer merged in one chunk")
+        << QList<Chunk>{{read + answer}} << QStringList{Line("req", read), Line("ans", answer)};
+    QTest::newRow("a frame cut in two, its halves 12 ms apart")
+        << QList<Chunk>{{read.left(3)}, {read.mid(3) + answer.left(2), 12}, {answer.mid(2), 12}}
+        << QStringList{Line("req", read), Line("ans", answer)};
+    QTest::newRow("noise before a frame")
+        << QList<Chunk>{{hex("FF00") + read + answer}}
+        << QStringList{"noise FF 00", Line("req", read), Line("ans", answer)};
+    QTest::newRow("a byte lost inside a request: the rest is noise, the answer whole")
+        << QList<Chunk>{{read.left(4) + read.mid(5) + answer}}
+        << QStringList{Line("noise", read.left(4) + read.mid(5)), Line("ans", answer)};
+    QByteArray hurt = answer;
+    hurt[3] = char(0x07);
+    QTest::newRow("a damaged answer between good frames is marked, not merged")
+        << QList<Chunk>{{read + hurt + read}}
+        << QStringList{Line("req", read), Line("ans!", hurt), Line("req", read)};
+    QTest::newRow("an echoed write: request, then the same bytes as its answer")
+        << QList<Chunk>{{on + on}} << QStringList{Line("req", on), Line("ans", on)};
+    QTest::newRow("an unanswered write, asked again 300 ms later: two requests")
+        << QList<Chunk>{{on}, {on, 300}} << QStringList{Line("req", on), Line("req", on)};
+    QTest::newRow("reads 01, 02, 04 and their answers")
+        << QList<Chunk>{{rtu("010100000010") + rtu("01010205 00") + rtu("020200000008") +
+                         rtu("02020100") + rtu("030400010002") + rtu("0304040001 0002")}}
+        << QStringList{Line("req", rtu("010100000010")), Line("ans", rtu("0101020500")),
+                       Line("req", rtu("020200000008")), Line("ans", rtu("02020100")),
+                       Line("req", rtu("030400010002")), Line("ans", rtu("030404000100 02"))};
+    QTest::newRow("06, 0F and 10 with their answers")
+        << QList<Chunk>{{rtu("010601000002") + rtu("010601000002") + coils + coilsAnswer + regs +
+                         regsAnswer}}
+        << QStringList{Line("req", rtu("010601000002")),
+                       Line("ans", rtu("010601000002")),
+                       Line("req", coils),
+                       Line("ans", coilsAnswer),
+                       Line("req", regs),
+                       Line("ans", regsAnswer)};
+    QTest::newRow("timed functions: one channel, four and eight time pairs")
+        << QList<Chunk>{{rtu("0134F0020014") + rtu("0134F0020014") + all4 + all4 + all8 + all8}}
+        << QStringList{Line("req", rtu("0134F0020014")),
+                       Line("ans", rtu("0134F0020014")),
+                       Line("req", all4),
+                       Line("ans", all4),
+                       Line("req", all8),
+                       Line("ans", all8)};
+    QTest::newRow("an exception answer")
+        << QList<Chunk>{{rtu("010300090001") + rtu("018302")}}
+        << QStringList{Line("req", rtu("010300090001")), Line("exc", rtu("018302"))};
+    QTest::newRow("the probe, answered by two modules, then a broadcast")
+        << QList<Chunk>{{hex("24FF03A000C6") + rtu("0303020003") + rtu("0703020007") +
+                         rtu("000500000000")}}
+        << QStringList{"probe 24 FF 03 A0 00 C6", Line("ans", rtu("0303020003")),
+                       Line("ans", rtu("0703020007")), Line("bcast", rtu("000500000000"))};
+    QTest::newRow("text lines between frames")
+        << QList<Chunk>{{read + QByteArray("AT+STATUS+1=?\r\n")},
+                        {QByteArray("STATUS:10100000\r\n") + read + answer, 20}}
+        << QStringList{Line("req", read), Line("text", "AT+STATUS+1=?\r\n"),
+                       Line("text", "STATUS:10100000\r\n"), Line("req", read), Line("ans", answer)};
+    QTest::newRow("an unknown function ends where the line falls silent")
+        << QList<Chunk>{{rtu("01410203")}, {read, 30}}
+        << QStringList{Line("req", rtu("01410203")), Line("req", read)};
+    QTest::newRow("a frame cut short by a silence does not take the next one")
+        << QList<Chunk>{{read.left(5)}, {read + answer, 300}}
+        << QStringList{Line("noise", read.left(5)), Line("req", read), Line("ans", answer)};
+}
+
+void TestSplitter::splits()
+{
+    QFETCH(QList<Chunk>, chunks);
+    QFETCH(QStringList, expected);
+    for (int baud : {9600, 115200}) {
+        const std::vector<SplitFrame> frames = Split(chunks, baud);
+        QStringList got;
+        for (const SplitFrame &f : frames)
+            got << Describe(f);
+        QCOMPARE(got, expected);
+    }
+}
+
+void TestSplitter::timesFirstByteAndEnd()
+{
+    // Two frames arriving in one chunk at 9600 baud: 1.0417 ms a byte.
+    FrameSplitter splitter(9600);
+    const QByteArray read = rtu("010300000001");
+    const QByteArray answer = rtu("0103020005");
+    const std::vector<SplitFrame> frames = splitter.feed(read + answer, 1'000'000);
+    QCOMPARE(frames.size(), std::size_t(2));
+    QVERIFY(qAbs(frames[0].startUs - (1'000'000 - 15'625)) <= 2);
+    QVERIFY(qAbs(frames[1].startUs - (1'000'000 - 7'292)) <= 2);
+    QVERIFY(qAbs(frames[1].endUs - 1'000'000) <= 2);
+}
+
+// Random bytes, frames cut short and spliced, in random chunks: every byte comes out once, in
+// order, and no frame is longer than a frame can be.
+void TestSplitter::randomStreamsLoseNothing()
+{
+    QRandomGenerator random(25);
+    const QList<QByteArray> pieces{rtu("010300000001"),
+                                   rtu("0103020005"),
+                                   rtu("01050002FF00"),
+                                   rtu("0131F000000A0014001E0028"),
+                                   rtu("018302"),
+                                   hex("24FF03A000C6"),
+                                   QByteArray("AT+OUT1+1=ON\r\n")};
+    const int streams = qEnvironmentVariableIntValue("QUORVANE_SPLITTER_STREAMS") > 0
+                            ? qEnvironmentVariableIntValue("QUORVANE_SPLITTER_STREAMS")
+                            : 100'000;
+    for (int s = 0; s < streams; ++s) {
+        QByteArray stream;
+        while (stream.size() < 48) {
+            const QByteArray &piece = pieces.at(random.bounded(pieces.size()));
+            switch (random.bounded(3)) {
+            case 0:
+                stream += piece;
+                break;
+            case 1:
+                stream += piece.left(random.bounded(piece.size()));
+                break;
+            default:
+                for (int k = random.bounded(1, 6); k > 0; --k)
+                    stream += char(random.bounded(256));
+            }
+        }
+        const int baud = s % 2 ? 9600 : 115200;
+        FrameSplitter splitter(baud);
+        QByteArray out;
+        qint64 now = 0;
+        for (qsizetype at = 0; at < stream.size();) {
+            const qsizetype n = std::min<qsizetype>(random.bounded(1, 17), stream.size() - at);
+            now += random.bounded(0, 17'000);
+            for (const SplitFrame &f : splitter.feed(QByteArrayView(stream).sliced(at, n), now)) {
+                QVERIFY(!f.bytes.isEmpty() && f.bytes.size() <= 1024);
+                out += f.bytes;
+            }
+            at += n;
+        }
+        for (const SplitFrame &f : splitter.finish())
+            out += f.bytes;
+        if (out != stream)
+            QFAIL(qPrintable(
+                QStringLiteral("stream %1: %2 in, %3 out").arg(s).arg(hexOf(stream), hexOf(out))));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestSplitter)
+#include "tst_splitter.moc"
