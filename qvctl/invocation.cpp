@@ -215,7 +215,7 @@ Problem HexBytes(const QString &, const QStringList &args, Invocation &in)
     return std::nullopt;
 }
 
-struct CommandSpec
+struct CommandEntry
 {
     const char *name; // as typed; "all" and a second word for the all-channel commands
     Command command;
@@ -224,7 +224,7 @@ struct CommandSpec
     ArgumentReader read;
 };
 
-constexpr CommandSpec Commands[] = {
+constexpr CommandEntry Commands[] = {
     {"ports", Command::Ports, "", "list the serial ports, one per line", NoArguments},
     {"on", Command::On, "CH...", "switch channels on (1..8), one request each", Channels},
     {"off", Command::Off, "CH...", "switch channels off", Channels},
@@ -259,11 +259,11 @@ constexpr CommandSpec Commands[] = {
      TestArguments},
 };
 
-const CommandSpec *FindCommand(const QString &name)
+const CommandEntry *FindCommand(const QString &name)
 {
-    for (const CommandSpec &spec : Commands) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandEntry &entry : Commands) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
     return nullptr;
 }
@@ -272,11 +272,11 @@ const CommandSpec *FindCommand(const QString &name)
 QString CommandsHelp()
 {
     QString text = QStringLiteral("Commands:\n");
-    for (const CommandSpec &spec : Commands) {
-        QString usage = QString::fromLatin1(spec.name);
-        if (*spec.arguments)
-            usage += u' ' + QString::fromLatin1(spec.arguments);
-        text += QStringLiteral("  %1 %2\n").arg(usage, -30).arg(QString::fromLatin1(spec.help));
+    for (const CommandEntry &entry : Commands) {
+        QString usage = QString::fromLatin1(entry.name);
+        if (*entry.arguments)
+            usage += u' ' + QString::fromLatin1(entry.arguments);
+        text += QStringLiteral("  %1 %2\n").arg(usage, -30).arg(QString::fromLatin1(entry.help));
     }
     text += QStringLiteral("\nBaud rates: %1\n").arg(RateList());
     text += QStringLiteral(
@@ -288,7 +288,7 @@ QString CommandsHelp()
 }
 
 // The command at the front of args, taken off: one word, or "all" and a second word.
-std::variant<const CommandSpec *, QString> ReadCommand(QStringList &args)
+std::variant<const CommandEntry *, QString> ReadCommand(QStringList &args)
 {
     if (args.isEmpty())
         return QStringLiteral("no command given");
@@ -297,12 +297,12 @@ std::variant<const CommandSpec *, QString> ReadCommand(QStringList &args)
         if (args.isEmpty())
             return QStringLiteral("all needs on, off, jog, delay-on or delay-off");
         const QString second = args.takeFirst();
-        if (const CommandSpec *spec = FindCommand(word + u' ' + second))
-            return spec;
+        if (const CommandEntry *entry = FindCommand(word + u' ' + second))
+            return entry;
         return QStringLiteral("all %1: not on, off, jog, delay-on or delay-off").arg(second);
     }
-    if (const CommandSpec *spec = FindCommand(word))
-        return spec;
+    if (const CommandEntry *entry = FindCommand(word))
+        return entry;
     return QStringLiteral("unknown command: %1").arg(word);
 }
 
@@ -310,9 +310,9 @@ std::variant<const CommandSpec *, QString> ReadCommand(QStringList &args)
 
 QString CommandName(Command command)
 {
-    for (const CommandSpec &spec : Commands) {
-        if (spec.command == command)
-            return QString::fromLatin1(spec.name);
+    for (const CommandEntry &entry : Commands) {
+        if (entry.command == command)
+            return QString::fromLatin1(entry.name);
     }
     return {};
 }
@@ -536,13 +536,13 @@ ParseOutcome ParseArguments(const QStringList &arguments)
     const auto command = ReadCommand(args);
     if (const QString *problem = std::get_if<QString>(&command))
         return Error(*problem);
-    const CommandSpec &spec = *std::get<const CommandSpec *>(command);
-    in.command = spec.command;
+    const CommandEntry &entry = *std::get<const CommandEntry *>(command);
+    in.command = entry.command;
     if (in.appendCrc && in.command != Command::Send)
         return Error(QStringLiteral("--crc belongs to send only"));
     if (const Problem problem = ReadPort(parser, o, in))
         return Error(*problem);
-    if (const Problem problem = spec.read(CommandName(in.command), args, in))
+    if (const Problem problem = entry.read(CommandName(in.command), args, in))
         return Error(*problem);
     if (const Problem problem = ReadTestOptions(parser, args, in))
         return Error(*problem);
