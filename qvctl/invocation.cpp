@@ -2,6 +2,7 @@
 
 #include "modbus/crc.h"
 #include "protocol/baud.h"
+#include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
 
 #include <QCommandLineParser>
@@ -257,6 +258,8 @@ constexpr CommandEntry Commands[] = {
      HexBytes},
     {"test", Command::Test, "", "check every channel of the module(s) and report (options below)",
      TestArguments},
+    {"monitor", Command::Monitor, "", "listen without sending: one line per frame (options below)",
+     NoArguments},
 };
 
 const CommandEntry *FindCommand(const QString &name)
@@ -512,6 +515,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
     parser.addOptions({o.help, o.version, o.port, o.baud, o.address, o.model, o.timeout, o.retries,
                        o.json, o.verbose, o.crc});
     parser.addOptions(TestOptions());
+    parser.addOptions(MonitorOptions());
     if (!parser.parse(arguments))
         return Error(parser.errorText());
 
@@ -545,6 +549,8 @@ ParseOutcome ParseArguments(const QStringList &arguments)
     if (const Problem problem = entry.read(CommandName(in.command), args, in))
         return Error(*problem);
     if (const Problem problem = ReadTestOptions(parser, args, in))
+        return Error(*problem);
+    if (const Problem problem = ReadMonitorOptions(parser, in))
         return Error(*problem);
 
     ParseOutcome outcome;

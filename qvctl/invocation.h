@@ -1,6 +1,7 @@
 #pragma once
 
 #include "moduletest/plan.h"
+#include "monitor/writers.h"
 
 #include <QByteArray>
 #include <QString>
@@ -41,7 +42,8 @@ enum class Command {
     Scan,
     FindBaud,
     Send,
-    Test, // the module test: testcommand.h
+    Test,    // the module test: testcommand.h
+    Monitor, // listening without sending: monitor.h
 };
 
 // The command's name as typed ("delay-on", "all jog").
@@ -75,6 +77,11 @@ struct Invocation
     moduletest::Settings test; // test: what to test and how
     QString junitPath;         // test: --junit FILE
     QString csvPath;           // test: --csv FILE
+
+    monitor::Format monitorFormat = monitor::Format::Text; // monitor: --format
+    QString pcapPath;                                      // monitor: --pcap FILE
+    bool stats = false;                                    // monitor: --stats
+    double monitorSeconds = 0;                             // monitor: --duration; 0 until Ctrl+C
 };
 
 // How a command line reads: something to run, a text to print and leave (help, version), or a

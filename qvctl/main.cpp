@@ -1,6 +1,5 @@
 // qvctl: the relay modules from the command line, for scripts, test benches and production lines.
 
-#include "qvctl/monitor.h"
 #include "qvctl/runner.h"
 
 #include <QCoreApplication>
@@ -25,7 +24,5 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     const auto out = [](const QString &text) { Write(stdout, text); };
     const auto err = [](const QString &text) { Write(stderr, text); };
-    if (qvctl::IsMonitorCommand(QCoreApplication::arguments()))
-        return qvctl::RunMonitor(QCoreApplication::arguments(), out, err);
     return qvctl::Main(QCoreApplication::arguments(), out, err);
 }

@@ -3,11 +3,9 @@
 #include "monitor/capture.h"
 #include "monitor/clock.h"
 #include "monitor/writers.h"
-#include "protocol/baud.h"
 #include "serial/commport.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
@@ -28,138 +26,65 @@ void OnInterrupt(int)
     interrupted = 1;
 }
 
-struct MonitorOptions
-{
-    QString port;
-    qint32 baud = 9600;
-    double durationS = 0; // 0: until interrupted
-    monitor::Format format = monitor::Format::Text;
-    QString pcap;
-    bool stats = false;
-    qint64 timeoutUs = modbus::FrameSplitter::DefaultAnswerTimeoutUs;
-};
-
-const QStringList ValueOptions{"--port",    "--baud",    "--duration", "--format", "--pcap",
-                               "--timeout", "--address", "--model",    "--retries"};
-
-// Reads the options; an empty string when they are fine, else what is wrong.
-QString Read(const QStringList &arguments, MonitorOptions &o)
-{
-    for (int i = 1; i < arguments.size(); ++i) {
-        QString arg = arguments.at(i);
-        QString value;
-        const int eq = arg.indexOf(QLatin1Char('='));
-        if (arg.startsWith(QLatin1String("--")) && eq > 0) {
-            value = arg.mid(eq + 1);
-            arg = arg.left(eq);
-        } else if (ValueOptions.contains(arg)) {
-            if (i + 1 >= arguments.size())
-                return QStringLiteral("%1 needs a value").arg(arg);
-            value = arguments.at(++i);
-        }
-        bool ok = true;
-        if (arg == QLatin1String("monitor")) {
-            continue;
-        } else if (arg == QLatin1String("--port")) {
-            o.port = value;
-        } else if (arg == QLatin1String("--baud")) {
-            o.baud = value.toInt(&ok);
-            if (!ok || !protocol::BaudCodeOfRate(o.baud))
-                return QStringLiteral("not a baud rate of the list: %1").arg(value);
-        } else if (arg == QLatin1String("--duration")) {
-            o.durationS = value.toDouble(&ok);
-            if (!ok || o.durationS <= 0)
-                return QStringLiteral("not a duration in seconds: %1").arg(value);
-        } else if (arg == QLatin1String("--format")) {
-            const auto format = monitor::FormatNamed(value);
-            if (!format || *format == monitor::Format::Pcap)
-                return QStringLiteral("--format is text, csv or jsonl, not %1").arg(value);
-            o.format = *format;
-        } else if (arg == QLatin1String("--pcap")) {
-            o.pcap = value;
-        } else if (arg == QLatin1String("--timeout")) {
-            const int ms = value.toInt(&ok);
-            if (!ok || ms < 0)
-                return QStringLiteral("not a time-out in ms: %1").arg(value);
-            o.timeoutUs = qint64(ms) * 1000;
-        } else if (arg == QLatin1String("--stats")) {
-            o.stats = true;
-        } else {
-            return QStringLiteral("monitor does not take %1").arg(arg);
-        }
-    }
-    if (o.port.isEmpty())
-        return QStringLiteral("monitor needs --port");
-    return {};
-}
-
-QString OpenFailure(serial::CommPort &port, serial::OpenResult result, const QString &path)
-{
-    switch (result) {
-    case serial::OpenResult::Ok:
-        return {};
-    case serial::OpenResult::NoSuchPort:
-        return QStringLiteral("no such port: %1").arg(path);
-    case serial::OpenResult::Busy:
-        return QStringLiteral("the port %1 is in use by another program").arg(path);
-    case serial::OpenResult::NoPermission:
-        return QStringLiteral("no permission to open %1").arg(path);
-    default:
-        return QStringLiteral("cannot open %1: %2").arg(path, port.errorText());
-    }
-}
-
 } // namespace
 
-bool IsMonitorCommand(const QStringList &arguments)
+QList<QCommandLineOption> MonitorOptions()
 {
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg.startsWith(QLatin1String("-"))) {
-            if (ValueOptions.contains(arg))
-                ++i;
-            continue;
-        }
-        return arg == QLatin1String("monitor");
-    }
-    return false;
+    return {
+        QCommandLineOption(QStringLiteral("format"),
+                           QStringLiteral("monitor: one line per frame as text (default), csv "
+                                          "or jsonl."),
+                           QStringLiteral("FORMAT")),
+        QCommandLineOption(QStringLiteral("pcap"),
+                           QStringLiteral("monitor: also write the frames to FILE as pcap "
+                                          "(link type 147, MODBUS RTU)."),
+                           QStringLiteral("FILE")),
+        QCommandLineOption(QStringLiteral("stats"),
+                           QStringLiteral("monitor: the statistics per address at the end.")),
+    };
 }
 
-int RunMonitor(const QStringList &arguments, const Sink &out, const Sink &err)
+std::optional<QString> ReadMonitorOptions(const QCommandLineParser &parser, Invocation &in)
 {
-    MonitorOptions o;
-    if (const QString wrong = Read(arguments, o); !wrong.isEmpty()) {
-        err(QStringLiteral("qvctl: %1 (see qvctl --help)\n").arg(wrong));
-        return 2;
+    if (in.command != Command::Monitor) {
+        for (const QCommandLineOption &option : MonitorOptions()) {
+            if (parser.isSet(option))
+                return QStringLiteral("--%1 belongs to monitor only").arg(option.names().front());
+        }
+        return std::nullopt;
     }
+    if (parser.isSet(QStringLiteral("format"))) {
+        const QString name = parser.value(QStringLiteral("format"));
+        const auto format = monitor::FormatNamed(name);
+        if (!format || *format == monitor::Format::Pcap)
+            return QStringLiteral("--format is text, csv or jsonl, not %1").arg(name);
+        in.monitorFormat = *format;
+    }
+    in.pcapPath = parser.value(QStringLiteral("pcap"));
+    in.stats = parser.isSet(QStringLiteral("stats"));
+    if (parser.isSet(QStringLiteral("duration"))) {
+        bool ok = false;
+        in.monitorSeconds = parser.value(QStringLiteral("duration")).toDouble(&ok);
+        if (!ok || in.monitorSeconds <= 0)
+            return QStringLiteral("--duration: not a time in seconds: %1")
+                .arg(parser.value(QStringLiteral("duration")));
+    }
+    return std::nullopt;
+}
 
-    serial::CommPort port;
-    port.setPortName(o.port);
-    port.setSettings(
-        serial::SettingsText(protocol::BaudList().value(*protocol::BaudCodeOfRate(o.baud))));
-    serial::OpenResult opened = port.open();
-    if (opened == serial::OpenResult::Connecting) {
-        QEventLoop loop;
-        QObject::connect(&port, &serial::CommPort::opened, &loop, &QEventLoop::quit);
-        QObject::connect(&port, &serial::CommPort::openFailed, &loop, &QEventLoop::quit);
-        loop.exec();
-        opened = port.isOpen() ? serial::OpenResult::Ok : serial::OpenResult::Other;
-    }
-    if (opened != serial::OpenResult::Ok) {
-        err(QStringLiteral("qvctl: %1\n").arg(OpenFailure(port, opened, o.port)));
-        return 3;
-    }
-
+Exit RunMonitor(const Invocation &in, serial::CommPort &port, const Sink &out, const Sink &err)
+{
     // Frames go to standard output through a buffer, one write per frame.
     QBuffer lines;
     lines.open(QIODevice::WriteOnly);
-    const auto writer = monitor::MakeWriter(o.format, lines);
-    QFile pcapFile(o.pcap);
+    const auto writer = monitor::MakeWriter(in.monitorFormat, lines);
+    QFile pcapFile(in.pcapPath);
     std::unique_ptr<monitor::FrameWriter> pcap;
-    if (!o.pcap.isEmpty()) {
+    if (!in.pcapPath.isEmpty()) {
         if (!pcapFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            err(QStringLiteral("qvctl: cannot write %1: %2\n").arg(o.pcap, pcapFile.errorString()));
-            return 3;
+            err(QStringLiteral("qvctl: cannot write %1: %2\n")
+                    .arg(in.pcapPath, pcapFile.errorString()));
+            return Exit::Port;
         }
         pcap = monitor::MakeWriter(monitor::Format::Pcap, pcapFile);
     }
@@ -171,15 +96,16 @@ int RunMonitor(const QStringList &arguments, const Sink &out, const Sink &err)
     };
 
     monitor::Clock clock;
-    monitor::Capture capture(o.baud);
-    capture.setAnswerTimeoutUs(o.timeoutUs);
+    monitor::Capture capture(in.baud);
+    capture.setAnswerTimeoutUs(in.timeoutMs ? qint64(*in.timeoutMs) * 1000
+                                            : modbus::FrameSplitter::DefaultAnswerTimeoutUs);
     capture.setSink([&](const monitor::CapturedFrame &f) {
         writer->write(f);
         if (pcap)
             pcap->write(f);
     });
 
-    int status = 0;
+    Exit status = Exit::Done;
     QEventLoop loop;
     QObject::connect(&port, &serial::CommPort::received, &loop, [&] {
         capture.received(port.readAll(), clock.nowUs());
@@ -188,7 +114,7 @@ int RunMonitor(const QStringList &arguments, const Sink &out, const Sink &err)
     QObject::connect(&port, &serial::CommPort::failed, &loop,
                      [&](const serial::LineFailure &failure) {
                          err(QStringLiteral("qvctl: the port failed: %1\n").arg(failure.detail));
-                         status = 3;
+                         status = Exit::Port;
                          loop.quit();
                      });
     QTimer tick;
@@ -200,8 +126,8 @@ int RunMonitor(const QStringList &arguments, const Sink &out, const Sink &err)
             loop.quit();
     });
     tick.start();
-    if (o.durationS > 0)
-        QTimer::singleShot(int(o.durationS * 1000), &loop, &QEventLoop::quit);
+    if (in.monitorSeconds > 0)
+        QTimer::singleShot(int(in.monitorSeconds * 1000), &loop, &QEventLoop::quit);
 
     interrupted = 0;
     // The tick above sees the flag within 20 ms; std::signal works the same on Windows.
@@ -213,17 +139,16 @@ int RunMonitor(const QStringList &arguments, const Sink &out, const Sink &err)
         capture.received(port.readAll(), clock.nowUs());
     capture.finish();
     flushLines();
-    port.close();
     if (pcap && !pcap->ok()) {
-        err(QStringLiteral("qvctl: cannot write %1\n").arg(o.pcap));
-        status = 3;
+        err(QStringLiteral("qvctl: cannot write %1\n").arg(in.pcapPath));
+        status = Exit::Port;
     }
-    if (o.stats) {
+    if (in.stats) {
         QString table = monitor::StatsTitles().join(QLatin1Char('\t')) + QLatin1Char('\n');
         for (const QStringList &row : monitor::StatsRows(capture))
             table += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
         // On standard error when the frames are data on standard output.
-        (o.format == monitor::Format::Text ? out : err)(table);
+        (in.monitorFormat == monitor::Format::Text ? out : err)(table);
     }
     return status;
 }

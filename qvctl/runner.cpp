@@ -7,6 +7,7 @@
 #include "protocol/baud.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
+#include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
 #include "qvctl/waits.h"
 #include "serial/portenumerator.h"
@@ -126,6 +127,8 @@ Exit Runner::runCommand()
         return sendRaw();
     case Command::Test:
         return RunModuleTest(m_in, m_port, m_out, m_err);
+    case Command::Monitor:
+        return RunMonitor(m_in, m_port, m_out, m_err);
     }
     return Exit::Done;
 }

@@ -31,7 +31,8 @@ const QList<QCommandLineOption> &Options()
                "config (default all but config).",
                "LIST"),
         Option("cycles", "test: repeat the channel and pattern steps N times (default 1).", "N"),
-        Option("duration", "test: repeat them for S seconds instead.", "S"),
+        Option("duration",
+               "test: repeat them for S seconds instead; monitor: listen for S seconds.", "S"),
         Option("addresses", "test: the modules to test, such as 3,7 or 1-10 (default --address).",
                "LIST"),
         Option("scan", "test: test every module a scan finds; a range FROM-TO may follow the "
@@ -101,7 +102,9 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
 {
     if (in.command != Command::Test) {
         for (const QCommandLineOption &option : Options()) {
-            if (parser.isSet(option))
+            const bool shared = in.command == Command::Monitor &&
+                                option.names().front() == QLatin1String("duration");
+            if (parser.isSet(option) && !shared)
                 return QStringLiteral("--%1 belongs to test only").arg(option.names().front());
         }
         return std::nullopt;
