@@ -66,7 +66,9 @@ void TestMonitorQvctl::framesPairedAndCounted()
             const QJsonObject request = byIndex.value(o["answers"].toInteger());
             QCOMPARE(request["role"].toString(), QString("request"));
             QCOMPARE(request["address"].toInt(), o["address"].toInt());
-            QVERIFY(o["response_us"].toInteger() > 0);
+            // A request and its answer read in one batch have no measurable turnaround between
+            // them (each start is estimated back from the batch's arrival): 0 is then right.
+            QVERIFY(o.contains("response_us") && o["response_us"].toInteger() >= 0);
         } else if (role == "request" && o["unanswered"].toBool()) {
             ++unanswered;
             // Only the absent address goes unanswered (and a request cut off at the end).
