@@ -21,6 +21,7 @@
 #include "modbus/crc.h"
 #include "monitor/capture.h"
 #include "monitor/clock.h"
+#include "tests/support/randomstreams.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -295,8 +296,8 @@ void Accuracy(int frames, qint32 baud)
                     pieces[k + 1].kind == Piece::Intact)
                     neighbour = true;
                 swallowed += neighbour ? 1 : 0;
-                if (neighbour || f.frame.crcOk && f.frame.role != FrameRole::Noise &&
-                                     f.frame.role != FrameRole::Probe)
+                if (neighbour || (f.frame.crcOk && f.frame.role != FrameRole::Noise &&
+                                  f.frame.role != FrameRole::Probe))
                     ok = false;
             }
             marked += ok ? 1 : 0;
@@ -331,45 +332,16 @@ void Accuracy(int frames, qint32 baud)
 void Robust(int streams)
 {
     QRandomGenerator random(1);
-    const QList<QByteArray> pieces{Rtu({1, 3, 0, 0, 0, 1}),
-                                   Rtu({1, 3, 2, 0, 5}),
-                                   Rtu({1, 5, 0, 2, 0xFF, 0}),
-                                   Rtu({1, 0x31, 0xF0, 0, 0, 10, 0, 20, 0, 30, 0, 40}),
-                                   Rtu({1, 0x83, 2}),
-                                   QByteArray::fromHex("24FF03A000C6"),
-                                   QByteArray("AT+OUT1+1=ON\r\n")};
     QElapsedTimer clock;
     clock.start();
     qint64 bytes = 0;
     int wrong = 0;
     for (int s = 0; s < streams; ++s) {
-        QByteArray stream;
-        while (stream.size() < 48) {
-            const QByteArray &piece = pieces.at(random.bounded(pieces.size()));
-            switch (random.bounded(3)) {
-            case 0:
-                stream += piece;
-                break;
-            case 1:
-                stream += piece.left(random.bounded(piece.size()));
-                break;
-            default:
-                for (int k = random.bounded(1, 6); k > 0; --k)
-                    stream += char(random.bounded(256));
-            }
-        }
+        const QByteArray stream = testframes::RandomStream(random);
         modbus::FrameSplitter splitter(s % 2 ? 9600 : 115200);
         QByteArray out;
-        qint64 now = 0;
-        for (qsizetype at = 0; at < stream.size();) {
-            const qsizetype n = std::min<qsizetype>(random.bounded(1, 17), stream.size() - at);
-            now += random.bounded(0, 17'000);
-            for (const auto &f : splitter.feed(QByteArrayView(stream).sliced(at, n), now))
-                out += f.bytes;
-            at += n;
-        }
-        for (const auto &f : splitter.finish())
-            out += f.bytes;
+        testframes::SplitInRandomChunks(splitter, stream, random,
+                                        [&](const modbus::SplitFrame &f) { out += f.bytes; });
         wrong += out != stream ? 1 : 0;
         bytes += stream.size();
     }

@@ -2,6 +2,7 @@
 
 #include "modbus/splitter.h"
 #include "support/frames.h"
+#include "support/randomstreams.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -11,7 +12,9 @@ using modbus::FrameSplitter;
 using modbus::SplitFrame;
 using testframes::hex;
 using testframes::hexOf;
+using testframes::RandomStream;
 using testframes::rtu;
+using testframes::SplitInRandomChunks;
 
 namespace {
 
@@ -195,47 +198,19 @@ void TestSplitter::timesFirstByteAndEnd()
 void TestSplitter::randomStreamsLoseNothing()
 {
     QRandomGenerator random(25);
-    const QList<QByteArray> pieces{rtu("010300000001"),
-                                   rtu("0103020005"),
-                                   rtu("01050002FF00"),
-                                   rtu("0131F000000A0014001E0028"),
-                                   rtu("018302"),
-                                   hex("24FF03A000C6"),
-                                   QByteArray("AT+OUT1+1=ON\r\n")};
     const int streams = qEnvironmentVariableIntValue("QUORVANE_SPLITTER_STREAMS") > 0
                             ? qEnvironmentVariableIntValue("QUORVANE_SPLITTER_STREAMS")
                             : 100'000;
     for (int s = 0; s < streams; ++s) {
-        QByteArray stream;
-        while (stream.size() < 48) {
-            const QByteArray &piece = pieces.at(random.bounded(pieces.size()));
-            switch (random.bounded(3)) {
-            case 0:
-                stream += piece;
-                break;
-            case 1:
-                stream += piece.left(random.bounded(piece.size()));
-                break;
-            default:
-                for (int k = random.bounded(1, 6); k > 0; --k)
-                    stream += char(random.bounded(256));
-            }
-        }
-        const int baud = s % 2 ? 9600 : 115200;
-        FrameSplitter splitter(baud);
+        const QByteArray stream = RandomStream(random);
+        FrameSplitter splitter(s % 2 ? 9600 : 115200);
         QByteArray out;
-        qint64 now = 0;
-        for (qsizetype at = 0; at < stream.size();) {
-            const qsizetype n = std::min<qsizetype>(random.bounded(1, 17), stream.size() - at);
-            now += random.bounded(0, 17'000);
-            for (const SplitFrame &f : splitter.feed(QByteArrayView(stream).sliced(at, n), now)) {
-                QVERIFY(!f.bytes.isEmpty() && f.bytes.size() <= 1024);
-                out += f.bytes;
-            }
-            at += n;
-        }
-        for (const SplitFrame &f : splitter.finish())
+        bool shapeless = false; // empty, or longer than any record may be
+        SplitInRandomChunks(splitter, stream, random, [&](const SplitFrame &f) {
+            shapeless = shapeless || f.bytes.isEmpty() || f.bytes.size() > 1024;
             out += f.bytes;
+        });
+        QVERIFY(!shapeless);
         if (out != stream)
             QFAIL(qPrintable(
                 QStringLiteral("stream %1: %2 in, %3 out").arg(s).arg(hexOf(stream), hexOf(out))));
