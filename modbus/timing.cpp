@@ -1,5 +1,8 @@
 #include "modbus/timing.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace modbus {
 
 namespace {
@@ -21,6 +24,16 @@ LineTime WireTime(qsizetype bytes, qint32 baudRate, CharacterFormat format)
 LineTime FrameGap(qint32 baudRate, CharacterFormat format)
 {
     return Characters(3.5, baudRate, format);
+}
+
+double QuietGapMs(qint32 baudRate)
+{
+    return Ms(std::max(FrameGap(baudRate), ShortestFrameGap));
+}
+
+int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate)
+{
+    return int(std::ceil(Ms(WireTime(requestBytes + longestAnswerBytes, baudRate)))) + 100;
 }
 
 } // namespace modbus

@@ -34,4 +34,18 @@ LineTime FrameGap(qint32 baudRate, CharacterFormat format = {});
 // Above 19200 baud MODBUS keeps frames apart by at least this, however short 3.5 characters are.
 inline constexpr LineTime ShortestFrameGap{1750.0};
 
+// A line time in milliseconds.
+inline double Ms(LineTime time)
+{
+    return std::chrono::duration<double, std::milli>(time).count();
+}
+
+// The quiet time a master keeps before its next frame, in ms: the frame gap, never shorter than
+// ShortestFrameGap.
+double QuietGapMs(qint32 baudRate);
+
+// The usual wait for an answer, in whole ms: the request and its longest answer on the wire,
+// plus 100 ms for the module to turn round and the system to hand the bytes over.
+int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate);
+
 } // namespace modbus

@@ -5,8 +5,6 @@
 #include "modbus/frames.h"
 #include "modbus/timing.h"
 
-#include <chrono>
-
 namespace moduletest {
 
 using modbus::Check;
@@ -17,15 +15,9 @@ using modbus::Verdict;
 
 inline double WireMs(qsizetype bytes, qint32 rate)
 {
-    return std::chrono::duration<double, std::milli>(modbus::WireTime(bytes, rate)).count();
+    return modbus::Ms(modbus::WireTime(bytes, rate));
 }
-// The quiet time before the next request: 3.5 characters, never less than MODBUS's floor.
-inline double GapMs(qint32 rate)
-{
-    return std::chrono::duration<double, std::milli>(
-               std::max(modbus::FrameGap(rate), modbus::ShortestFrameGap))
-        .count();
-}
+using modbus::AnswerTimeoutMs;
 inline qsizetype AnswerBytes(const QByteArray &request)
 {
     return modbus::AnswerLength(request);

@@ -10,8 +10,6 @@ namespace moduletest {
 
 namespace {
 
-// What a module may take to turn round before it answers, beyond the wire time.
-constexpr int AnswerMarginMs = 100;
 // The scan listens this long beyond the wire time at each address.
 constexpr int ScanMarginMs = 30;
 // A timed change is looked for this long after the latest moment it may come.
@@ -344,7 +342,8 @@ void Runner::transmit(const QByteArray &frame)
         return;
     }
     m_sentAt = now();
-    m_lineFreeAt = m_sentAt + WireMs(frame.size(), m_line.rate()) + GapMs(m_line.rate());
+    m_lineFreeAt =
+        m_sentAt + WireMs(frame.size(), m_line.rate()) + modbus::QuietGapMs(m_line.rate());
     if (m_current->startsTimer > 0)
         m_timerStart[std::size_t(m_current->startsTimer)] =
             m_sentAt + WireMs(frame.size(), m_line.rate());
@@ -353,7 +352,7 @@ void Runner::transmit(const QByteArray &frame)
 
 void Runner::onReceived(const QByteArray &chunk)
 {
-    m_lineFreeAt = std::max(m_lineFreeAt, now() + GapMs(m_line.rate()));
+    m_lineFreeAt = std::max(m_lineFreeAt, now() + modbus::QuietGapMs(m_line.rate()));
     emit traffic(QStringLiteral("in  %1").arg(Hex(chunk)));
     if (!m_current || !m_deadline.isActive())
         return; // nothing asked for it: a late answer, dropped
@@ -581,14 +580,14 @@ int Runner::timeoutFor(const QByteArray &request) const
         return int(std::ceil(WireMs(request.size() + AnswerBytes(request), m_line.rate()))) +
                ScanMarginMs;
     return m_settings.timeoutMs.value_or(
-        int(std::ceil(WireMs(request.size() + LongestAnswer(request), m_line.rate()))) +
-        AnswerMarginMs);
+        AnswerTimeoutMs(request.size(), LongestAnswer(request), m_line.rate()));
 }
 
 double Runner::estimateMs(const QByteArray &request) const
 {
     // The request, its answer, the gap and a few ms for the module to turn round.
-    return WireMs(request.size() + AnswerBytes(request), m_line.rate()) + GapMs(m_line.rate()) + 5;
+    return WireMs(request.size() + AnswerBytes(request), m_line.rate()) +
+           modbus::QuietGapMs(m_line.rate()) + 5;
 }
 
 double Runner::estimateModuleMs() const

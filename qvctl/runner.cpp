@@ -218,7 +218,7 @@ bool Runner::send(const QByteArray &frame, bool keepInput)
         return false;
     }
     m_lineFreeAt = double(m_clock.nsecsElapsed()) / 1e6 +
-                   Ms(modbus::WireTime(frame.size(), m_rate)) + FrameGapMs(m_rate);
+                   Ms(modbus::WireTime(frame.size(), m_rate)) + modbus::QuietGapMs(m_rate);
     return true;
 }
 
@@ -241,8 +241,8 @@ Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
         if (chunk.isEmpty())
             return;
         gotBytes = true;
-        m_lineFreeAt =
-            std::max(m_lineFreeAt, double(m_clock.nsecsElapsed()) / 1e6 + FrameGapMs(m_rate));
+        m_lineFreeAt = std::max(m_lineFreeAt,
+                                double(m_clock.nsecsElapsed()) / 1e6 + modbus::QuietGapMs(m_rate));
         log(QStringLiteral("in  %1").arg(Hex(chunk)));
         if (arrival(chunk)) {
             heard = Heard::Done;
@@ -280,8 +280,8 @@ int Runner::timeoutFor(const QByteArray &request) const
 {
     // Behind a gateway the answer also crosses the network and waits for the gateway's turn.
     const int network = m_port.isNetworkPort() ? NetworkMarginMs : 0;
-    return m_in.timeoutMs.value_or(
-        DefaultTimeoutMs(request.size(), LongestAnswer(request), m_rate) + network);
+    return m_in.timeoutMs.value_or(AnswerTimeoutMs(request.size(), LongestAnswer(request), m_rate) +
+                                   network);
 }
 
 QString Runner::noAnswerText(int timeoutMs) const
@@ -647,7 +647,7 @@ Exit Runner::scan()
     // answer that comes late is credited to the address it names, so nothing is lost when a
     // module turns round slowly; the last address gets the full timeout.
     const int stepMs = m_in.timeoutMs.value_or(ScanStepMs(m_rate));
-    const int lastMs = m_in.timeoutMs.value_or(DefaultTimeoutMs(8, 7, m_rate));
+    const int lastMs = m_in.timeoutMs.value_or(AnswerTimeoutMs(8, 7, m_rate));
     std::set<int> found;
     QByteArray buffer;
     const auto credit = [&](int asked) {
@@ -749,8 +749,8 @@ Exit Runner::sendRaw()
     // A known request ends with its answer; anything else once the line has gone quiet.
     const qsizetype expected = AnswerLength(frame);
     const int timeoutMs = m_in.timeoutMs.value_or(
-        DefaultTimeoutMs(frame.size(), expected > 0 ? LongestAnswer(frame) : 256, m_rate));
-    const int quietMs = int(std::ceil(FrameGapMs(m_rate))) + 20;
+        AnswerTimeoutMs(frame.size(), expected > 0 ? LongestAnswer(frame) : 256, m_rate));
+    const int quietMs = int(std::ceil(modbus::QuietGapMs(m_rate))) + 20;
     QByteArray received;
     for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
         if (!send(frame))

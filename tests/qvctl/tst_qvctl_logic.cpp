@@ -139,12 +139,12 @@ private slots:
     // The waits follow the wire time at 10 bits a byte.
     void timeouts()
     {
-        QCOMPARE(DefaultTimeoutMs(8, 8, 9600), 117); // 16.7 ms on the wire
-        QCOMPARE(DefaultTimeoutMs(8, 7, 300), 600);  // 500 ms on the wire
-        QCOMPARE(DefaultTimeoutMs(22, 22, 115200), 104);
+        QCOMPARE(AnswerTimeoutMs(8, 8, 9600), 117); // 16.7 ms on the wire
+        QCOMPARE(AnswerTimeoutMs(8, 7, 300), 600);  // 500 ms on the wire
+        QCOMPARE(AnswerTimeoutMs(22, 22, 115200), 104);
         QCOMPARE(ScanStepMs(9600), 24);
         QVERIFY(ScanStepMs(9600) * 255 < 7000);
-        QCOMPARE(FrameGapMs(115200), 1.75);
+        QCOMPARE(modbus::QuietGapMs(115200), 1.75);
     }
 
     void output()
