@@ -2,13 +2,14 @@
 
 #include "crcmath.h"
 #include "frameinput.h"
+#include "language.h"
 
 namespace crccalc {
 
 QString usageText()
 {
     return QStringLiteral(
-        "Usage: crc16 [HEX...]\n"
+        "Usage: crc16 [--lang zh|en] [HEX...]\n"
         "\n"
         "Without arguments, opens the CRC-16 calculator window.\n"
         "\n"
@@ -21,6 +22,8 @@ QString usageText()
         "  crc16 01 03 00 00 00 01     prints  84 0A\n"
         "\n"
         "Options:\n"
+        "  --lang zh|en  show the window in Chinese or English, whatever the\n"
+        "                system's language\n"
         "  -h, --help    show this text and exit\n"
         "\n"
         "Exit status: 0 on success, 2 when an argument is not hex bytes.\n");
@@ -38,9 +41,31 @@ CommandLineOutcome refuse(const QString &message)
 
 } // namespace
 
-CommandLineOutcome runCommandLine(const QStringList &arguments)
+CommandLineOutcome runCommandLine(const QStringList &given)
 {
     CommandLineOutcome outcome;
+    // --lang and its value are taken out first; what remains are bytes or other options.
+    QStringList arguments;
+    QList<qsizetype> numbers; // of the remaining arguments on the whole command line
+    const QString langOption = QStringLiteral("--lang");
+    for (qsizetype n = 0; n < given.size(); ++n) {
+        const QString &argument = given[n];
+        QString value;
+        if (argument == langOption) {
+            if (n + 1 == given.size())
+                return refuse(QStringLiteral("--lang needs zh or en"));
+            value = given[++n];
+        } else if (argument.startsWith(langOption + QLatin1Char('='))) {
+            value = argument.mid(langOption.size() + 1);
+        } else {
+            arguments << argument;
+            numbers << n + 1;
+            continue;
+        }
+        if (!languageOfCode(value))
+            return refuse(QStringLiteral("--lang takes zh or en, not \"%1\"").arg(value));
+        outcome.language = value;
+    }
     if (arguments.isEmpty()) {
         outcome.openWindow = true;
         return outcome;
@@ -53,10 +78,14 @@ CommandLineOutcome runCommandLine(const QStringList &arguments)
     QByteArray frame;
     for (qsizetype n = 0; n < arguments.size(); ++n) {
         const QString &argument = arguments[n];
-        if (argument.startsWith(QLatin1Char('-')))
-            return refuse(QStringLiteral("unknown option \"%1\"; try crc16 --help").arg(argument));
+        if (argument.startsWith(QLatin1Char('-'))) {
+            CommandLineOutcome unknown =
+                refuse(QStringLiteral("unknown option \"%1\"; try crc16 --help").arg(argument));
+            unknown.unknownOption = true;
+            return unknown;
+        }
         const FrameInput input = readFrameText(argument);
-        const QString where = QStringLiteral("argument %1 \"%2\": ").arg(n + 1).arg(argument);
+        const QString where = QStringLiteral("argument %1 \"%2\": ").arg(numbers[n]).arg(argument);
         switch (input.problem) {
         case InputProblem::None:
         case InputProblem::Empty:

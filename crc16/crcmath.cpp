@@ -1,5 +1,7 @@
 #include "crcmath.h"
 
+#include <QCoreApplication>
+
 namespace crccalc {
 
 std::array<std::uint8_t, 2> CRC16(QByteArrayView bytes)
@@ -51,15 +53,15 @@ std::optional<QString> hexFormOfWholeNumber(QStringView text, QString *why)
         return std::nullopt;
     };
     if (digits.isEmpty())
-        return refuse(QStringLiteral("没有数字。"));
+        return refuse(QCoreApplication::translate("crc", "没有数字。"));
     for (const QChar c : digits) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return refuse(QStringLiteral("“%1”不是非负整数。").arg(digits));
+            return refuse(QCoreApplication::translate("crc", "“%1”不是非负整数。").arg(digits));
     }
     bool fits = false;
     const qulonglong value = digits.toULongLong(&fits, 10);
     if (!fits)
-        return refuse(QStringLiteral("“%1”太大，无法换算。").arg(digits));
+        return refuse(QCoreApplication::translate("crc", "“%1”太大，无法换算。").arg(digits));
     return hexDigits(value);
 }
 

@@ -9,8 +9,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPalette>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOption>
 
 #include <functional>
 #include <optional>
@@ -45,6 +49,25 @@ void followDecimal(QLineEdit *decimal, QLineEdit *hex)
     hex->setText(form.value_or(QString()));
 }
 
+// The application's style, with a red frame drawn over the frame of a box marked as a problem.
+// (A style sheet would do it too, but would keep the window's colours from its controls.)
+class ProblemFrameStyle : public QProxyStyle
+{
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_PanelLineEdit || !widget || !hasInputProblem(widget))
+            return;
+        painter->save();
+        painter->setPen(QPen(QColor(0xd0, 0x00, 0x00), 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option->rect).adjusted(1, 1, -1, -1));
+        painter->restore();
+    }
+};
+
 } // namespace
 
 void markInputProblem(QWidget *box, const QString &reason)
@@ -54,8 +77,6 @@ void markInputProblem(QWidget *box, const QString &reason)
     if (box->property(problemProperty).toBool() == marked)
         return;
     box->setProperty(problemProperty, marked);
-    box->style()->unpolish(box);
-    box->style()->polish(box);
     box->update();
 }
 
@@ -95,26 +116,35 @@ QFont CrcWindow::calculatorFont()
     return font;
 }
 
+QPalette CrcWindow::windowPalette()
+{
+    const QColor face(240, 240, 240);
+    return QPalette(face, face);
+}
+
 CrcWindow::CrcWindow(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("crc"));
-    setWindowTitle(QStringLiteral("CRC16计算-Tarnwell"));
+    setWindowTitle(tr("CRC16计算-Tarnwell"));
     setFixedSize(pixelsOfTwips(7500), pixelsOfTwips(3750));
-    setStyleSheet(
-        QStringLiteral("QLineEdit[inputProblem=\"true\"] { border: 2px solid #d00000; }"));
-    // A style sheet keeps fonts from passing from parent to child, so every control gets
-    // the font of its own.
+    // The window keeps its own light colours under a dark desktop theme: a grey face, black
+    // text, white boxes.
+    setPalette(windowPalette());
+    // Every control but Text6 gets the calculator's font; Text6 keeps the application's.
     const QFont controlFont = calculatorFont();
+    auto *frameStyle = new ProblemFrameStyle;
+    frameStyle->setParent(this);
 
     auto place = [&controlFont](QWidget *control, const char *name, const QRect &geometry) {
         control->setObjectName(QLatin1String(name));
         control->setGeometry(geometry);
         control->setFont(controlFont);
     };
-    auto lineEdit = [&place](QWidget *parent, const char *name, const QRect &geometry,
-                             const QString &text = {}) {
+    auto lineEdit = [&place, frameStyle](QWidget *parent, const char *name, const QRect &geometry,
+                                         const QString &text = {}) {
         auto *box = new QLineEdit(text, parent);
         place(box, name, geometry);
+        box->setStyle(frameStyle);
         return box;
     };
     auto label = [&place](QWidget *parent, const char *name, const QRect &geometry,
@@ -127,20 +157,16 @@ CrcWindow::CrcWindow(QWidget *parent) : QWidget(parent)
     Text1 =
         lineEdit(this, "Text1", rectOfTwips(240, 240, 5055, 375), QStringLiteral("01050000FF00"));
 
-    Command1 = new QPushButton(QStringLiteral("crc16计算"), this);
+    Command1 = new QPushButton(tr("crc16计算"), this);
     place(Command1, "Command1", rectOfTwips(3720, 1320, 1335, 495));
 
-    Frame1 = new QGroupBox(QStringLiteral("结果"), this);
+    Frame1 = new QGroupBox(tr("结果"), this);
     place(Frame1, "Frame1", rectOfTwips(240, 840, 3135, 1455));
 
-    Label2[1] =
-        label(Frame1, "Label2(1)", rectOfTwips(1440, 240, 450, 210), QStringLiteral("低位"));
-    Label1[1] =
-        label(Frame1, "Label1(1)", rectOfTwips(2160, 240, 450, 210), QStringLiteral("高位"));
-    Label1[0] =
-        label(Frame1, "Label1(0)", rectOfTwips(240, 720, 675, 210), QStringLiteral("十进制"));
-    Label2[0] =
-        label(Frame1, "Label2(0)", rectOfTwips(240, 1080, 900, 210), QStringLiteral("十六进制"));
+    Label2[1] = label(Frame1, "Label2(1)", rectOfTwips(1440, 240, 450, 210), tr("低位"));
+    Label1[1] = label(Frame1, "Label1(1)", rectOfTwips(2160, 240, 450, 210), tr("高位"));
+    Label1[0] = label(Frame1, "Label1(0)", rectOfTwips(240, 720, 675, 210), tr("十进制"));
+    Label2[0] = label(Frame1, "Label2(0)", rectOfTwips(240, 1080, 900, 210), tr("十六进制"));
 
     Text2 = lineEdit(Frame1, "Text2", rectOfTwips(1320, 600, 615, 315));
     Text3 = lineEdit(Frame1, "Text3", rectOfTwips(2160, 600, 615, 315));

@@ -22,6 +22,8 @@ public:
     // The font of every control but Text6: 宋体 10 pt bold, or the system's CJK font in
     // its place where 宋体 is missing.
     static QFont calculatorFont();
+    // The window's own colours, whatever the desktop's: light face and boxes, black text.
+    static QPalette windowPalette();
 
     QLineEdit *Text1 = nullptr;
     QPushButton *Command1 = nullptr;

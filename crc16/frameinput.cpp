@@ -1,5 +1,7 @@
 #include "frameinput.h"
 
+#include <QCoreApplication>
+
 namespace crccalc {
 
 namespace {
@@ -69,21 +71,23 @@ QString problemDescription(const FrameInput &input, QStringView text)
     case InputProblem::None:
         return {};
     case InputProblem::Empty:
-        return QStringLiteral("没有输入字节：请输入十六进制字节，每字节两位，如 01050000FF00。");
+        return QCoreApplication::translate(
+            "crc", "没有输入字节：请输入十六进制字节，每字节两位，如 01050000FF00。");
     case InputProblem::InvalidCharacter:
-        what = QStringLiteral("第 %1 个字符“%2”不是十六进制数字。")
+        what = QCoreApplication::translate("crc", "第 %1 个字符“%2”不是十六进制数字。")
                    .arg(input.position + 1)
                    .arg(text.mid(input.position, 1));
         break;
     case InputProblem::LoneDigit:
-        what = QStringLiteral("第 %1 个字符“%2”缺少另一位：每个字节需两位十六进制数字。")
+        what = QCoreApplication::translate(
+                   "crc", "第 %1 个字符“%2”缺少另一位：每个字节需两位十六进制数字。")
                    .arg(input.position + 1)
                    .arg(text.mid(input.position, 1));
         break;
     }
     if (input.bytes.isEmpty())
-        return what + QStringLiteral("没有可计算的字节。");
-    return what + QStringLiteral("结果只计算了此前的 %1 个字节：%2")
+        return what + QCoreApplication::translate("crc", "没有可计算的字节。");
+    return what + QCoreApplication::translate("crc", "结果只计算了此前的 %1 个字节：%2")
                       .arg(input.bytes.size())
                       .arg(QString::fromLatin1(input.bytes.toHex(' ').toUpper()));
 }

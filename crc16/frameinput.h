@@ -29,8 +29,8 @@ struct FrameInput
 
 FrameInput readFrameText(QStringView text);
 
-// A short Chinese sentence for the window saying what is wrong with the text and what the
-// shown result covers; empty when the input is fine.
+// A short sentence for the window, in the window's language, saying what is wrong with the text and
+// what the shown result covers; empty when the input is fine.
 QString problemDescription(const FrameInput &input, QStringView text);
 
 } // namespace crccalc

@@ -1,9 +1,9 @@
 #include "commandline.h"
 #include "crcwindow.h"
+#include "language.h"
 
 #include <QApplication>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -23,14 +23,11 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
 
-    // Hex bytes and --help answer before the window system is touched, so they work without a
-    // display. An option we do not know may be one of Qt's own (-platform, -style): Qt takes
-    // those first, and the rest is read again.
+    // Hex bytes, --help and a wrong --lang answer before the window system is touched, so they
+    // work without a display. An option we do not know may be one of Qt's own (-platform,
+    // -style): Qt takes those first, and the rest is read again.
     crccalc::CommandLineOutcome outcome = crccalc::runCommandLine(arguments);
-    const bool option = std::any_of(arguments.cbegin(), arguments.cend(), [](const QString &a) {
-        return a.startsWith(QLatin1Char('-'));
-    });
-    if (!outcome.openWindow && (outcome.exitCode == 0 || !option))
+    if (!outcome.openWindow && !outcome.unknownOption)
         return print(outcome);
 
     QApplication app(argc, argv);
@@ -39,6 +36,7 @@ int main(int argc, char *argv[])
         if (!outcome.openWindow)
             return print(outcome);
     }
+    crccalc::installLanguage(crccalc::chosenLanguage(outcome.language));
     crccalc::CrcWindow window;
     window.show();
     return QApplication::exec();
