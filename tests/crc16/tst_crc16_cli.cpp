@@ -18,6 +18,18 @@ private slots:
                                                << 0 << QByteArray("84 0A\n") << false;
         QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray() << false;
         QTest::newRow("not hex") << QStringList{"0105G7"} << 2 << QByteArray() << true;
+        QTest::newRow("language with bytes")
+            << QStringList{"--lang", "en", "01050000FF00"} << 0 << QByteArray("8C 3A\n") << false;
+        QTest::newRow("language joined, after bytes")
+            << QStringList{"01", "03", "00", "00", "00", "01", "--lang=zh"} << 0
+            << QByteArray("84 0A\n") << false;
+        QTest::newRow("language with help")
+            << QStringList{"--lang", "en", "--help"} << 0 << QByteArray() << false;
+        // Refused at once, without a display.
+        QTest::newRow("unknown language")
+            << QStringList{"--lang", "fr"} << 2 << QByteArray() << true;
+        QTest::newRow("language missing")
+            << QStringList{"01", "--lang"} << 2 << QByteArray() << true;
         // Qt takes its own options first; the rest is the command line.
         QTest::newRow("Qt's options first") << QStringList{"-platform", "offscreen", "01050000FF00"}
                                             << 0 << QByteArray("8C 3A\n") << false;

@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "crcmath.h"
 #include "frameinput.h"
+#include "language.h"
 
 #include "modbus/crc.h"
 
@@ -215,6 +216,17 @@ private slots:
         QCOMPARE(outcome.exitCode, 0);
         QVERIFY(outcome.out.startsWith("Usage: crc16"));
         QVERIFY(outcome.err.isEmpty());
+    }
+
+    // The English built into the program is found and used. Runs last: the English stays
+    // installed.
+    void englishIsInstalled()
+    {
+        QVERIFY(crccalc::installLanguage(crccalc::Language::English));
+        const crccalc::FrameInput input = crccalc::readFrameText(u"zz");
+        QCOMPARE(crccalc::problemDescription(input, u"zz"),
+                 QStringLiteral("Character 1, “z”, is not a hex digit. There are no bytes to "
+                                "compute."));
     }
 };
 

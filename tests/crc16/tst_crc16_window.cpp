@@ -6,8 +6,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTranslator>
 
 #include <memory>
 
@@ -270,6 +273,53 @@ private slots:
         QVERIFY(window->Text1->toolTip().isEmpty());
         QTest::mouseClick(window->Command1, Qt::LeftButton);
         QCOMPARE(window->Text6->text(), QStringLiteral("020"));
+    }
+
+    // In English no Chinese is left: not in the title, a caption or the reason a box is marked
+    // (a row for each reason).
+    void english_data()
+    {
+        QTest::addColumn<QString>("box"); // where the text is typed
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no bytes") << QStringLiteral("Text1") << QString();
+        QTest::newRow("not a hex digit, bytes before") << QStringLiteral("Text1") << "0105G7";
+        QTest::newRow("not a hex digit, no bytes") << QStringLiteral("Text1") << "zz";
+        QTest::newRow("lone digit, bytes before") << QStringLiteral("Text1") << "010";
+        QTest::newRow("lone digit, no bytes") << QStringLiteral("Text1") << "1";
+        QTest::newRow("decimal not a number") << QStringLiteral("Text2") << "12a";
+        QTest::newRow("decimal too large") << QStringLiteral("Text3") << "99999999999999999999999";
+    }
+    void english()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral(":/i18n/crc16_en.qm")));
+        QVERIFY(QCoreApplication::installTranslator(&english));
+        const auto uninstall =
+            qScopeGuard([&english] { QCoreApplication::removeTranslator(&english); });
+        window = std::make_unique<CrcWindow>();
+        QVERIFY(support::ShowAndWait(window.get()));
+        auto *typed = window->findChild<QLineEdit *>(box);
+        QVERIFY(typed);
+        if (typed == window->Text1) {
+            compute(text);
+        } else {
+            compute("0103");
+            typeInto(typed, text);
+        }
+        QVERIFY(crccalc::hasInputProblem(typed));
+
+        const QRegularExpression han(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+        QStringList chinese;
+        if (window->windowTitle().contains(han))
+            chinese << window->windowTitle();
+        for (const QWidget *w : window->findChildren<QWidget *>()) {
+            for (const QString &shown : {captionOf(w), w->toolTip()})
+                if (shown.contains(han))
+                    chinese << w->objectName() + QStringLiteral(": ") + shown;
+        }
+        QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(u"; ")));
     }
 };
 
