@@ -1,13 +1,14 @@
-// Each page of the window, in Chinese and in English, under a dark system palette (the Fusion
-// style with dark colours): no caption is cut off by its box, and every text stands out from its
-// own background (contrast at least 4.5 : 1, measured on the page's picture). Run once as it is
-// and once with QT_SCALE_FACTOR=2.
+// Each page of the window, and the crc16 calculator's window, in Chinese and in English, under a
+// dark system palette (the Fusion style with dark colours): no caption is cut off by its box, and
+// every text stands out from its own background (contrast at least 4.5 : 1, measured on the
+// page's picture). Run once as it is and once with QT_SCALE_FACTOR=2.
 
 #include "app/language.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "controls/qzbutton.h"
 #include "controls/safetabs.h"
+#include "crcwindow.h"
 #include "support/services.h"
 #include "support/shown.h"
 
@@ -17,12 +18,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
 #include <QTranslator>
 
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -118,6 +121,13 @@ QList<Caption> CaptionsOf(QWidget &window)
             captions << Caption{w, button->Caption(),
                                 area(button->Caption(), 3, w->width() - 6, Qt::AlignHCenter),
                                 w->width() - 6};
+        } else if (auto *button = qobject_cast<QPushButton *>(w)) {
+            captions << Caption{w, button->text(),
+                                area(button->text(), 3, w->width() - 6, Qt::AlignHCenter),
+                                w->width() - 6};
+        } else if (auto *box = qobject_cast<QLineEdit *>(w); box && !box->text().isEmpty()) {
+            captions << Caption{w, box->text(), area(box->text(), 3, w->width() - 6, {}),
+                                w->width() - 6};
         }
     }
     return captions;
@@ -135,25 +145,30 @@ private slots:
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         QApplication::setPalette(DarkPalette());
         QVERIFY(m_english.load(QStringLiteral(":/i18n/quorvane_en.qm")));
+        QVERIFY(m_crc16English.load(QStringLiteral(":/i18n/crc16_en.qm")));
     }
 
     void pages_data()
     {
         QTest::addColumn<bool>("english");
-        QTest::addColumn<int>("page");
-        for (const bool english : {false, true})
+        QTest::addColumn<int>("page"); // of the main window; crc16's window has none
+        for (const bool english : {false, true}) {
             for (int page = 0; page < 7; ++page)
                 QTest::addRow("%s page %d", english ? "en" : "zh", page) << english << page;
+            QTest::addRow("%s crc16", english ? "en" : "zh") << english << Crc16Window;
+        }
     }
 
     void pages()
     {
         QFETCH(bool, english);
         QFETCH(int, page);
-        if (english)
-            QCoreApplication::installTranslator(&m_english);
-        else
-            QCoreApplication::removeTranslator(&m_english);
+        for (QTranslator *translation : {&m_english, &m_crc16English}) {
+            if (english)
+                QCoreApplication::installTranslator(translation);
+            else
+                QCoreApplication::removeTranslator(translation);
+        }
         // The page under the dark palette, and as designed (the style's own light palette):
         // a text stands out at least 4.5 : 1, or as much as its designed colours allow (white on
         // the orange buttons, the red status text). Texts of disabled controls are exempt.
@@ -179,12 +194,26 @@ private:
     std::map<QString, double> measure(int page, QStringList *clipped)
     {
         app::RecordedMessages messages;
-        Form1 window(app::StartOptions{}, support::TestServices(&messages));
+        std::unique_ptr<QWidget> shown;
+        Form1 *form = nullptr;
+        if (page == Crc16Window) {
+            auto *calculator = new crccalc::CrcWindow;
+            shown.reset(calculator);
+            // Every box filled, and the input marked as a problem (its red frame).
+            calculator->Command1_Click();
+            calculator->Text1->setText(QStringLiteral("0105G"));
+            calculator->Command1_Click();
+        } else {
+            shown.reset(form = new Form1(app::StartOptions{}, support::TestServices(&messages)));
+        }
+        QWidget &window = *shown;
         if (!support::ShowAndWait(window))
             return {};
-        window.safetabs1->setActiveTab(page);
-        // The start-up restore has filled the boxes and names once Timer4 has run.
-        QTest::qWaitFor([&] { return !window.Timer4.isActive(); }, 10000);
+        if (form) {
+            form->safetabs1->setActiveTab(page);
+            // The start-up restore has filled the boxes and names once Timer4 has run.
+            QTest::qWaitFor([&] { return !form->Timer4.isActive(); }, 10000);
+        }
         const QImage shot = window.grab().toImage();
         if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENS_DUMP"))
             shot.save(qEnvironmentVariable("QUORVANE_SCREENS_DUMP") +
@@ -203,18 +232,21 @@ private:
                              caption.textArea.size() * ratio);
             contrasts[name] = TextContrast(shot, area.intersected(shot.rect()));
         }
-        if (clipped) {
-            const QFontMetrics tabMetrics = window.safetabs1->fontMetrics();
-            for (int tab = 0; tab < window.safetabs1->TabCount(); ++tab) {
-                if (tabMetrics.horizontalAdvance(window.safetabs1->Caption(tab)) >
-                    window.safetabs1->labelWidth() - 4)
-                    *clipped << QStringLiteral("tab \"") + window.safetabs1->Caption(tab) + u'"';
+        if (clipped && form) {
+            const QFontMetrics tabMetrics = form->safetabs1->fontMetrics();
+            for (int tab = 0; tab < form->safetabs1->TabCount(); ++tab) {
+                if (tabMetrics.horizontalAdvance(form->safetabs1->Caption(tab)) >
+                    form->safetabs1->labelWidth() - 4)
+                    *clipped << QStringLiteral("tab \"") + form->safetabs1->Caption(tab) + u'"';
             }
         }
         return contrasts;
     }
 
+    static constexpr int Crc16Window = -1;
+
     QTranslator m_english;
+    QTranslator m_crc16English;
 };
 
 QTEST_MAIN(ScreensTest)

@@ -1,11 +1,13 @@
-// The English translation is complete: every text of the window's tables has an English entry,
-// every marked text in the translated folders is translated (lupdate run afresh over them finds
-// nothing unfinished), and no Chinese text in those sources escapes marking.
+// The English translations are complete: every text of the window's tables has an English entry,
+// every marked text in the translated folders of Quorvane and of crc16 is translated (lupdate run
+// afresh over them finds nothing unfinished), and no Chinese text in those sources escapes
+// marking.
 
 #include "app/layout.h"
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -21,10 +23,13 @@ const QRegularExpression Han(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
 // Texts that stay as they are in English: a language named in its own words, a font's name.
 const QStringList Untranslated{QStringLiteral("中文"), QStringLiteral("宋体")};
 
-const QString HowToFix =
-    QStringLiteral("run `cmake --build build --target update_translations`, then give each "
-                   "entry its English in app/translations/quorvane_en.ts (short enough for its "
-                   "box; tst_screens measures it)");
+QString HowToFix(const QString &tsFile)
+{
+    return QStringLiteral("run `cmake --build build --target update_translations`, then give "
+                          "each entry its English in %1 (short enough for its box; tst_screens "
+                          "measures it)")
+        .arg(QDir(QStringLiteral(QUORVANE_SOURCE_DIR)).relativeFilePath(tsFile));
+}
 
 struct TsEntry
 {
@@ -86,21 +91,41 @@ private slots:
                 missing << text;
         }
         missing.removeDuplicates();
-        QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("no English for: \"%1\"; %2")
-                                                   .arg(missing.join(u"\", \""), HowToFix)));
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(QStringLiteral("no English for: \"%1\"; %2")
+                                .arg(missing.join(u"\", \""),
+                                     HowToFix(QStringLiteral(QUORVANE_TS_FILE)))));
+    }
+
+    void markedTextsTranslated_data()
+    {
+        QTest::addColumn<QString>("tsFile");
+        QTest::addColumn<QString>("folders"); // comma-separated, under the source tree
+        QTest::addColumn<QString>("howToMark");
+        QTest::newRow("quorvane") << QStringLiteral(QUORVANE_TS_FILE)
+                                  << QStringLiteral(QUORVANE_TRANSLATED_DIRS)
+                                  << QStringLiteral(
+                                         "QT_TRANSLATE_NOOP(\"Form1\" or \"Messages\", ...)");
+        QTest::newRow("crc16") << QStringLiteral(CRC16_TS_FILE)
+                               << QStringLiteral(CRC16_TRANSLATED_DIRS)
+                               << QStringLiteral(
+                                      "tr() or QCoreApplication::translate(\"crc\", ...)");
     }
 
     // lupdate over the sources as they are now: a marked text without English, or a text the
     // translation file does not know yet, fails here.
     void markedTextsTranslated()
     {
+        QFETCH(QString, tsFile);
+        QFETCH(QString, folders);
+        QFETCH(QString, howToMark);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString ts = dir.filePath(QStringLiteral("quorvane_en.ts"));
-        QVERIFY(QFile::copy(QStringLiteral(QUORVANE_TS_FILE), ts));
+        const QString ts = dir.filePath(QFileInfo(tsFile).fileName());
+        QVERIFY(QFile::copy(tsFile, ts));
         QFile::setPermissions(ts, QFile::ReadOwner | QFile::WriteOwner);
         QStringList arguments;
-        for (const QString &folder : QStringLiteral(QUORVANE_TRANSLATED_DIRS).split(u','))
+        for (const QString &folder : folders.split(u','))
             arguments << QStringLiteral(QUORVANE_SOURCE_DIR "/") + folder;
         arguments << QStringLiteral("-no-obsolete") << QStringLiteral("-locations")
                   << QStringLiteral("none") << QStringLiteral("-ts") << ts;
@@ -116,8 +141,9 @@ private slots:
             if (entry.unfinished || entry.translation.isEmpty())
                 missing << entry.context + u':' + entry.source;
         }
-        QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("no English for: \"%1\"; %2")
-                                                   .arg(missing.join(u"\", \""), HowToFix)));
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(QStringLiteral("no English for: \"%1\"; %2")
+                                .arg(missing.join(u"\", \""), HowToFix(tsFile))));
 
         // Every Chinese string in those sources is (part of) a text lupdate found, so none is
         // shown without passing through the translation.
@@ -127,7 +153,7 @@ private slots:
         const QString known = sources.join(u'\n');
         const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
         QStringList unmarked;
-        for (const QString &folder : QStringLiteral(QUORVANE_TRANSLATED_DIRS).split(u',')) {
+        for (const QString &folder : folders.split(u',')) {
             QDirIterator it(QStringLiteral(QUORVANE_SOURCE_DIR "/") + folder,
                             {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files);
             while (it.hasNext()) {
@@ -150,9 +176,8 @@ private slots:
         }
         QVERIFY2(unmarked.isEmpty(),
                  qPrintable(QStringLiteral("Chinese texts not marked for translation (mark them "
-                                           "with QT_TRANSLATE_NOOP(\"Form1\" or \"Messages\", "
-                                           "...)): %1")
-                                .arg(unmarked.join(u", "))));
+                                           "with %1): %2")
+                                .arg(howToMark, unmarked.join(u", "))));
     }
 
 private:
