@@ -4,6 +4,7 @@
 // and once with QT_SCALE_FACTOR=2.
 
 #include "app/language.h"
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "controls/qzbutton.h"
@@ -142,7 +143,7 @@ private slots:
         QTest::addColumn<bool>("english");
         QTest::addColumn<int>("page");
         for (const bool english : {false, true})
-            for (int page = 0; page < 7; ++page)
+            for (int page = 0; page < app::PageCount; ++page)
                 QTest::addRow("%s page %d", english ? "en" : "zh", page) << english << page;
     }
 
