@@ -202,7 +202,7 @@ void ModuleConfig::Timer5_Timer()
         const auto address = static_cast<std::uint8_t>(in.counter);
         m_scanRate = f.MSComm1.lineSettings().baudRate;
         m_sinceScanRequest.start();
-        if (!SendRequest(f, protocol::ScanRequest(address))) {
+        if (!SendRequest(f, protocol::ScanRequest(address)) && PortClaimed(f)) {
             // Refused (the module test holds the port): the scan ends, told once.
             finishScan();
             return;
