@@ -449,9 +449,9 @@ LayoutTable MakeMonitorPage()
         {.name = "MonitorAddress", .kind = K::TextBox, .container = "Frame19",
          .twips = {4080, 60, 500, 290}},
         {.name = "MonitorFunction", .kind = K::ListCombo, .container = "Frame19",
-         .twips = {4660, 60, 1800, 290}, .items = functions},
+         .twips = {4660, 60, 1700, 290}, .items = functions},
         {.name = "MonitorErrors", .kind = K::CheckBox, .container = "Frame19",
-         .twips = {6540, 60, 1000, 290}, .text = QT_TRANSLATE_NOOP("Form1", "只看错误")},
+         .twips = {6420, 60, 1120, 290}, .text = QT_TRANSLATE_NOOP("Form1", "只看错误")},
         {.name = "MonitorCount", .kind = K::Label, .container = "Frame19",
          .twips = {7560, 110, 1200, 180}, .text = QT_TRANSLATE_NOOP("Form1", "帧数：0"), .fore = QColor(0, 192, 0)},
         {.name = "MonitorTable", .kind = K::Table, .container = "Frame19",
@@ -459,6 +459,56 @@ LayoutTable MakeMonitorPage()
         {.name = "MonitorStats", .kind = K::Table, .container = "Frame19",
          .twips = {60, 2460, 8680, 940}},
     };
+}
+
+// The module test: the steps, the cycles and the modules on top, start and the report beside
+// them; the progress, one cell per channel and the log of what went wrong below.
+LayoutTable MakeTestPage()
+{
+    const QColor orange(255, 168, 58);
+    const QColor cell(224, 224, 224);
+    const QStringList sources{QT_TRANSLATE_NOOP("Form1", "地址框"), QT_TRANSLATE_NOOP("Form1", "地址范围"),
+                              QT_TRANSLATE_NOOP("Form1", "扫描总线")};
+    LayoutTable table{
+        {.name = "Frame20", .kind = K::Frame, .container = "safetabs1",
+         .twips = {120, 420, 8800, 3440}, .back = PageBack, .page = 8},
+        {.name = "TestStep(0)", .kind = K::CheckBox, .container = "Frame20",
+         .twips = {60, 60, 1300, 270}, .text = QT_TRANSLATE_NOOP("Form1", "通讯")},
+        {.name = "TestStep(1)", .kind = K::CheckBox, .container = "Frame20",
+         .twips = {1400, 60, 1450, 270}, .text = QT_TRANSLATE_NOOP("Form1", "逐路开关")},
+        {.name = "TestStep(2)", .kind = K::CheckBox, .container = "Frame20",
+         .twips = {2890, 60, 1450, 270}, .text = QT_TRANSLATE_NOOP("Form1", "全开全关")},
+        {.name = "TestStep(3)", .kind = K::CheckBox, .container = "Frame20",
+         .twips = {4380, 60, 1300, 270}, .text = QT_TRANSLATE_NOOP("Form1", "组合花样")},
+        {.name = "TestStep(4)", .kind = K::CheckBox, .container = "Frame20",
+         .twips = {5720, 60, 1300, 270}, .text = QT_TRANSLATE_NOOP("Form1", "定时功能")},
+        {.name = "TestStep(5)", .kind = K::CheckBox, .container = "Frame20",
+         .twips = {7060, 60, 1680, 270}, .text = QT_TRANSLATE_NOOP("Form1", "改地址和波特率")},
+        {.name = "Label30", .kind = K::Label, .container = "Frame20",
+         .twips = {60, 450, 900, 180}, .text = QT_TRANSLATE_NOOP("Form1", "循环次数")},
+        {.name = "TestCycles", .kind = K::TextBox, .container = "Frame20",
+         .twips = {980, 400, 600, 290}, .text = "1"},
+        {.name = "Label31", .kind = K::Label, .container = "Frame20",
+         .twips = {1700, 450, 900, 180}, .text = QT_TRANSLATE_NOOP("Form1", "测试模块")},
+        {.name = "TestSource", .kind = K::ListCombo, .container = "Frame20",
+         .twips = {2620, 400, 1500, 290}, .items = sources},
+        {.name = "TestRange", .kind = K::TextBox, .container = "Frame20",
+         .twips = {4180, 400, 1000, 290}, .text = "1-10"},
+        {.name = "TestStart", .kind = K::Button, .container = "Frame20",
+         .twips = {5600, 380, 1500, 330}, .text = QT_TRANSLATE_NOOP("Form1", "开始测试"), .back = orange, .fore = White},
+        {.name = "TestSave", .kind = K::Button, .container = "Frame20",
+         .twips = {7200, 380, 1500, 330}, .text = QT_TRANSLATE_NOOP("Form1", "保存报告"), .back = PaleButton},
+        {.name = "TestProgress", .kind = K::ProgressBar, .container = "Frame20",
+         .twips = {60, 800, 6600, 240}},
+        {.name = "TestLeft", .kind = K::Label, .container = "Frame20",
+         .twips = {6780, 830, 1960, 180}},
+    };
+    for (int i = 0; i < 8; ++i)
+        table.push_back({.name = QStringLiteral("TestCell(%1)").arg(i), .kind = K::Label, .container = "Frame20",
+                         .twips = {60 + i * 1085, 1120, 1025, 400}, .text = QString::number(i + 1), .back = cell});
+    table.push_back({.name = "TestLog", .kind = K::MultiLineTextBox, .container = "Frame20",
+                     .twips = {60, 1600, 8680, 1780}, .scrollBar = true});
+    return table;
 }
 
 // clang-format on
@@ -542,7 +592,7 @@ const LayoutTable &PageLayout(int page)
 {
     static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),      MakePage2(),
                                                  MakePage3(), MakePage4(),      MakePage5(),
-                                                 MakePage6(), MakeMonitorPage()};
+                                                 MakePage6(), MakeMonitorPage(), MakeTestPage()};
     return pages[page >= 0 && page < PageCount ? page : 0];
 }
 
@@ -557,7 +607,8 @@ QStringList TabCaptions()
     return {QT_TRANSLATE_NOOP("Form1", "单路控制"), QT_TRANSLATE_NOOP("Form1", "点动控制"),
             QT_TRANSLATE_NOOP("Form1", "延时控制"), QT_TRANSLATE_NOOP("Form1", "组合控制"),
             QT_TRANSLATE_NOOP("Form1", "协议测试"), QT_TRANSLATE_NOOP("Form1", "名称设置"),
-            QT_TRANSLATE_NOOP("Form1", "系统设置"), QT_TRANSLATE_NOOP("Form1", "总线监听")};
+            QT_TRANSLATE_NOOP("Form1", "系统设置"), QT_TRANSLATE_NOOP("Form1", "总线监听"),
+            QT_TRANSLATE_NOOP("Form1", "模块测试")};
 }
 
 LayoutTable WindowLayout()

@@ -21,12 +21,13 @@ enum class ControlKind {
     ListCombo,        // drop-down list, no typing
     EditableCombo,    // drop-down list that accepts typed text
     CheckBox,
-    Button,    // the styled button
-    Switch,    // the toggle switch
-    TabStrip,  // the tab strip holding the seven pages
-    Shape,     // the round port-state lamp
-    Separator, // a thin line
-    Table,     // a table of rows from a model (the bus monitor)
+    Button,      // the styled button
+    Switch,      // the toggle switch
+    TabStrip,    // the tab strip holding the pages
+    Shape,       // the round port-state lamp
+    Separator,   // a thin line
+    Table,       // a table of rows from a model (the bus monitor)
+    ProgressBar, // how far a run has come (the module test)
 };
 
 struct ControlRow
@@ -78,7 +79,7 @@ const LayoutTable &ConnectionStripLayout();
 const LayoutTable &TabStripLayout();
 const LayoutTable &PageLayout(int page);
 const LayoutTable &StatusFrameLayout();
-inline constexpr int PageCount = 8;
+inline constexpr int PageCount = 9;
 QStringList TabCaptions();
 
 // Every row of every region, in creation order (containers before their contents).

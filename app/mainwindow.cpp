@@ -10,6 +10,7 @@
 #include "app/relaypanel.h"
 #include "app/replies.h"
 #include "app/settingspage.h"
+#include "app/testpage.h"
 #include "app/timeboxes.h"
 #include "app/twips.h"
 #include "controls/qzbutton.h"
@@ -28,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTableView>
 
@@ -87,6 +89,11 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         auto *label = new QLabel(app::Caption(row.text), parent);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
+        if (row.back.isValid()) {
+            // A label with a colour of its own is a coloured cell, its text centred.
+            SetBackColour(label, row.back);
+            label->setAlignment(Qt::AlignCenter);
+        }
         if (row.fore.isValid())
             SetTextColour(label, row.fore);
         return label;
@@ -171,6 +178,13 @@ QWidget *CreateControl(const app::ControlRow &row, QWidget *parent)
         table->setAlternatingRowColors(true);
         return table;
     }
+    case K::ProgressBar: {
+        auto *bar = new QProgressBar(parent);
+        bar->setRange(0, 1000);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+        return bar;
+    }
     case K::Separator: {
         auto *line = new QFrame(parent);
         line->setFrameShape(row.twips.width() >= row.twips.height() ? QFrame::HLine
@@ -231,6 +245,7 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     settingsPage = new SettingsPage(*this);
     console = new Console(*this);
     monitorPage = new MonitorPage(*this);
+    testPage = new TestPage(*this);
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();

@@ -45,6 +45,7 @@ class MonitorPage;
 class RelayPanel;
 class Replies;
 class SettingsPage;
+class TestPage;
 class TimeBoxes;
 
 // The control types under names that the members below do not hide.
@@ -56,7 +57,7 @@ using TabsControl = ::SafeTabs;
 // and the window-wide variables. Controls are public members named as the window names them
 // (objectName "LblTD(3)" is member LblTD[3]). The handlers of each region of the window are one
 // object holding the window (ConnectionStrip, RelayPanel, TimeBoxes, Replies, ModuleConfig,
-// Console), in one file pair.
+// Console, MonitorPage, TestPage), in one file pair.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -175,6 +176,7 @@ public:
     SettingsPage *settingsPage = nullptr;
     Console *console = nullptr;
     MonitorPage *monitorPage = nullptr;
+    TestPage *testPage = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
 

@@ -202,7 +202,11 @@ void ModuleConfig::Timer5_Timer()
         const auto address = static_cast<std::uint8_t>(in.counter);
         m_scanRate = f.MSComm1.lineSettings().baudRate;
         m_sinceScanRequest.start();
-        SendRequest(f, protocol::ScanRequest(address));
+        if (!SendRequest(f, protocol::ScanRequest(address)) && PortClaimed(f)) {
+            // Refused (the module test holds the port): the scan ends, told once.
+            finishScan();
+            return;
+        }
         f.Label18->setText(QString::number(in.counter + 1));
         return;
     }
@@ -229,6 +233,14 @@ void ModuleConfig::qzbutton10_Click()
     // A click while the search runs would start a second one beside it.
     if (f.Timer3.isActive() || f.readBT.isActive())
         return;
+    // The search reopens the port at other rates: not under the module test.
+    if (PortClaimed(f)) {
+        f.messages().inform(
+            app::Message::Icon::Warning,
+            QT_TRANSLATE_NOOP("Messages", "模块测试正在进行，测试结束或停止后才能发送"),
+            NoticeTitle);
+        return;
+    }
     // Behind a gateway there is no line rate to sweep.
     if (f.MSComm1.isNetworkPort()) {
         f.messages().inform(app::Message::Icon::Information,

@@ -112,8 +112,13 @@ void RelayPanel::run(PanelCommand command, int channel)
             f.SafeSwitch[channel]->setFocus();
         // The send path clears the received box for the kinds that clear it, as the decision
         // says (d.clearReceived).
-        if (!SendRequest(f, *d.request))
+        if (!SendRequest(f, *d.request)) {
+            // Nothing went out (the module test holds the port): a switch turned on goes back
+            // off, as on a closed port (the module test ends with every relay off).
+            if (command == PanelCommand::SwitchOn)
+                SetSwitchQuietly(f.SafeSwitch[channel], false);
             return;
+        }
         break;
     }
     for (const protocol::SwitchMove &m : d.switches)

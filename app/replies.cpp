@@ -28,8 +28,25 @@ bool Replies::routesToInterpreter() const
     return page != ConsolePage || f.Text9;
 }
 
+void Replies::claim(std::function<void()> onArrival)
+{
+    Q_ASSERT(!m_reader.collecting());
+    m_written.reset();
+    m_claim = std::move(onArrival);
+}
+
+void Replies::release()
+{
+    m_claim = nullptr;
+    m_written.reset();
+}
+
 void Replies::OnComm()
 {
+    if (m_claim) {
+        m_claim();
+        return;
+    }
     if (m_reader.collecting())
         return;
     if (routesToInterpreter()) {

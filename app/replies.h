@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 class Form1;
@@ -47,6 +48,13 @@ public:
     // Whether arriving bytes go to the reply interpreter now.
     bool routesToInterpreter() const;
 
+    // The module test claims the port: until released, what arrives goes to onArrival alone
+    // (which reads it from the port), whatever page is on view, and the window's other senders
+    // are refused (wire.h). Claim only while no reply is being collected.
+    void claim(std::function<void()> onArrival);
+    void release();
+    bool claimed() const { return bool(m_claim); }
+
 signals:
     // Bytes for the bus monitor are waiting in the port (while its page is shown).
     void monitorReceive();
@@ -64,4 +72,5 @@ private:
     Form1 &f;
     ReplyReader m_reader;
     std::optional<protocol::Request> m_written;
+    std::function<void()> m_claim;
 };

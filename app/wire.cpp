@@ -49,8 +49,42 @@ void RecordRequest(Form1 &form, RequestKind kind)
         form.Text9 = true;
 }
 
+bool PortClaimed(const Form1 &form)
+{
+    return form.replies && form.replies->claimed();
+}
+
+namespace {
+
+const char *const TestRunningMessage =
+    QT_TRANSLATE_NOOP("Messages", "模块测试正在进行，测试结束或停止后才能发送");
+
+bool TellsPortClosed(RequestKind kind)
+{
+    switch (kind) {
+    case RequestKind::Connect:
+    case RequestKind::Connect1:
+    case RequestKind::DisConnect1:
+    case RequestKind::AllConnect:
+    case RequestKind::AllDisConnect:
+    case RequestKind::Address1:
+    case RequestKind::ReadRate:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 bool SendRequest(Form1 &form, const protocol::Request &request)
 {
+    if (PortClaimed(form)) {
+        if (TellsPortClosed(request.kind))
+            form.messages().inform(app::Message::Icon::Warning, TestRunningMessage,
+                                   QT_TRANSLATE_NOOP("Messages", "提示"));
+        return false;
+    }
     RecordRequest(form, request.kind);
     if (!form.MSComm1.write(request.frame))
         return false;
@@ -65,7 +99,21 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
 
 bool SendConsoleBytes(Form1 &form, const QByteArray &bytes)
 {
+    if (PortClaimed(form)) {
+        form.messages().inform(app::Message::Icon::Warning, TestRunningMessage,
+                               QT_TRANSLATE_NOOP("Messages", "提示"));
+        return false;
+    }
     if (!form.MSComm1.write(bytes))
+        return false;
+    if (form.replies)
+        form.replies->Written(nullptr);
+    return true;
+}
+
+bool SendTestFrame(Form1 &form, const QByteArray &frame)
+{
+    if (!form.MSComm1.write(frame))
         return false;
     if (form.replies)
         form.replies->Written(nullptr);

@@ -25,11 +25,20 @@ void RecordRequest(Form1 &form, protocol::RequestKind kind);
 // Records the request (RequestKind takes its kind; Text9 is set for the kinds that set it),
 // writes its frame to the port, shows the frame in LblOut and clears LblIn for the kinds that
 // clear it. Returns false when nothing could be written (LblOut and LblIn are then untouched).
+// While the module test holds the port nothing is recorded or written: the kinds that tell
+// about a closed port tell that the test is running instead, the others are refused silently.
 bool SendRequest(Form1 &form, const protocol::Request &request);
 
 // Writes what the serial console sends: neither RequestKind nor the sent and received boxes
-// change. Returns false when nothing could be written.
+// change. Returns false when nothing could be written; refused, with a message, while the module
+// test holds the port.
 bool SendConsoleBytes(Form1 &form, const QByteArray &bytes);
+
+// Writes a frame of the module test, which holds the port: nothing else of the window changes.
+bool SendTestFrame(Form1 &form, const QByteArray &frame);
+
+// True while the module test holds the port.
+bool PortClaimed(const Form1 &form);
 
 // The sent box shows a frame as hex text.
 void ShowSentFrame(Form1 &form, const QByteArray &frame);

@@ -539,6 +539,110 @@
         <source>（未发送：MODBUS TCP 端口只能发送 CRC 正确的 MODBUS 帧，文本和其他字节无法经网关传送）</source>
         <translation>(Not sent: a MODBUS TCP port carries only MODBUS frames with a right CRC; a gateway cannot pass text or other bytes)</translation>
     </message>
+    <message>
+        <source>地址框</source>
+        <translation>Address box</translation>
+    </message>
+    <message>
+        <source>地址范围</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>扫描总线</source>
+        <translation>Scan bus</translation>
+    </message>
+    <message>
+        <source>通讯</source>
+        <translation>Comms</translation>
+    </message>
+    <message>
+        <source>逐路开关</source>
+        <translation>Each channel</translation>
+    </message>
+    <message>
+        <source>全开全关</source>
+        <translation>All on/off</translation>
+    </message>
+    <message>
+        <source>组合花样</source>
+        <translation>Patterns</translation>
+    </message>
+    <message>
+        <source>定时功能</source>
+        <translation>Timed</translation>
+    </message>
+    <message>
+        <source>改地址和波特率</source>
+        <translation>Address/baud</translation>
+    </message>
+    <message>
+        <source>循环次数</source>
+        <translation>Cycles</translation>
+    </message>
+    <message>
+        <source>测试模块</source>
+        <translation>Modules</translation>
+    </message>
+    <message>
+        <source>开始测试</source>
+        <translation>Start test</translation>
+    </message>
+    <message>
+        <source>保存报告</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>模块测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>文本 (*.txt);;JUnit XML (*.xml);;JSON (*.json);;CSV (*.csv);;所有文件 (*)</source>
+        <translation>Text (*.txt);;JUnit XML (*.xml);;JSON (*.json);;CSV (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>停止测试</source>
+        <translation>Stop test</translation>
+    </message>
+    <message>
+        <source>测试地址 %1</source>
+        <translation>Testing address %1</translation>
+    </message>
+    <message>
+        <source>扫描到地址 %1</source>
+        <translation>Found address %1</translation>
+    </message>
+    <message>
+        <source>地址 %1，第 %2 轮：%3</source>
+        <translation>Address %1, cycle %2: %3</translation>
+    </message>
+    <message>
+        <source>剩余 %1 秒</source>
+        <translation>%1 s left</translation>
+    </message>
+    <message>
+        <source>地址 %1：无应答</source>
+        <translation>Address %1: no answer</translation>
+    </message>
+    <message>
+        <source>地址 %1：通过</source>
+        <translation>Address %1: passed</translation>
+    </message>
+    <message>
+        <source>地址 %1：未通过，%2 处错误</source>
+        <translation>Address %1: failed, %2 faults</translation>
+    </message>
+    <message>
+        <source>没有扫描到模块</source>
+        <translation>No module found</translation>
+    </message>
+    <message>
+        <source>串口故障：%1</source>
+        <translation>Port failure: %1</translation>
+    </message>
+    <message>
+        <source>测试已停止，所有继电器已断开</source>
+        <translation>Test stopped, every relay off</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -739,6 +843,34 @@ Add your account to the group %1 (sudo usermod -aG %1 $USER), then log in again.
     <message>
         <source>录制已停止：文件无法写入</source>
         <translation>Recording stopped: the file cannot be written</translation>
+    </message>
+    <message>
+        <source>模块测试正在进行，测试结束或停止后才能发送</source>
+        <translation>A module test is running: nothing can be sent until it ends or is stopped</translation>
+    </message>
+    <message>
+        <source>正在读取或搜索模块，请结束后再测试</source>
+        <translation>A module scan or search is running: test when it has ended</translation>
+    </message>
+    <message>
+        <source>测试时每一路继电器都会吸合和断开。请确认所接负载可以动作。开始测试吗？</source>
+        <translation>Every relay will switch on and off during the test. Make sure the loads connected may operate. Start the test?</translation>
+    </message>
+    <message>
+        <source>还没有测试报告</source>
+        <translation>No test report yet</translation>
+    </message>
+    <message>
+        <source>请至少选择一个测试项目</source>
+        <translation>Choose at least one step</translation>
+    </message>
+    <message>
+        <source>循环次数应为1-100000</source>
+        <translation>Cycles must be 1 to 100000</translation>
+    </message>
+    <message>
+        <source>地址范围有误，例如 1-10 或 3,7,20-22</source>
+        <translation>Not an address range; for example 1-10 or 3,7,20-22</translation>
     </message>
 </context>
 </TS>

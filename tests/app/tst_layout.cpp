@@ -226,6 +226,8 @@ private slots:
         QTest::newRow("协议测试") << 4 << QStringList{"Frame16"};
         QTest::newRow("名称设置") << 5 << QStringList{"Frame8"};
         QTest::newRow("系统设置") << 6 << QStringList{"Frame11", "Label20"};
+        QTest::newRow("总线监听") << 7 << QStringList{"Frame19"};
+        QTest::newRow("模块测试") << 8 << QStringList{"Frame20"};
     }
 
     void eachTabShowsExactlyItsChildren()

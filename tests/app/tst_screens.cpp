@@ -4,6 +4,7 @@
 // page's picture). Run once as it is and once with QT_SCALE_FACTOR=2.
 
 #include "app/language.h"
+#include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "controls/qzbutton.h"
@@ -153,7 +154,7 @@ private slots:
         QTest::addColumn<bool>("english");
         QTest::addColumn<int>("page"); // of the main window; crc16's window has none
         for (const bool english : {false, true}) {
-            for (int page = 0; page < 7; ++page)
+            for (int page = 0; page < app::PageCount; ++page)
                 QTest::addRow("%s page %d", english ? "en" : "zh", page) << english << page;
             QTest::addRow("%s crc16", english ? "en" : "zh") << english << Crc16Window;
         }
