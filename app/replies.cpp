@@ -33,7 +33,6 @@ void Replies::OnComm()
     if (m_reader.collecting())
         return;
     if (routesToInterpreter()) {
-        f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
         ParseReply();
         return;
     }

@@ -95,7 +95,6 @@ void Form1::Timer4_Timer()
     MSComm1.discardInput();
     MSComm1.discardOutput();
     MSComm1.setReceiveThreshold(1);
-    MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
 
     channelNames->ReadNames();
 
