@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "app/wire.h"
+#include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "protocol/address.h"
 #include "protocol/hexcodec.h"

@@ -23,14 +23,6 @@ using namespace settings;
 
 namespace {
 
-// A switch turned while it shows disabled; its handler runs as on every assignment.
-void AssignWhileDisabled(::SafeSwitch *s, bool on)
-{
-    s->setEnable(false);
-    s->setValue(on);
-    s->setEnable(true);
-}
-
 QStringList ItemsOf(const QComboBox *combo)
 {
     QStringList items;
@@ -111,7 +103,7 @@ void Form1::Timer4_Timer()
     if (read(AutoStartKey, QStringLiteral("0")) == u"1")
         RUN->setValue(true);
     else
-        AssignWhileDisabled(RUN, false);
+        SetSwitchQuietly(RUN, false);
 
     const FlagPair baud = ReadFlagPair(read(BaudKey, DefaultBaud));
     int rate = EntryOfRate(ItemsOf(Combo5), baud.value);
@@ -121,7 +113,7 @@ void Form1::Timer4_Timer()
         bkps->setValue(true);
         Combo5->setCurrentIndex(rate);
     } else {
-        AssignWhileDisabled(bkps, false);
+        SetSwitchQuietly(bkps, false);
         Combo5->setEnabled(false);
         Combo5->setCurrentIndex(rate);
         Combo5->setEnabled(true);
@@ -138,7 +130,7 @@ void Form1::Timer4_Timer()
         if (listed >= 0)
             Combo2->setCurrentIndex(listed);
     } else {
-        AssignWhileDisabled(prots, false);
+        SetSwitchQuietly(prots, false);
     }
 #if defined(Q_OS_WIN)
     Combo6->setCurrentIndex(PortPosition(portName));
