@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/moduleconfig.h"
 #include "controls/safeswitch.h"
+#include "serial/portenumerator.h"
 #include "settings/autostart.h"
 #include "settings/configkeys.h"
 #include "settings/ini.h"
@@ -28,6 +29,24 @@ template <typename Handler> void OnListClick(QComboBox *combo, SettingsPage *pag
     QObject::connect(combo, &QComboBox::currentIndexChanged, page, handler);
     QObject::connect(combo, &QComboBox::activated, page, handler);
 }
+
+QStringList ItemsOf(const QComboBox *combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+#if defined(Q_OS_WIN)
+// "COMn" is entry n - 1 of the list "COM1" .. "COM255"; anything else selects the first.
+int PortPosition(const QString &name)
+{
+    bool ok = false;
+    const int number = name.startsWith(u"COM", Qt::CaseInsensitive) ? name.sliced(3).toInt(&ok) : 0;
+    return ok && number >= 1 && number <= 255 ? number - 1 : 0;
+}
+#endif
 
 } // namespace
 
@@ -55,9 +74,93 @@ void SettingsPage::connectControls()
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
 }
 
+QString SettingsPage::read(const QString &key, const QString &defaultValue) const
+{
+    return ReadIni(f.iniPath(), SystemSection, key, defaultValue);
+}
+
 void SettingsPage::write(const QString &key, const QString &value)
 {
     WriteIni(f.iniPath(), SystemSection, key, value);
+}
+
+void SettingsPage::Restore()
+{
+    // The address-reading mode, then the model (which shows the model's channels).
+    const int mode = StoredPosition(read(ReadModeKey, QStringLiteral("0")), f.Combo9->count());
+    f.Combo9->setCurrentIndex(mode);
+    f.Combo7->setCurrentIndex(mode);
+    f.Combo8->setCurrentIndex(
+        StoredPosition(read(ModelKey, QStringLiteral("0")), f.Combo8->count()));
+    f.Combo10->setCurrentIndex(LanguagePosition(read(LanguageKey, QString())));
+
+    // Off is written while the switch shows disabled; its handler runs all the same.
+    if (read(AutoStartKey, QStringLiteral("0")) == u"1")
+        f.RUN->setValue(true);
+    else
+        SetSwitchQuietly(f.RUN, false);
+
+    const FlagPair baud = ReadFlagPair(read(BaudKey, DefaultBaud));
+    int rate = EntryOfRate(ItemsOf(f.Combo5), baud.value);
+    if (rate < 0)
+        rate = 5;
+    if (baud.on) {
+        f.bkps->setValue(true);
+        f.Combo5->setCurrentIndex(rate);
+    } else {
+        SetSwitchQuietly(f.bkps, false);
+        f.Combo5->setEnabled(false);
+        f.Combo5->setCurrentIndex(rate);
+        f.Combo5->setEnabled(true);
+    }
+
+    const serial::PortListing listing = f.connectionStrip->FillPortList();
+    ListDefaultPorts(listing.names);
+
+    const FlagPair port = ReadFlagPair(read(PortKey, DefaultPort));
+    const QString portName = port.value.isEmpty() ? DefaultPortName : port.value;
+    if (port.on) {
+        f.prots->setValue(true);
+        const int listed = f.Combo2->findText(portName, Qt::MatchExactly);
+        if (listed >= 0)
+            f.Combo2->setCurrentIndex(listed);
+    } else {
+        SetSwitchQuietly(f.prots, false);
+    }
+    showDefaultPort(portName);
+
+    const FlagPair address = ReadFlagPair(read(AddressKey, DefaultAddress));
+    f.Text4->setText(StoredAddress(address.value));
+    if (address.on) {
+        f.Text1->setEditText(f.Text4->text());
+        f.Text2->setText(f.Text4->text());
+    }
+    f.dizhi->setValue(address.on);
+
+    const bool openPort = read(OpenPortKey, QStringLiteral("0")) == u"1";
+    f.sp->setValue(openPort);
+    if (openPort)
+        f.sheding.start();
+
+    f.duqu->setValue(read(ReadStateKey, QStringLiteral("0")) == u"1");
+}
+
+void SettingsPage::showDefaultPort(const QString &name)
+{
+#if defined(Q_OS_WIN)
+    f.Combo6->setCurrentIndex(PortPosition(name));
+#else
+    // A port that is not there today stays the default: starting without the adapter must not
+    // lose the setting.
+    int position = f.Combo6->findText(name, Qt::MatchExactly);
+    if (position < 0) {
+        const QSignalBlocker quiet(f.Combo6);
+        f.Combo6->addItem(name);
+        f.Combo6->setCurrentIndex(-1); // the first item of an empty list selects itself
+        position = f.Combo6->count() - 1;
+    }
+    f.Combo6->setCurrentIndex(position);
+#endif
 }
 
 void SettingsPage::bkps_Click()

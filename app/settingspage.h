@@ -18,6 +18,12 @@ class SettingsPage : public QObject
 public:
     explicit SettingsPage(Form1 &form);
 
+    // Start-up: every system key read back into the page. Each control is assigned as the user
+    // would set it, so that its handler runs: the key is rewritten in its normalised form and
+    // the main page's lists follow their defaults. The ports are listed first (the connection
+    // strip's list), so that the default port can be chosen among them.
+    void Restore();
+
     void bkps_Click();
     void Combo5_Click();
     void prots_Click();
@@ -46,8 +52,12 @@ protected:
 
 private:
     void connectControls();
-    // One key of the system section; a failed write leaves the page as it is.
+    // One key of the system section: read (the default when missing), and written (a failed
+    // write leaves the page as it is).
+    QString read(const QString &key, const QString &defaultValue) const;
     void write(const QString &key, const QString &value);
+    // The stored default port chosen in the default-port list.
+    void showDefaultPort(const QString &name);
 
     Form1 &f;
 };
