@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -39,8 +38,8 @@ void ModuleConfig::connectControls()
     connect(f.Combo7, &QComboBox::currentIndexChanged, this, &ModuleConfig::Combo7_Click);
     connect(f.Combo7, &QComboBox::activated, this, &ModuleConfig::Combo7_Click);
     connect(f.Command3, &QzButton::Click, this, &ModuleConfig::Command3_Click);
-    f.Text2->installEventFilter(this);
-    f.Text2->setValidator(new DigitsOnly(f.Text2)); // also for pasted or dropped text
+    // An address out of range is replaced by 1.
+    new AddressBox(f.Text2, OutOfRangeAddress::BecomesOne, NoticeTitle, f.messages());
     connect(f.qzbutton1, &QzButton::Click, this, &ModuleConfig::qzbutton1_Click);
     connect(f.qzbutton10, &QzButton::Click, this, &ModuleConfig::qzbutton10_Click);
     connect(&f.Timer5, &QTimer::timeout, this, &ModuleConfig::Timer5_Timer);
@@ -111,41 +110,6 @@ void ModuleConfig::Command3_Click()
     if (!address || !newAddress)
         return;
     SendRequest(f, protocol::SetAddressRequest(*address, *newAddress));
-}
-
-bool ModuleConfig::Text2_KeyPress(int key, const QString &text)
-{
-    // Keys without a character (arrows, Delete, Home) and focus moves are not typing.
-    if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Tab ||
-        key == Qt::Key_Backtab || text.isEmpty())
-        return true;
-    return text.size() == 1 && text.front() >= QLatin1Char('0') && text.front() <= QLatin1Char('9');
-}
-
-void ModuleConfig::Text2_KeyUp()
-{
-    const protocol::NewAddressCheck check = protocol::CheckNewAddress(f.Text2->text());
-    if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error,
-                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"),
-                            NoticeTitle);
-    if (check.replacement)
-        f.Text2->setText(*check.replacement);
-}
-
-bool ModuleConfig::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == f.Text2) {
-        if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (!Text2_KeyPress(key->key(), key->text()))
-                return true;
-        } else if (event->type() == QEvent::KeyRelease) {
-            // The box took the character when the key went down.
-            Text2_KeyUp();
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 void ModuleConfig::qzbutton1_Click()

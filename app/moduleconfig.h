@@ -21,11 +21,8 @@ public:
     void Command1_Click();
     // The link mode: RS232 fills the address list with 1..255.
     void Combo7_Click();
-    // "设置" beside the new address, and the new-address box's keys.
+    // "设置" beside the new address (the new-address box is an AddressBox).
     void Command3_Click();
-    // Whether a key pressed in the new-address box reaches it: digits and Backspace only.
-    static bool Text2_KeyPress(int key, const QString &text);
-    void Text2_KeyUp();
     // "设置" beside the new baud rate.
     void qzbutton1_Click();
     // Reads the module's baud code (the window has no reachable button for it).
@@ -41,9 +38,6 @@ public:
 
     // Whether the link mode is RS232 (the first entry chosen and shown).
     bool Rs232Mode() const;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void connectControls();

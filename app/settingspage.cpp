@@ -4,7 +4,6 @@
 #include "app/digitsonly.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
-#include "app/moduleconfig.h"
 #include "controls/safeswitch.h"
 #include "serial/portenumerator.h"
 #include "settings/autostart.h"
@@ -13,7 +12,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -62,8 +60,9 @@ void SettingsPage::connectControls()
     connect(f.prots, &::SafeSwitch::Click, this, &SettingsPage::prots_Click);
     OnListClick(f.Combo6, this, &SettingsPage::Combo6_Click);
     connect(f.dizhi, &::SafeSwitch::Click, this, &SettingsPage::dizhi_Click);
-    f.Text4->installEventFilter(this);
-    f.Text4->setValidator(new DigitsOnly(f.Text4)); // also for pasted or dropped text
+    // An address out of range stays in the box, unsaved; the message has no title of its own.
+    auto *addressBox = new AddressBox(f.Text4, OutOfRangeAddress::Stays, QString(), f.messages());
+    connect(addressBox, &AddressBox::addressTyped, this, &SettingsPage::Text4_AddressTyped);
     OnListClick(f.Combo9, this, &SettingsPage::Combo9_Click);
     OnListClick(f.Combo8, this, &SettingsPage::Combo8_Click);
     connect(f.sp, &::SafeSwitch::Click, this, &SettingsPage::sp_Click);
@@ -222,38 +221,9 @@ void SettingsPage::dizhi_Click()
     write(AddressKey, FlagPairText(f.dizhi->value(), f.Text4->text()));
 }
 
-bool SettingsPage::Text4_KeyPress(int key, const QString &text)
+void SettingsPage::Text4_AddressTyped(const QString &address)
 {
-    // The same keys as the new-address box.
-    return ModuleConfig::Text2_KeyPress(key, text);
-}
-
-void SettingsPage::Text4_KeyUp()
-{
-    const AddressCheck check = CheckDefaultAddress(f.Text4->text());
-    if (check.store) {
-        write(AddressKey, FlagPairText(f.dizhi->value(), f.Text4->text()));
-        return;
-    }
-    if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error,
-                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"));
-    if (check.replacement)
-        f.Text4->setText(*check.replacement);
-}
-
-bool SettingsPage::eventFilter(QObject *watched, QEvent *event)
-{
-    const bool press = event->type() == QEvent::KeyPress;
-    if (watched == f.Text4 && (press || event->type() == QEvent::KeyRelease)) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (press && !Text4_KeyPress(key->key(), key->text()))
-            return true;
-        // Once per key: the box took the character when the key went down.
-        if (!press && !key->isAutoRepeat())
-            Text4_KeyUp();
-    }
-    return QObject::eventFilter(watched, event);
+    write(AddressKey, FlagPairText(f.dizhi->value(), address));
 }
 
 void SettingsPage::Combo9_Click()

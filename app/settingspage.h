@@ -31,9 +31,8 @@ public:
     // Fills the default-port list with the ports found (at start-up and on every hot-plug change).
     void ListDefaultPorts(const QStringList &ports);
     void dizhi_Click();
-    // Whether a key pressed in the address box reaches it: digits and Backspace only.
-    static bool Text4_KeyPress(int key, const QString &text);
-    void Text4_KeyUp();
+    // An address typed into the default-address box (an AddressBox) is stored.
+    void Text4_AddressTyped(const QString &address);
     void Combo9_Click();
     void Combo8_Click();
     void sp_Click();
@@ -46,9 +45,6 @@ public:
     static QString LanguageCodeAt(int position);
     // Opens the default port when it is the one selected, then arms the start-up read.
     void sheding_Timer();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void connectControls();
