@@ -4,6 +4,7 @@
 #include "app/digitsonly.h"
 #include "app/layout.h"
 #include "app/mainwindow.h"
+#include "app/replies.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "protocol/address.h"
@@ -45,6 +46,17 @@ void ModuleConfig::connectControls()
     connect(&f.Timer5, &QTimer::timeout, this, &ModuleConfig::Timer5_Timer);
     connect(&f.Timer3, &QTimer::timeout, this, &ModuleConfig::Timer3_Timer);
     connect(&f.readBT, &QTimer::timeout, this, &ModuleConfig::readBT_Timer);
+    // Whatever reply is read after a search probe answers it.
+    connect(&f.replies->reader(), &ReplyReader::replyRead, this, [this](const QByteArray &reply) {
+        if (!reply.isEmpty())
+            m_probeAnswered = true;
+    });
+}
+
+void ModuleConfig::setScanNext(int address)
+{
+    m_scanNext = address;
+    f.Label18->setText(QString::number(address));
 }
 
 bool ModuleConfig::Rs232Mode() const
@@ -77,7 +89,7 @@ void ModuleConfig::startScan()
 {
     RecordRequest(f, protocol::RequestKind::Address1);
     f.Text1->clear();
-    f.Label18->setText(QStringLiteral("1"));
+    setScanNext(1);
     f.Timer5.start();
 }
 
@@ -147,7 +159,7 @@ void ModuleConfig::Timer5_Timer()
 {
     protocol::ScanInputs in;
     in.portOpen = f.MSComm1.isOpen();
-    in.counter = protocol::ReadWholeNumber(f.Label18->text());
+    in.counter = m_scanNext;
     in.collecting = f.ReplyBeingCollected();
     if (m_sinceScanRequest.isValid())
         in.sinceLastRequest = Since(m_sinceScanRequest);
@@ -167,7 +179,7 @@ void ModuleConfig::Timer5_Timer()
         m_scanRate = f.MSComm1.lineSettings().baudRate;
         m_sinceScanRequest.start();
         SendRequest(f, protocol::ScanRequest(address));
-        f.Label18->setText(QString::number(in.counter + 1));
+        setScanNext(int(in.counter) + 1);
         return;
     }
     case protocol::ScanStep::Finish:
@@ -179,7 +191,7 @@ void ModuleConfig::Timer5_Timer()
 void ModuleConfig::finishScan()
 {
     f.Timer5.stop();
-    f.Label18->setText(QStringLiteral("0"));
+    setScanNext(0);
     f.Label18->hide();
     f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
 }
@@ -228,6 +240,7 @@ void ModuleConfig::Timer3_Timer()
     f.Text1->setEditText(QString());
     m_probeRate = step.baudRate;
     m_sinceProbe.start();
+    m_probeAnswered = false;
     SendRequest(f, protocol::AddressProbe());
     f.readBT.start();
 }
@@ -248,7 +261,7 @@ void ModuleConfig::readBT_Timer()
     }
     protocol::BaudCheckInputs in;
     in.index = f.BaudScanIndex;
-    in.received = !f.LblIn->text().isEmpty();
+    in.received = m_probeAnswered;
     in.collecting = f.ReplyBeingCollected();
     in.sinceProbe = Since(m_sinceProbe);
     in.baudRate = m_probeRate;

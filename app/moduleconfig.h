@@ -39,6 +39,11 @@ public:
     // Whether the link mode is RS232 (the first entry chosen and shown).
     bool Rs232Mode() const;
 
+    // The address the bus scan asks next, 1..255; 0 while no scan runs. Label18 shows it.
+    int ScanNext() const { return m_scanNext; }
+    bool ScanRunning() const { return m_scanNext != 0; }
+    void setScanNext(int address);
+
 private:
     void connectControls();
     void startScan();
@@ -48,10 +53,13 @@ private:
     void endSearchUnfound();
 
     Form1 &f;
+    int m_scanNext = 0;
     // When the last scan request went out, and at what rate.
     QElapsedTimer m_sinceScanRequest;
     qint32 m_scanRate = 0;
-    // When the last search probe went out, and at what rate.
+    // When the last search probe went out, at what rate, and whether a reply has been read
+    // since (the received box shows it).
     QElapsedTimer m_sinceProbe;
     qint32 m_probeRate = 0;
+    bool m_probeAnswered = false;
 };
