@@ -39,8 +39,8 @@ public:
     // Whether the link mode is RS232 (the first entry chosen and shown).
     bool Rs232Mode() const;
 
-    // The address the bus scan asks next, 1..255; 0 while no scan runs. Label18 shows it.
-    int ScanNext() const { return m_scanNext; }
+    // The bus scan runs while it has a next address to ask (1..255; 0: no scan). Label18 shows
+    // that address.
     bool ScanRunning() const { return m_scanNext != 0; }
     void setScanNext(int address);
 
