@@ -53,6 +53,13 @@ void ChannelNames::store()
         WriteIni(f.iniPath(), NamesSection, ChannelKey(i), f.TxtTD[i]->text());
 }
 
+void ChannelNames::Restore()
+{
+    ReadNames();
+    ShowTitle();
+    ApplyChannelNames();
+}
+
 void ChannelNames::ReadNames()
 {
     for (int i = 0; i < 8; ++i)

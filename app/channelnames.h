@@ -19,14 +19,15 @@ public:
     void qzbutton6_Click();
 
     // Start-up: the stored names into the boxes (a missing key gives the default, an empty
-    // value stays empty).
+    // value stays empty), then into the title bar and beside the channels.
+    void Restore();
+
+private:
     void ReadNames();
     // The title bar shows the software name box.
     void ShowTitle();
     // Every place that names channel i shows the text of box TxtTD(i).
     void ApplyChannelNames();
-
-private:
     void store();
 
     Form1 &f;

@@ -130,12 +130,10 @@ void Console::Command7_Click()
     }
     f.Text9 = false;
     if (f.ChkHexSend->isChecked()) {
-        f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
         if (const QByteArray bytes = protocol::HexSendBytes(typed); !bytes.isEmpty())
             send(bytes);
         return;
     }
-    f.MSComm1.setInputMode(serial::CommPort::InputMode::Text);
     send(serial::CommPort::EncodeLocal8Bit(protocol::ConsoleSendText(typed)));
 }
 

@@ -4,6 +4,7 @@
 #include "app/digitsonly.h"
 #include "app/layout.h"
 #include "app/mainwindow.h"
+#include "app/replies.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "protocol/address.h"
@@ -11,7 +12,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -39,13 +39,24 @@ void ModuleConfig::connectControls()
     connect(f.Combo7, &QComboBox::currentIndexChanged, this, &ModuleConfig::Combo7_Click);
     connect(f.Combo7, &QComboBox::activated, this, &ModuleConfig::Combo7_Click);
     connect(f.Command3, &QzButton::Click, this, &ModuleConfig::Command3_Click);
-    f.Text2->installEventFilter(this);
-    f.Text2->setValidator(new DigitsOnly(f.Text2)); // also for pasted or dropped text
+    // An address out of range is replaced by 1.
+    new AddressBox(f.Text2, OutOfRangeAddress::BecomesOne, NoticeTitle, f.messages());
     connect(f.qzbutton1, &QzButton::Click, this, &ModuleConfig::qzbutton1_Click);
     connect(f.qzbutton10, &QzButton::Click, this, &ModuleConfig::qzbutton10_Click);
     connect(&f.Timer5, &QTimer::timeout, this, &ModuleConfig::Timer5_Timer);
     connect(&f.Timer3, &QTimer::timeout, this, &ModuleConfig::Timer3_Timer);
     connect(&f.readBT, &QTimer::timeout, this, &ModuleConfig::readBT_Timer);
+    // Whatever reply is read after a search probe answers it.
+    connect(&f.replies->reader(), &ReplyReader::replyRead, this, [this](const QByteArray &reply) {
+        if (!reply.isEmpty())
+            m_probeAnswered = true;
+    });
+}
+
+void ModuleConfig::setScanNext(int address)
+{
+    m_scanNext = address;
+    f.Label18->setText(QString::number(address));
 }
 
 bool ModuleConfig::Rs232Mode() const
@@ -78,7 +89,7 @@ void ModuleConfig::startScan()
 {
     RecordRequest(f, protocol::RequestKind::Address1);
     f.Text1->clear();
-    f.Label18->setText(QStringLiteral("1"));
+    setScanNext(1);
     f.Timer5.start();
 }
 
@@ -111,41 +122,6 @@ void ModuleConfig::Command3_Click()
     if (!address || !newAddress)
         return;
     SendRequest(f, protocol::SetAddressRequest(*address, *newAddress));
-}
-
-bool ModuleConfig::Text2_KeyPress(int key, const QString &text)
-{
-    // Keys without a character (arrows, Delete, Home) and focus moves are not typing.
-    if (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Tab ||
-        key == Qt::Key_Backtab || text.isEmpty())
-        return true;
-    return text.size() == 1 && text.front() >= QLatin1Char('0') && text.front() <= QLatin1Char('9');
-}
-
-void ModuleConfig::Text2_KeyUp()
-{
-    const protocol::NewAddressCheck check = protocol::CheckNewAddress(f.Text2->text());
-    if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error,
-                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"),
-                            NoticeTitle);
-    if (check.replacement)
-        f.Text2->setText(*check.replacement);
-}
-
-bool ModuleConfig::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == f.Text2) {
-        if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (!Text2_KeyPress(key->key(), key->text()))
-                return true;
-        } else if (event->type() == QEvent::KeyRelease) {
-            // The box took the character when the key went down.
-            Text2_KeyUp();
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 void ModuleConfig::qzbutton1_Click()
@@ -183,7 +159,7 @@ void ModuleConfig::Timer5_Timer()
 {
     protocol::ScanInputs in;
     in.portOpen = f.MSComm1.isOpen();
-    in.counter = protocol::ReadWholeNumber(f.Label18->text());
+    in.counter = m_scanNext;
     in.collecting = f.ReplyBeingCollected();
     if (m_sinceScanRequest.isValid())
         in.sinceLastRequest = Since(m_sinceScanRequest);
@@ -207,7 +183,7 @@ void ModuleConfig::Timer5_Timer()
             finishScan();
             return;
         }
-        f.Label18->setText(QString::number(in.counter + 1));
+        setScanNext(int(in.counter) + 1);
         return;
     }
     case protocol::ScanStep::Finish:
@@ -219,7 +195,7 @@ void ModuleConfig::Timer5_Timer()
 void ModuleConfig::finishScan()
 {
     f.Timer5.stop();
-    f.Label18->setText(QStringLiteral("0"));
+    setScanNext(0);
     f.Label18->hide();
     f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
 }
@@ -276,6 +252,7 @@ void ModuleConfig::Timer3_Timer()
     f.Text1->setEditText(QString());
     m_probeRate = step.baudRate;
     m_sinceProbe.start();
+    m_probeAnswered = false;
     SendRequest(f, protocol::AddressProbe());
     f.readBT.start();
 }
@@ -296,7 +273,7 @@ void ModuleConfig::readBT_Timer()
     }
     protocol::BaudCheckInputs in;
     in.index = f.BaudScanIndex;
-    in.received = !f.LblIn->text().isEmpty();
+    in.received = m_probeAnswered;
     in.collecting = f.ReplyBeingCollected();
     in.sinceProbe = Since(m_sinceProbe);
     in.baudRate = m_probeRate;

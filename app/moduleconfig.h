@@ -21,11 +21,8 @@ public:
     void Command1_Click();
     // The link mode: RS232 fills the address list with 1..255.
     void Combo7_Click();
-    // "设置" beside the new address, and the new-address box's keys.
+    // "设置" beside the new address (the new-address box is an AddressBox).
     void Command3_Click();
-    // Whether a key pressed in the new-address box reaches it: digits and Backspace only.
-    static bool Text2_KeyPress(int key, const QString &text);
-    void Text2_KeyUp();
     // "设置" beside the new baud rate.
     void qzbutton1_Click();
     // Reads the module's baud code (the window has no reachable button for it).
@@ -42,8 +39,10 @@ public:
     // Whether the link mode is RS232 (the first entry chosen and shown).
     bool Rs232Mode() const;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // The bus scan runs while it has a next address to ask (1..255; 0: no scan). Label18 shows
+    // that address.
+    bool ScanRunning() const { return m_scanNext != 0; }
+    void setScanNext(int address);
 
 private:
     void connectControls();
@@ -54,10 +53,13 @@ private:
     void endSearchUnfound();
 
     Form1 &f;
+    int m_scanNext = 0;
     // When the last scan request went out, and at what rate.
     QElapsedTimer m_sinceScanRequest;
     qint32 m_scanRate = 0;
-    // When the last search probe went out, and at what rate.
+    // When the last search probe went out, at what rate, and whether a reply has been read
+    // since (the received box shows it).
     QElapsedTimer m_sinceProbe;
     qint32 m_probeRate = 0;
+    bool m_probeAnswered = false;
 };

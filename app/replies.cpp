@@ -1,14 +1,14 @@
 #include "app/replies.h"
 
 #include "app/mainwindow.h"
+#include "app/moduleconfig.h"
 #include "app/wire.h"
+#include "controls/safeswitch.h"
 #include "controls/safetabs.h"
-#include "protocol/address.h"
 #include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 
@@ -50,7 +50,6 @@ void Replies::OnComm()
     if (m_reader.collecting())
         return;
     if (routesToInterpreter()) {
-        f.MSComm1.setInputMode(serial::CommPort::InputMode::Binary);
         ParseReply();
         return;
     }
@@ -113,7 +112,7 @@ void Replies::Interpret(const QByteArray &reply)
     protocol::ReplyContext context;
     context.kind = f.RequestKind;
     context.channelCount = f.ChannelCount;
-    context.scanRunning = protocol::LeadingNumber(f.Label18->text()) != 0;
+    context.scanRunning = f.moduleConfig->ScanRunning();
     context.sentText = f.LblOut->text();
     context.newBaudIndex = f.Combo4->currentIndex();
 

@@ -4,15 +4,14 @@
 #include "app/digitsonly.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
-#include "app/moduleconfig.h"
 #include "controls/safeswitch.h"
+#include "serial/portenumerator.h"
 #include "settings/autostart.h"
 #include "settings/configkeys.h"
 #include "settings/ini.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -29,6 +28,24 @@ template <typename Handler> void OnListClick(QComboBox *combo, SettingsPage *pag
     QObject::connect(combo, &QComboBox::activated, page, handler);
 }
 
+QStringList ItemsOf(const QComboBox *combo)
+{
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+#if defined(Q_OS_WIN)
+// "COMn" is entry n - 1 of the list "COM1" .. "COM255"; anything else selects the first.
+int PortPosition(const QString &name)
+{
+    bool ok = false;
+    const int number = name.startsWith(u"COM", Qt::CaseInsensitive) ? name.sliced(3).toInt(&ok) : 0;
+    return ok && number >= 1 && number <= 255 ? number - 1 : 0;
+}
+#endif
+
 } // namespace
 
 SettingsPage::SettingsPage(Form1 &form) : QObject(&form), f(form)
@@ -43,8 +60,9 @@ void SettingsPage::connectControls()
     connect(f.prots, &::SafeSwitch::Click, this, &SettingsPage::prots_Click);
     OnListClick(f.Combo6, this, &SettingsPage::Combo6_Click);
     connect(f.dizhi, &::SafeSwitch::Click, this, &SettingsPage::dizhi_Click);
-    f.Text4->installEventFilter(this);
-    f.Text4->setValidator(new DigitsOnly(f.Text4)); // also for pasted or dropped text
+    // An address out of range stays in the box, unsaved; the message has no title of its own.
+    auto *addressBox = new AddressBox(f.Text4, OutOfRangeAddress::Stays, QString(), f.messages());
+    connect(addressBox, &AddressBox::addressTyped, this, &SettingsPage::Text4_AddressTyped);
     OnListClick(f.Combo9, this, &SettingsPage::Combo9_Click);
     OnListClick(f.Combo8, this, &SettingsPage::Combo8_Click);
     connect(f.sp, &::SafeSwitch::Click, this, &SettingsPage::sp_Click);
@@ -55,9 +73,93 @@ void SettingsPage::connectControls()
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
 }
 
+QString SettingsPage::read(const QString &key, const QString &defaultValue) const
+{
+    return ReadIni(f.iniPath(), SystemSection, key, defaultValue);
+}
+
 void SettingsPage::write(const QString &key, const QString &value)
 {
     WriteIni(f.iniPath(), SystemSection, key, value);
+}
+
+void SettingsPage::Restore()
+{
+    // The address-reading mode, then the model (which shows the model's channels).
+    const int mode = StoredPosition(read(ReadModeKey, QStringLiteral("0")), f.Combo9->count());
+    f.Combo9->setCurrentIndex(mode);
+    f.Combo7->setCurrentIndex(mode);
+    f.Combo8->setCurrentIndex(
+        StoredPosition(read(ModelKey, QStringLiteral("0")), f.Combo8->count()));
+    f.Combo10->setCurrentIndex(LanguagePosition(read(LanguageKey, QString())));
+
+    // Off is written while the switch shows disabled; its handler runs all the same.
+    if (read(AutoStartKey, QStringLiteral("0")) == u"1")
+        f.RUN->setValue(true);
+    else
+        SetSwitchQuietly(f.RUN, false);
+
+    const FlagPair baud = ReadFlagPair(read(BaudKey, DefaultBaud));
+    int rate = EntryOfRate(ItemsOf(f.Combo5), baud.value);
+    if (rate < 0)
+        rate = 5;
+    if (baud.on) {
+        f.bkps->setValue(true);
+        f.Combo5->setCurrentIndex(rate);
+    } else {
+        SetSwitchQuietly(f.bkps, false);
+        f.Combo5->setEnabled(false);
+        f.Combo5->setCurrentIndex(rate);
+        f.Combo5->setEnabled(true);
+    }
+
+    const serial::PortListing listing = f.connectionStrip->FillPortList();
+    ListDefaultPorts(listing.names);
+
+    const FlagPair port = ReadFlagPair(read(PortKey, DefaultPort));
+    const QString portName = port.value.isEmpty() ? DefaultPortName : port.value;
+    if (port.on) {
+        f.prots->setValue(true);
+        const int listed = f.Combo2->findText(portName, Qt::MatchExactly);
+        if (listed >= 0)
+            f.Combo2->setCurrentIndex(listed);
+    } else {
+        SetSwitchQuietly(f.prots, false);
+    }
+    showDefaultPort(portName);
+
+    const FlagPair address = ReadFlagPair(read(AddressKey, DefaultAddress));
+    f.Text4->setText(StoredAddress(address.value));
+    if (address.on) {
+        f.Text1->setEditText(f.Text4->text());
+        f.Text2->setText(f.Text4->text());
+    }
+    f.dizhi->setValue(address.on);
+
+    const bool openPort = read(OpenPortKey, QStringLiteral("0")) == u"1";
+    f.sp->setValue(openPort);
+    if (openPort)
+        f.sheding.start();
+
+    f.duqu->setValue(read(ReadStateKey, QStringLiteral("0")) == u"1");
+}
+
+void SettingsPage::showDefaultPort(const QString &name)
+{
+#if defined(Q_OS_WIN)
+    f.Combo6->setCurrentIndex(PortPosition(name));
+#else
+    // A port that is not there today stays the default: starting without the adapter must not
+    // lose the setting.
+    int position = f.Combo6->findText(name, Qt::MatchExactly);
+    if (position < 0) {
+        const QSignalBlocker quiet(f.Combo6);
+        f.Combo6->addItem(name);
+        f.Combo6->setCurrentIndex(-1); // the first item of an empty list selects itself
+        position = f.Combo6->count() - 1;
+    }
+    f.Combo6->setCurrentIndex(position);
+#endif
 }
 
 void SettingsPage::bkps_Click()
@@ -119,38 +221,9 @@ void SettingsPage::dizhi_Click()
     write(AddressKey, FlagPairText(f.dizhi->value(), f.Text4->text()));
 }
 
-bool SettingsPage::Text4_KeyPress(int key, const QString &text)
+void SettingsPage::Text4_AddressTyped(const QString &address)
 {
-    // The same keys as the new-address box.
-    return ModuleConfig::Text2_KeyPress(key, text);
-}
-
-void SettingsPage::Text4_KeyUp()
-{
-    const AddressCheck check = CheckDefaultAddress(f.Text4->text());
-    if (check.store) {
-        write(AddressKey, FlagPairText(f.dizhi->value(), f.Text4->text()));
-        return;
-    }
-    if (check.inputError)
-        f.messages().inform(app::Message::Icon::Error,
-                            QT_TRANSLATE_NOOP("Messages", "输入错误，地址范围在1-255"));
-    if (check.replacement)
-        f.Text4->setText(*check.replacement);
-}
-
-bool SettingsPage::eventFilter(QObject *watched, QEvent *event)
-{
-    const bool press = event->type() == QEvent::KeyPress;
-    if (watched == f.Text4 && (press || event->type() == QEvent::KeyRelease)) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (press && !Text4_KeyPress(key->key(), key->text()))
-            return true;
-        // Once per key: the box took the character when the key went down.
-        if (!press && !key->isAutoRepeat())
-            Text4_KeyUp();
-    }
-    return QObject::eventFilter(watched, event);
+    write(AddressKey, FlagPairText(f.dizhi->value(), address));
 }
 
 void SettingsPage::Combo9_Click()

@@ -18,6 +18,12 @@ class SettingsPage : public QObject
 public:
     explicit SettingsPage(Form1 &form);
 
+    // Start-up: every system key read back into the page. Each control is assigned as the user
+    // would set it, so that its handler runs: the key is rewritten in its normalised form and
+    // the main page's lists follow their defaults. The ports are listed first (the connection
+    // strip's list), so that the default port can be chosen among them.
+    void Restore();
+
     void bkps_Click();
     void Combo5_Click();
     void prots_Click();
@@ -25,9 +31,8 @@ public:
     // Fills the default-port list with the ports found (at start-up and on every hot-plug change).
     void ListDefaultPorts(const QStringList &ports);
     void dizhi_Click();
-    // Whether a key pressed in the address box reaches it: digits and Backspace only.
-    static bool Text4_KeyPress(int key, const QString &text);
-    void Text4_KeyUp();
+    // An address typed into the default-address box (an AddressBox) is stored.
+    void Text4_AddressTyped(const QString &address);
     void Combo9_Click();
     void Combo8_Click();
     void sp_Click();
@@ -41,13 +46,14 @@ public:
     // Opens the default port when it is the one selected, then arms the start-up read.
     void sheding_Timer();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void connectControls();
-    // One key of the system section; a failed write leaves the page as it is.
+    // One key of the system section: read (the default when missing), and written (a failed
+    // write leaves the page as it is).
+    QString read(const QString &key, const QString &defaultValue) const;
     void write(const QString &key, const QString &value);
+    // The stored default port chosen in the default-port list.
+    void showDefaultPort(const QString &name);
 
     Form1 &f;
 };

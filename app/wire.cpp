@@ -2,7 +2,6 @@
 
 #include "app/mainwindow.h"
 #include "app/replies.h"
-#include "controls/safeswitch.h"
 #include "protocol/hexcodec.h"
 #include "protocol/panel.h"
 
@@ -139,14 +138,4 @@ void TellPortClosed(Form1 &form, RequestKind kind)
     default:
         return; // the other kinds stop silently
     }
-}
-
-void SetSwitchQuietly(::SafeSwitch *s, bool on)
-{
-    if (!s)
-        return;
-    const bool enabled = s->Enable();
-    s->setEnable(false);
-    s->setValue(on);
-    s->setEnable(enabled);
 }

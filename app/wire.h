@@ -5,7 +5,6 @@
 #include <QByteArray>
 
 class Form1;
-class SafeSwitch;
 
 // The window's one way of sending a request to a module. Every region sends through it; nothing
 // else writes requests to the port.
@@ -46,7 +45,3 @@ void ShowSentFrame(Form1 &form, const QByteArray &frame);
 // The message a sender of this kind shows when the port is closed; nothing for the kinds that
 // stop silently.
 void TellPortClosed(Form1 &form, protocol::RequestKind kind);
-
-// Moves a channel switch without sending anything: the switch's handler ignores a disabled
-// switch, so it is disabled while its value is written, then its enabled state is restored.
-void SetSwitchQuietly(::SafeSwitch *s, bool on);

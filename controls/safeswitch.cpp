@@ -165,6 +165,16 @@ void SafeSwitch::setValue(bool value)
     emit Click(m_value);
 }
 
+void SetSwitchQuietly(SafeSwitch *s, bool on)
+{
+    if (!s)
+        return;
+    const bool enabled = s->Enable();
+    s->setEnable(false);
+    s->setValue(on);
+    s->setEnable(enabled);
+}
+
 void SafeSwitch::setEnable(bool enable)
 {
     m_enable = enable;

@@ -89,3 +89,8 @@ private:
     bool m_pressed = false;
     bool m_pending = false;
 };
+
+// Writes a switch's value while it shows disabled, then gives the switch its enabled state back.
+// Click is raised as on every write: a handler that leaves a disabled switch alone (a channel
+// switch's, which would send a request) does nothing, one that does not runs as usual.
+void SetSwitchQuietly(SafeSwitch *s, bool on);

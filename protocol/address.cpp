@@ -71,14 +71,4 @@ std::optional<std::uint8_t> SlaveAddressOrBroadcast(const QString &text)
     return static_cast<std::uint8_t>(a);
 }
 
-NewAddressCheck CheckNewAddress(const QString &text)
-{
-    NewAddressCheck check;
-    const double value = LeadingNumber(text);
-    check.inputError = !text.isEmpty() && (value < 1 || value > 255);
-    if (check.inputError || text == QStringLiteral("0"))
-        check.replacement = QStringLiteral("1");
-    return check;
-}
-
 } // namespace protocol

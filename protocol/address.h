@@ -22,13 +22,4 @@ std::optional<std::uint8_t> SlaveAddress(const QString &text);
 // The looser rule of the baud-rate read and set requests: 0..255 (an empty box reads 0).
 std::optional<std::uint8_t> SlaveAddressOrBroadcast(const QString &text);
 
-// The new-address box checked when a key is released: a text that is not empty and does not
-// read as 1..255 is an input error (say so, then the box shows "1"); "0" becomes "1" as well.
-struct NewAddressCheck
-{
-    bool inputError = false;
-    std::optional<QString> replacement;
-};
-NewAddressCheck CheckNewAddress(const QString &text);
-
 } // namespace protocol

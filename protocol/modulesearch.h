@@ -15,8 +15,8 @@ inline constexpr std::chrono::milliseconds ModuleTurnaround{10};
 
 // --- Address scan -------------------------------------------------------------------------
 //
-// One "Address1" request per timer tick for the addresses 1..255, the counter label holding the
-// next address to ask. A request goes out only when the line is free: the previous request has
+// One "Address1" request per timer tick for the addresses 1..255, the counter holding the next
+// address to ask. A request goes out only when the line is free: the previous request has
 // left the wire and the window for its answer has passed, and no reply is being gathered. At
 // 9600 baud and above that is every tick; on slower lines ticks are skipped.
 
@@ -30,7 +30,7 @@ Micros ScanReplyWindow(qint32 baudRate);
 struct ScanInputs
 {
     bool portOpen = false;
-    // The number on the counter label: the next address to ask.
+    // The counter: the next address to ask.
     qint64 counter = 1;
     // A reply is being gathered right now.
     bool collecting = false;
@@ -93,7 +93,7 @@ struct BaudCheck
 struct BaudCheckInputs
 {
     int index = 0;           // the position being tried
-    bool received = false;   // the received box shows something
+    bool received = false;   // a reply has been read since the probe went out
     bool collecting = false; // a reply is being gathered
     Micros sinceProbe{0};
     qint32 baudRate = 300;

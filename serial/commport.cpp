@@ -69,7 +69,6 @@ struct CommPort::Private
     QByteArray input;
     bool arrivedWhileAnnouncing = false;
     protocol::ChineseStreamDecoder textDecoder{protocol::ChineseEncoding::Gbk};
-    InputMode inputMode = InputMode::Binary;
     int threshold = 1;
     bool announcing = false;
     bool announcePending = false;
@@ -419,16 +418,6 @@ QByteArray CommPort::EncodeLocal8Bit(const QString &text)
 QString CommPort::DecodeLocal8Bit(const QByteArray &bytes)
 {
     return protocol::DecodeChinese(bytes, protocol::ChineseEncoding::Gbk);
-}
-
-void CommPort::setInputMode(InputMode mode)
-{
-    d->inputMode = mode;
-}
-
-CommPort::InputMode CommPort::inputMode() const
-{
-    return d->inputMode;
 }
 
 void CommPort::setReceiveThreshold(int threshold)

@@ -31,8 +31,6 @@ class CommPort : public QObject
 {
     Q_OBJECT
 public:
-    enum class InputMode { Binary, Text };
-
     explicit CommPort(QObject *parent = nullptr);
     ~CommPort() override;
 
@@ -85,10 +83,6 @@ public:
     bool writeText(const QString &text);
     static QByteArray EncodeLocal8Bit(const QString &text);
     static QString DecodeLocal8Bit(const QByteArray &bytes);
-
-    // How the console reads: kept for the caller's choice between readByte() and readText().
-    void setInputMode(InputMode mode);
-    InputMode inputMode() const;
 
     // 1: every arrival raises received(). 0: arrivals stay buffered silently. (A larger n waits
     // until n bytes are waiting.) When the threshold

@@ -81,15 +81,4 @@ QString StoredAddress(const QString &stored)
     return address >= 1 && address <= 255 ? QString::number(address) : QStringLiteral("1");
 }
 
-AddressCheck CheckDefaultAddress(const QString &text)
-{
-    AddressCheck check;
-    const int address = SmallWholeNumber(text);
-    check.store = address >= 1 && address <= 255;
-    check.inputError = !check.store && !text.isEmpty();
-    if (text == u"0")
-        check.replacement = QStringLiteral("1");
-    return check;
-}
-
 } // namespace settings

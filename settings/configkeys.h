@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 namespace settings {
 
 // The sections and keys of Config.ini, and how their stored text is read and written. No widgets.
@@ -63,15 +61,5 @@ int StoredPosition(const QString &stored, int count);
 // The default address as the settings box shows it at start-up: the stored address when it is a
 // whole number 1..255 (without leading zeros), else "1".
 QString StoredAddress(const QString &stored);
-
-// The settings address box checked when a key is released: a whole number 1..255 is stored;
-// any other text that is not empty is an input error; "0" is then replaced by "1".
-struct AddressCheck
-{
-    bool store = false;
-    bool inputError = false;
-    std::optional<QString> replacement;
-};
-AddressCheck CheckDefaultAddress(const QString &text);
 
 } // namespace settings

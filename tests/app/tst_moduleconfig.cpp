@@ -1,5 +1,6 @@
 // The module configuration driven through the real window, against a line whose answers the test
 // writes.
+#include "app/digitsonly.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/moduleconfig.h"
@@ -58,6 +59,45 @@ private slots:
         form.reset();
         serial::CommPort::UnregisterVirtualPort("LINE");
         line.reset();
+    }
+
+    // An address box's text when a key is released, under the rule of the new-address box (an
+    // address out of range becomes 1) and of the default-address box (it stays, unsaved).
+    void addressCheck_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("becomesOne");
+        QTest::addColumn<bool>("address");
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<QString>("replacement"); // empty: left as it is
+        for (const bool becomesOne : {true, false}) {
+            const char *rule = becomesOne ? "new: " : "default: ";
+            const QString outOfRange = becomesOne ? "1" : "";
+            QTest::addRow("%sempty", rule) << "" << becomesOne << false << false << "";
+            QTest::addRow("%s1", rule) << "1" << becomesOne << true << false << "";
+            QTest::addRow("%s255", rule) << "255" << becomesOne << true << false << "";
+            QTest::addRow("%sleading zeros", rule) << "007" << becomesOne << true << false << "";
+            QTest::addRow("%s0", rule) << "0" << becomesOne << false << true << "1";
+            QTest::addRow("%s256", rule) << "256" << becomesOne << false << true << outOfRange;
+            QTest::addRow("%s300", rule) << "300" << becomesOne << false << true << outOfRange;
+            QTest::addRow("%spasted text", rule)
+                << "abc" << becomesOne << false << true << outOfRange;
+            QTest::addRow("%smany digits", rule)
+                << "99999999999999999999" << becomesOne << false << true << outOfRange;
+        }
+    }
+    void addressCheck()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, becomesOne);
+        QFETCH(bool, address);
+        QFETCH(bool, error);
+        QFETCH(QString, replacement);
+        const AddressBoxCheck check = CheckAddressBox(
+            text, becomesOne ? OutOfRangeAddress::BecomesOne : OutOfRangeAddress::Stays);
+        QCOMPARE(check.address, address);
+        QCOMPARE(check.inputError, error);
+        QCOMPARE(check.replacement.value_or(QString()), replacement);
     }
 
     // Only digits and Backspace reach the new-address box; a release checks the range.

@@ -3,7 +3,6 @@
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/settingspage.h"
-#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"

@@ -1,9 +1,9 @@
 // The relay panel driven through the real window, against a line whose replies the test writes.
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/moduleconfig.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
-#include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
@@ -255,30 +255,27 @@ private slots:
     void configurationReplies_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("scan"); // Label18
+        QTest::addColumn<int>("scan"); // the scan's next address (Label18)
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("addresses"); // Text1's list, then its text
         QTest::addColumn<int>("baud");          // Combo3's index (starts at 5)
         QTest::addColumn<QString>("message");
-        QTest::newRow("probe answered") << "Address"
-                                        << "0" << hex("24030200100000") << "16|16" << 5 << "";
-        QTest::newRow("probe unanswered") << "Address"
-                                          << "0" << hex("2400") << "1|1" << 5 << "没有搜索到模块";
-        QTest::newRow("new address echoed") << "SetAddress"
-                                            << "0" << rtu("010601000007") << "1|7" << 5 << "";
-        QTest::newRow("read rate 3") << "ReadRate"
-                                     << "0" << rtu("0103020003") << "1|1" << 3 << "";
-        QTest::newRow("read rate 5") << "ReadRate"
-                                     << "0" << rtu("0103020005") << "1|1" << 5 << "";
-        QTest::newRow("scan step") << "Address1"
-                                   << "12" << rtu("0C03020021") << "1,33|1" << 5 << "";
-        QTest::newRow("scan step, short reply") << "Address1"
-                                                << "12" << hex("0C0302") << "1|1" << 5 << "";
+        QTest::newRow("probe answered")
+            << "Address" << 0 << hex("24030200100000") << "16|16" << 5 << "";
+        QTest::newRow("probe unanswered")
+            << "Address" << 0 << hex("2400") << "1|1" << 5 << "没有搜索到模块";
+        QTest::newRow("new address echoed")
+            << "SetAddress" << 0 << rtu("010601000007") << "1|7" << 5 << "";
+        QTest::newRow("read rate 3") << "ReadRate" << 0 << rtu("0103020003") << "1|1" << 3 << "";
+        QTest::newRow("read rate 5") << "ReadRate" << 0 << rtu("0103020005") << "1|1" << 5 << "";
+        QTest::newRow("scan step") << "Address1" << 12 << rtu("0C03020021") << "1,33|1" << 5 << "";
+        QTest::newRow("scan step, short reply")
+            << "Address1" << 12 << hex("0C0302") << "1|1" << 5 << "";
     }
     void configurationReplies()
     {
         QFETCH(QString, kind);
-        QFETCH(QString, scan);
+        QFETCH(int, scan);
         QFETCH(QByteArray, reply);
         QFETCH(QString, addresses);
         QFETCH(int, baud);
@@ -287,7 +284,7 @@ private slots:
         form->Text1->addItem("1");
         form->Text1->setCurrentIndex(0);
         form->Combo3->setCurrentIndex(5);
-        form->Label18->setText(scan);
+        form->moduleConfig->setScanNext(scan);
         setKind(kind);
         this->reply(reply);
         QStringList list;
@@ -661,7 +658,7 @@ private slots:
         chooseModel(4);
         for (int round = 0; round < 400; ++round) {
             setKind(kinds[rng.bounded(int(kinds.size()))]);
-            form->Label18->setText(rng.bounded(5) == 0 ? "3" : "0");
+            form->moduleConfig->setScanNext(rng.bounded(5) == 0 ? 3 : 0);
             QByteArray bytes(1 + rng.bounded(64), '\0');
             for (char &b : bytes)
                 b = char(rng.bounded(256));

@@ -54,11 +54,18 @@ void TstSafeSwitch::writeRaisesClickEveryTime_data()
     QTest::addColumn<bool>("start");
     QTest::addColumn<bool>("written");
     QTest::addColumn<int>("frame");
-    QTest::newRow("unchanged on") << true << true << true << int(SafeSwitch::OnNormal);
-    QTest::newRow("on to off") << true << true << false << int(SafeSwitch::OffNormal);
-    QTest::newRow("unchanged off") << true << false << false << int(SafeSwitch::OffNormal);
-    QTest::newRow("disabled, off to on") << false << false << true << int(SafeSwitch::OnDisabled);
-    QTest::newRow("disabled, unchanged") << false << false << false << int(SafeSwitch::OffDisabled);
+    QTest::addColumn<bool>("quietly"); // SetSwitchQuietly: disabled while written, then as before
+    QTest::newRow("unchanged on") << true << true << true << int(SafeSwitch::OnNormal) << false;
+    QTest::newRow("on to off") << true << true << false << int(SafeSwitch::OffNormal) << false;
+    QTest::newRow("unchanged off") << true << false << false << int(SafeSwitch::OffNormal) << false;
+    QTest::newRow("disabled, off to on")
+        << false << false << true << int(SafeSwitch::OnDisabled) << false;
+    QTest::newRow("disabled, unchanged")
+        << false << false << false << int(SafeSwitch::OffDisabled) << false;
+    QTest::newRow("quietly, on to off")
+        << true << true << false << int(SafeSwitch::OffNormal) << true;
+    QTest::newRow("quietly, disabled, off to on")
+        << false << false << true << int(SafeSwitch::OnDisabled) << true;
 }
 
 void TstSafeSwitch::writeRaisesClickEveryTime()
@@ -67,13 +74,21 @@ void TstSafeSwitch::writeRaisesClickEveryTime()
     QFETCH(bool, start);
     QFETCH(bool, written);
     QFETCH(int, frame);
+    QFETCH(bool, quietly);
     SafeSwitch s;
     s.setValue(start);
     s.setEnable(enabled);
     QSignalSpy clicks(&s, &SafeSwitch::Click);
-    s.setValue(written);
+    QList<bool> enabledAtClick;
+    connect(&s, &SafeSwitch::Click, &s, [&] { enabledAtClick << s.Enable(); });
+    if (quietly)
+        SetSwitchQuietly(&s, written);
+    else
+        s.setValue(written);
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(clicks.at(0).at(0).toBool(), written);
+    QCOMPARE(enabledAtClick, QList<bool>{enabled && !quietly});
+    QCOMPARE(s.Enable(), enabled);
     QCOMPARE(s.value(), written);
     QCOMPARE(s.frameIndex(), frame);
 }

@@ -1,6 +1,5 @@
-// The step decisions of the address scan and the baud-rate search, and the new-address check.
+// The step decisions of the address scan and the baud-rate search.
 #include "modbus/timing.h"
-#include "protocol/address.h"
 #include "protocol/baud.h"
 #include "protocol/modulesearch.h"
 
@@ -169,30 +168,6 @@ private slots:
         const BaudCheck check = DecideBaudCheck(in);
         QCOMPARE(check.outcome, outcome);
         QCOMPARE(check.nextIndex, next);
-    }
-
-    void newAddress_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("error");
-        QTest::addColumn<QString>("replacement"); // empty: left as it is
-        QTest::newRow("empty") << "" << false << "";
-        QTest::newRow("1") << "1" << false << "";
-        QTest::newRow("255") << "255" << false << "";
-        QTest::newRow("0") << "0" << true << "1";
-        QTest::newRow("256") << "256" << true << "1";
-        QTest::newRow("300") << "300" << true << "1";
-        QTest::newRow("pasted text") << "abc" << true << "1";
-        QTest::newRow("many digits") << "99999999999999999999" << true << "1";
-    }
-    void newAddress()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, error);
-        QFETCH(QString, replacement);
-        const NewAddressCheck check = CheckNewAddress(text);
-        QCOMPARE(check.inputError, error);
-        QCOMPARE(check.replacement.value_or(QString()), replacement);
     }
 };
 

@@ -233,8 +233,6 @@ private slots:
         CommPort port;
         port.setPortName(pty.slavePath());
         QCOMPARE(port.open(), OpenResult::Ok);
-        port.setInputMode(CommPort::InputMode::Text);
-        QCOMPARE(port.inputMode(), CommPort::InputMode::Text);
 
         QVERIFY(pty.write(QByteArray::fromHex("41b4")));
         QTRY_COMPARE(port.bytesWaiting(), 2);
