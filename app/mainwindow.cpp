@@ -510,6 +510,9 @@ void Form1::closeEvent(QCloseEvent *event)
     Timer4.stop();
     sheding.stop();
     sdduqu.stop();
+    // A module test under way leaves no relay switched on behind the closed window.
+    if (testPage)
+        testPage->stopBeforeClose();
     MSComm1.close();
     QWidget::closeEvent(event);
 }

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -184,6 +185,19 @@ void TestPage::Start_Click()
     m_waiting = true;
     m_start->setCaption(app::Caption(QT_TRANSLATE_NOOP("Form1", "停止测试")));
     begin();
+}
+
+void TestPage::stopBeforeClose(int timeoutMs)
+{
+    m_waiting = false; // confirmed but not begun: nothing was switched yet
+    if (!m_runner)
+        return;
+    QEventLoop loop;
+    connect(this, &TestPage::testFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    m_runner->stop(QStringLiteral("the window was closed"));
+    if (m_runner)
+        loop.exec();
 }
 
 void TestPage::begin()

@@ -42,6 +42,9 @@ public:
     void setFileChooser(FileChooser chooser) { m_chooser = std::move(chooser); }
     // From the confirmed start until every relay is off again after the last step.
     bool running() const { return m_runner != nullptr || m_waiting; }
+    // The window is closing: a test under way is stopped and every relay switched off before
+    // the port closes (waits at most timeoutMs for the module's answers).
+    void stopBeforeClose(int timeoutMs = 3000);
     // The report of the last test that ended.
     const std::optional<moduletest::Report> &report() const { return m_report; }
 

@@ -175,6 +175,7 @@ private slots:
         // the orange buttons, the red status text). Texts of disabled controls are exempt.
         QStringList clipped, faint;
         const std::map<QString, double> dark = measure(page, &clipped);
+        QVERIFY2(!dark.empty(), "the window did not show, or its start-up did not end");
         QApplication::setPalette(QApplication::style()->standardPalette());
         const std::map<QString, double> designed = measure(page, nullptr);
         QApplication::setPalette(DarkPalette());
@@ -213,7 +214,8 @@ private:
         if (form) {
             form->safetabs1->setActiveTab(page);
             // The start-up restore has filled the boxes and names once Timer4 has run.
-            QTest::qWaitFor([&] { return !form->Timer4.isActive(); }, 10000);
+            if (!QTest::qWaitFor([&] { return !form->Timer4.isActive(); }, 10000))
+                return {};
         }
         const QImage shot = window.grab().toImage();
         if (!qEnvironmentVariableIsEmpty("QUORVANE_SCREENS_DUMP"))

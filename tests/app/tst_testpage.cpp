@@ -7,6 +7,8 @@
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
+#include "protocol/hexcodec.h"
+#include "protocol/requests.h"
 #include "support/input.h"
 #include "support/panelprobe.h"
 #include "support/services.h"
@@ -141,6 +143,27 @@ private slots:
         support::Click(form->Readzt);
         QVERIFY(panelprobe::AwaitReply(*form));
         QCOMPARE(panelprobe::Switches(*form), QString("00000000"));
+    }
+
+    // The window closed in the middle of a test: the last thing the module hears is every
+    // relay off.
+    void closingSwitchesEverythingOff()
+    {
+        chooseSteps({3});
+        typeCycles("100");
+        messages.answers.push_back(app::Answer::Yes);
+        support::Click(control<QzButton>("TestStart"));
+        QTRY_VERIFY_WITH_TIMEOUT(sim->log().count(" 0F ") >= 3, 10000);
+        form->close();
+        QVERIFY(!running());
+        const QString allOff = protocol::HexFrameText(protocol::AllOffRequest(1).frame).trimmed();
+        QTRY_VERIFY_WITH_TIMEOUT(!sim->log().trimmed().isEmpty(), 3000);
+        QStringList in;
+        for (const QString &line : QString::fromLocal8Bit(sim->log()).split(u'\n'))
+            if (line.contains(QLatin1String(" in ")))
+                in << line.trimmed();
+        QVERIFY(!in.isEmpty());
+        QVERIFY2(in.last().endsWith(allOff), qPrintable(in.last()));
     }
 
     // No to the question: nothing reaches the module, as the module's own log shows.
