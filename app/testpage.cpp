@@ -10,6 +10,7 @@
 #include "moduletest/reports.h"
 #include "moduletest/runner.h"
 #include "protocol/baud.h"
+#include "protocol/hexcodec.h"
 #include "protocol/panel.h"
 #include "serial/linedevice.h"
 
@@ -137,6 +138,33 @@ void TestPage::paintCell(int channel, const QColor &colour)
     cell->setPalette(palette);
 }
 
+QString TestPage::failureLine(std::uint8_t address, const moduletest::Failure &failure) const
+{
+    // In the window's language (the test's own message, in English, goes into the report).
+    static const char *const faults[] = {
+        QT_TRANSLATE_NOOP("Form1", "无应答"), QT_TRANSLATE_NOOP("Form1", "应答有误"),
+        QT_TRANSLATE_NOOP("Form1", "状态不符"), QT_TRANSLATE_NOOP("Form1", "动作时间超差")};
+    QString what = app::Caption(faults[int(failure.fault)]);
+    if (!failure.channels.isEmpty()) {
+        QStringList channels;
+        for (const int channel : failure.channels)
+            channels << QString::number(channel);
+        what += app::Caption(QT_TRANSLATE_NOOP("Form1", "（第 %1 路）"))
+                    .arg(channels.join(app::Caption(QT_TRANSLATE_NOOP("Form1", "、"))));
+    }
+    QString line = app::Caption(QT_TRANSLATE_NOOP("Form1", "地址 %1，第 %2 轮，%3：%4"))
+                       .arg(address)
+                       .arg(failure.cycle)
+                       .arg(m_steps[std::size_t(failure.step)]->text(), what);
+    if (!failure.sent.isEmpty())
+        line += app::Caption(QT_TRANSLATE_NOOP("Form1", "  发送 %1  收到 %2"))
+                    .arg(protocol::HexFrameText(failure.sent).trimmed(),
+                         failure.received.isEmpty()
+                             ? QStringLiteral("-")
+                             : protocol::HexFrameText(failure.received).trimmed());
+    return line;
+}
+
 void TestPage::log(const QString &line)
 {
     m_log->appendPlainText(line);
@@ -235,10 +263,7 @@ void TestPage::begin()
             });
     connect(r, &moduletest::Runner::failureFound, this,
             [this](std::uint8_t address, const moduletest::Failure &failure) {
-                log(app::Caption(QT_TRANSLATE_NOOP("Form1", "地址 %1，第 %2 轮：%3"))
-                        .arg(address)
-                        .arg(failure.cycle)
-                        .arg(failure.message));
+                log(failureLine(address, failure));
             });
     connect(r, &moduletest::Runner::progress, this, [this](double fraction, double secondsLeft) {
         m_progress->setValue(qBound(0, qRound(fraction * 1000), 1000));

@@ -60,6 +60,7 @@ private:
     void showModel();
     void paintCell(int channel, const QColor &colour);
     void log(const QString &line);
+    QString failureLine(std::uint8_t address, const moduletest::Failure &failure) const;
 
     class WindowLine;
 

@@ -612,10 +612,6 @@
         <translation>Found address %1</translation>
     </message>
     <message>
-        <source>地址 %1，第 %2 轮：%3</source>
-        <translation>Address %1, cycle %2: %3</translation>
-    </message>
-    <message>
         <source>剩余 %1 秒</source>
         <translation>%1 s left</translation>
     </message>
@@ -642,6 +638,38 @@
     <message>
         <source>测试已停止，所有继电器已断开</source>
         <translation>Test stopped, every relay off</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>应答有误</source>
+        <translation>wrong answer</translation>
+    </message>
+    <message>
+        <source>状态不符</source>
+        <translation>wrong state</translation>
+    </message>
+    <message>
+        <source>动作时间超差</source>
+        <translation>timing out of tolerance</translation>
+    </message>
+    <message>
+        <source>（第 %1 路）</source>
+        <translation> (channel %1)</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>地址 %1，第 %2 轮，%3：%4</source>
+        <translation>Address %1, cycle %2, %3: %4</translation>
+    </message>
+    <message>
+        <source>  发送 %1  收到 %2</source>
+        <translation>  sent %1  received %2</translation>
     </message>
 </context>
 <context>

@@ -112,7 +112,9 @@ private slots:
         QVERIFY(report && !report->passed() && report->modules.size() == 1);
         QCOMPARE(report->modules[0].channelFailures[5] > 0, true);
         QCOMPARE(report->modules[0].channelFailures[4], quint64(0));
-        QVERIFY(control<QPlainTextEdit>("TestLog")->toPlainText().contains("地址 1：未通过"));
+        const QString log = control<QPlainTextEdit>("TestLog")->toPlainText();
+        QVERIFY(log.contains("地址 1：未通过"));
+        QVERIFY2(log.contains("逐路开关：状态不符（第 5 路）"), qPrintable(log));
     }
 
     // Stopped in the middle: the test ends with every relay off. Meanwhile the rest of the
