@@ -74,14 +74,30 @@ bool TellsPortClosed(RequestKind kind)
     }
 }
 
+void TellTestRunning(Form1 &form)
+{
+    form.messages().inform(app::Message::Icon::Warning, TestRunningMessage,
+                           QT_TRANSLATE_NOOP("Messages", "提示"));
+}
+
+// Bytes that are no request of the window's catalogue: the reader takes what comes back raw.
+bool WriteRaw(Form1 &form, const QByteArray &bytes)
+{
+    if (!form.MSComm1.write(bytes))
+        return false;
+    if (form.replies)
+        form.replies->Written(nullptr);
+    return true;
+}
+
 } // namespace
 
 bool SendRequest(Form1 &form, const protocol::Request &request)
 {
     if (PortClaimed(form)) {
+        // The requests that would say the port is closed say why they cannot go now.
         if (TellsPortClosed(request.kind))
-            form.messages().inform(app::Message::Icon::Warning, TestRunningMessage,
-                                   QT_TRANSLATE_NOOP("Messages", "提示"));
+            TellTestRunning(form);
         return false;
     }
     RecordRequest(form, request.kind);
@@ -99,43 +115,25 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
 bool SendConsoleBytes(Form1 &form, const QByteArray &bytes)
 {
     if (PortClaimed(form)) {
-        form.messages().inform(app::Message::Icon::Warning, TestRunningMessage,
-                               QT_TRANSLATE_NOOP("Messages", "提示"));
+        TellTestRunning(form);
         return false;
     }
-    if (!form.MSComm1.write(bytes))
-        return false;
-    if (form.replies)
-        form.replies->Written(nullptr);
-    return true;
+    return WriteRaw(form, bytes);
 }
 
 bool SendTestFrame(Form1 &form, const QByteArray &frame)
 {
-    if (!form.MSComm1.write(frame))
-        return false;
-    if (form.replies)
-        form.replies->Written(nullptr);
-    return true;
+    return WriteRaw(form, frame);
 }
 
 void TellPortClosed(Form1 &form, RequestKind kind)
 {
-    switch (kind) {
-    case RequestKind::Connect:
-    case RequestKind::Connect1:
-    case RequestKind::DisConnect1:
-    case RequestKind::AllConnect:
-    case RequestKind::AllDisConnect:
-    case RequestKind::Address1:
-        form.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
-        return;
-    case RequestKind::ReadRate:
+    if (!TellsPortClosed(kind))
+        return; // the other kinds stop silently
+    if (kind == RequestKind::ReadRate)
         form.messages().inform(app::Message::Icon::Error,
                                QT_TRANSLATE_NOOP("Messages", "请先打开串口后，在搜索"),
                                QT_TRANSLATE_NOOP("Messages", "提示"));
-        return;
-    default:
-        return; // the other kinds stop silently
-    }
+    else
+        form.messages().inform(app::Message::Icon::Error, protocol::PortClosedMessage);
 }
