@@ -6,7 +6,8 @@
 #include "app/testsettings.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
-#include "moduletest/line.h"
+#include "link/line.h"
+#include "link/master.h"
 #include "moduletest/reports.h"
 #include "moduletest/runner.h"
 #include "protocol/baud.h"
@@ -66,7 +67,7 @@ QByteArray ReportBytes(const moduletest::Report &report, const QString &path)
 } // namespace
 
 // The test's line: the window's port, written through the send path while the test holds it.
-class TestPage::WindowLine : public moduletest::Line
+class TestPage::WindowLine : public bus::Line
 {
 public:
     explicit WindowLine(Form1 &form) : f(form)
@@ -76,13 +77,14 @@ public:
         });
     }
     bool write(const QByteArray &frame) override { return SendTestFrame(f, frame); }
-    qint32 rate() const override { return f.MSComm1.lineSettings().baudRate; }
-    bool setRate(qint32 rate) override
+    bus::LineSettings settings() const override { return {f.MSComm1.lineSettings().baudRate}; }
+    bool setSettings(const bus::LineSettings &settings) override
     {
-        const auto code = protocol::BaudCodeOfRate(rate);
+        const auto code = protocol::BaudCodeOfRate(settings.rate);
         return code &&
                f.MSComm1.setSettings(serial::SettingsText(protocol::BaudList().value(*code)));
     }
+    bool isNetwork() const override { return f.MSComm1.isNetworkPort(); }
     QString failure() const override
     {
         return f.MSComm1.isOpen() ? f.MSComm1.errorText() : QStringLiteral("the port was closed");
@@ -239,7 +241,8 @@ void TestPage::begin()
     }
     m_waiting = false;
     m_line = std::make_unique<WindowLine>(f);
-    m_runner = std::make_unique<moduletest::Runner>(*m_line, *m_settings);
+    m_master = std::make_unique<bus::Master>(*m_line);
+    m_runner = std::make_unique<moduletest::Runner>(*m_master, *m_settings);
     f.replies->claim([this] { emit m_line->received(f.MSComm1.readAll()); });
 
     for (int channel = 1; channel <= 8; ++channel)
@@ -284,6 +287,7 @@ void TestPage::end()
     report.version = QCoreApplication::applicationVersion();
     report.port = f.MSComm1.portName();
     m_runner.reset();
+    m_master.reset();
     m_line.reset();
 
     for (const moduletest::ModuleResult &m : report.modules) {

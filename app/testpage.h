@@ -19,6 +19,9 @@ class QPlainTextEdit;
 class QProgressBar;
 class QzButton;
 
+namespace bus {
+class Master;
+}
 namespace moduletest {
 class Runner;
 }
@@ -74,6 +77,7 @@ private:
     std::array<QLabel *, 8> m_cells{};
     QPlainTextEdit *m_log;
     std::unique_ptr<WindowLine> m_line;
+    std::unique_ptr<bus::Master> m_master;
     std::unique_ptr<moduletest::Runner> m_runner;
     std::optional<moduletest::Settings> m_settings;
     std::optional<moduletest::Report> m_report;

@@ -1,5 +1,7 @@
 #include "modbus/timing.h"
 
+#include "modbus/frames.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +36,13 @@ double QuietGapMs(qint32 baudRate)
 int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate)
 {
     return int(std::ceil(Ms(WireTime(requestBytes + longestAnswerBytes, baudRate)))) + 100;
+}
+
+int ScanWaitMs(qint32 baudRate)
+{
+    constexpr qsizetype ScanRequestBytes = 8;
+    return int(
+        std::ceil(Ms(WireTime(ScanRequestBytes + RegisterAnswerLength, baudRate)) + TurnaroundMs));
 }
 
 } // namespace modbus

@@ -48,4 +48,13 @@ double QuietGapMs(qint32 baudRate);
 // plus 100 ms for the module to turn round and the system to hand the bytes over.
 int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate);
 
+// What a module may take between the end of a request and the first byte of its answer. A
+// scan waits no longer than this beyond the wire time at each address (a later answer still
+// counts by the address it names), and the window's scan and search pace themselves by it.
+inline constexpr double TurnaroundMs = 10;
+
+// A scan's wait at one address, in whole ms: its request and a one-register answer on the wire
+// plus the turnaround allowance.
+int ScanWaitMs(qint32 baudRate);
+
 } // namespace modbus

@@ -10,8 +10,6 @@ namespace moduletest {
 
 namespace {
 
-// The scan listens this long beyond the wire time at each address.
-constexpr int ScanMarginMs = 30;
 // A timed change is looked for this long after the latest moment it may come.
 constexpr int WatchMarginMs = 200;
 // Progress is told at most this often.
@@ -29,21 +27,14 @@ QString Hex(QByteArrayView bytes)
 
 } // namespace
 
-Runner::Runner(Line &line, const Settings &settings, QObject *parent)
-    : QObject(parent), m_line(line), m_settings(settings)
+Runner::Runner(bus::Master &master, const Settings &settings, QObject *parent)
+    : QObject(parent), m_master(master), m_settings(settings)
 {
-    m_wake.setSingleShot(true);
-    m_wake.setTimerType(Qt::PreciseTimer);
-    m_deadline.setSingleShot(true);
-    m_deadline.setTimerType(Qt::PreciseTimer);
-    connect(&m_wake, &QTimer::timeout, this, &Runner::sendNext);
-    connect(&m_deadline, &QTimer::timeout, this, &Runner::onTimeout);
-    connect(&m_line, &Line::received, this, &Runner::onReceived);
-    connect(&m_line, &Line::failed, this, [this](const QString &reason) {
-        if (!running())
-            return;
-        m_report.portFailure = reason.isEmpty() ? QStringLiteral("the port failed") : reason;
-        finish();
+    connect(&m_master, &bus::Master::wrote, this, [this](const QByteArray &frame) {
+        emit traffic(QStringLiteral("out %1").arg(Hex(frame)));
+    });
+    connect(&m_master, &bus::Master::heard, this, [this](const QByteArray &chunk) {
+        emit traffic(QStringLiteral("in  %1").arg(Hex(chunk)));
     });
 }
 
@@ -51,17 +42,34 @@ void Runner::start()
 {
     m_report = {};
     m_report.settings = m_settings;
-    m_report.rate = m_line.rate();
+    m_report.rate = m_master.line().rate();
     m_report.started = QDateTime::currentDateTime();
-    m_clock.start();
+    m_startedMs = now();
     m_stopping = false;
     m_moduleIndex = -1;
+    m_master.claim(this);
     if (m_settings.scan) {
         m_phase = Phase::Scan;
-        m_scanAddress = m_settings.scanFrom;
-        m_estimateTotal =
-            (m_settings.scanTo - m_settings.scanFrom + 1) * double(timeoutFor(StateRead(1)));
-        scanNext();
+        bus::BusScan::Options options;
+        options.from = m_settings.scanFrom;
+        options.to = m_settings.scanTo;
+        options.stepMs = m_settings.timeoutMs;
+        options.lastMs = m_settings.timeoutMs;
+        options.owner = this;
+        m_scan = std::make_unique<bus::BusScan>(m_master, options);
+        connect(m_scan.get(), &bus::BusScan::moduleFound, this, [this](int address, bool) {
+            m_addresses.append(std::uint8_t(address));
+            emit found(std::uint8_t(address));
+        });
+        connect(m_scan.get(), &bus::BusScan::asked, this, [this](int) {
+            m_estimateDone += double(modbus::ScanWaitMs(m_master.line().rate()));
+            reportProgress();
+        });
+        connect(m_scan.get(), &bus::BusScan::finished, this,
+                [this](bool, bool portFailed) { scanFinished(portFailed); });
+        m_estimateTotal = (m_settings.scanTo - m_settings.scanFrom + 1) *
+                          double(modbus::ScanWaitMs(m_master.line().rate()));
+        m_scan->start();
         return;
     }
     m_addresses = m_settings.addresses;
@@ -78,77 +86,37 @@ void Runner::stop(const QString &reason)
     m_report.stopped = true;
     m_report.stopReason = reason;
     if (m_phase == Phase::Scan) {
-        if (!m_current)
-            finish();
+        m_scan->stop();
         return;
     }
-    // Waiting for the line to be free: nothing is under way, the channels go off now.
-    if (!m_current && m_phase != Phase::AllOff && m_wake.isActive()) {
-        m_wake.stop();
+    // Still waiting for the line: nothing is under way, the channels go off now.
+    if (m_phase != Phase::AllOff && m_queued != 0 && m_master.cancel(m_queued)) {
+        m_queued = 0;
+        m_current.reset();
         endStep();
     }
 }
 
 // --- the scan ---------------------------------------------------------------------------------
 
-void Runner::scanNext()
+void Runner::scanFinished(bool portFailed)
 {
-    if (m_stopping || m_scanAddress > m_settings.scanTo) {
-        if (m_stopping) {
-            finish();
-            return;
-        }
-        std::sort(m_addresses.begin(), m_addresses.end());
-        m_estimateDone = 0;
-        m_estimateTotal = estimateModuleMs() * double(m_addresses.size());
-        if (m_addresses.isEmpty()) {
-            finish();
-            return;
-        }
-        nextModule();
+    if (portFailed) {
+        this->portFailed(m_master.line().failure());
         return;
     }
-    m_current = Exchange{StateRead(std::uint8_t(m_scanAddress)),
-                         std::nullopt,
-                         {},
-                         0,
-                         QStringLiteral("scan %1").arg(m_scanAddress),
-                         0,
-                         {}};
-    sendNext();
-}
-
-void Runner::takeLateScanAnswers()
-{
-    // An answer later than the wait at its address still counts for the address it names.
-    for (;;) {
-        const Check check = CheckAnswer(m_current->request, m_received);
-        if (check.verdict != Verdict::WrongAddress)
-            return;
-        const auto address = std::uint8_t(m_received.at(0));
-        const Check own = CheckAnswer(StateRead(address), m_received);
-        if ((own.verdict == Verdict::Good || own.verdict == Verdict::Exception) &&
-            address >= m_settings.scanFrom && address < m_scanAddress &&
-            !m_addresses.contains(address)) {
-            m_addresses.append(address);
-            emit found(address);
-        }
-        m_received.remove(0, check.length);
+    if (m_stopping) {
+        finish();
+        return;
     }
-}
-
-void Runner::scanAnswer()
-{
-    const Check check = CheckAnswer(m_current->request, m_received);
-    if (check.verdict == Verdict::Good || check.verdict == Verdict::Exception) {
-        m_addresses.append(std::uint8_t(m_scanAddress));
-        emit found(std::uint8_t(m_scanAddress));
+    std::sort(m_addresses.begin(), m_addresses.end());
+    m_estimateDone = 0;
+    m_estimateTotal = estimateModuleMs() * double(m_addresses.size());
+    if (m_addresses.isEmpty()) {
+        finish();
+        return;
     }
-    m_current.reset();
-    m_estimateDone += double(timeoutFor(StateRead(1)));
-    reportProgress();
-    ++m_scanAddress;
-    scanNext();
+    nextModule();
 }
 
 // --- modules and steps ------------------------------------------------------------------------
@@ -232,7 +200,8 @@ void Runner::beginStep(Step step)
     m_step = step;
     m_stepFailed = false;
     m_casesRun.clear();
-    m_exchanges = StepExchanges(step, module().address, m_settings, spareAddress(), m_line.rate());
+    m_exchanges =
+        StepExchanges(step, module().address, m_settings, spareAddress(), m_master.line().rate());
     m_pos = 0;
     if (Cycled(step))
         module().cyclesDone = m_cycle; // the cycles begun: a stop may end one half done
@@ -275,11 +244,13 @@ void Runner::finishModule()
 
 void Runner::finish()
 {
-    m_wake.stop();
-    m_deadline.stop();
+    if (m_queued != 0)
+        m_master.cancel(m_queued);
+    m_queued = 0;
     m_current.reset();
+    m_master.release(this);
     m_phase = Phase::Done;
-    m_report.seconds = now() / 1000.0;
+    m_report.seconds = (now() - m_startedMs) / 1000.0;
     emit progress(1.0, 0);
     emit finished();
 }
@@ -323,67 +294,49 @@ void Runner::sendNext()
                                  {}};
         }
     }
-    // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
-    const double wait = m_lineFreeAt - now();
-    if (wait > 0) {
-        m_wake.start(int(std::ceil(wait)));
+    transmit(*m_current);
+}
+
+void Runner::transmit(const Exchange &ex)
+{
+    bus::Transaction t;
+    t.request = ex.request;
+    t.timeoutMs = m_settings.timeoutMs;
+    if (ex.rateAfter)
+        t.settingsAfter = bus::LineSettings{*ex.rateAfter};
+    m_queued = m_master.submit(
+        t,
+        [this, ex](const bus::Outcome &outcome) {
+            m_queued = 0;
+            complete(ex, outcome);
+        },
+        this);
+    if (m_queued == 0)
+        portFailed(QStringLiteral("the line is held by another sender"));
+}
+
+void Runner::portFailed(const QString &reason)
+{
+    m_report.portFailure = reason.isEmpty() ? QStringLiteral("the port failed") : reason;
+    finish();
+}
+
+void Runner::complete(const Exchange &ex, const bus::Outcome &outcome)
+{
+    if (m_phase == Phase::Done)
         return;
-    }
-    transmit(m_current->request);
-}
-
-void Runner::transmit(const QByteArray &frame)
-{
-    m_received.clear();
-    emit traffic(QStringLiteral("out %1").arg(Hex(frame)));
-    if (!m_line.write(frame)) {
-        m_report.portFailure = m_line.failure();
-        finish();
-        return;
-    }
-    m_sentAt = now();
-    m_lineFreeAt =
-        m_sentAt + WireMs(frame.size(), m_line.rate()) + modbus::QuietGapMs(m_line.rate());
-    if (m_current->startsTimer > 0)
-        m_timerStart[std::size_t(m_current->startsTimer)] =
-            m_sentAt + WireMs(frame.size(), m_line.rate());
-    m_deadline.start(timeoutFor(frame));
-}
-
-void Runner::onReceived(const QByteArray &chunk)
-{
-    m_lineFreeAt = std::max(m_lineFreeAt, now() + modbus::QuietGapMs(m_line.rate()));
-    emit traffic(QStringLiteral("in  %1").arg(Hex(chunk)));
-    if (!m_current || !m_deadline.isActive())
-        return; // nothing asked for it: a late answer, dropped
-    m_received += chunk;
-    if (m_phase == Phase::Scan)
-        takeLateScanAnswers();
-    if (CheckAnswer(m_current->request, m_received).verdict != Verdict::Incomplete) {
-        m_deadline.stop();
-        complete(false);
-    }
-}
-
-void Runner::onTimeout()
-{
-    if (m_current)
-        complete(true);
-}
-
-void Runner::complete(bool timedOut)
-{
-    if (m_phase == Phase::Scan) {
-        scanAnswer();
-        return;
-    }
-    const Exchange ex = *m_current;
     m_current.reset();
+    if (outcome.portFailed) {
+        portFailed(m_master.line().failure());
+        return;
+    }
+    if (ex.startsTimer > 0)
+        m_timerStart[std::size_t(ex.startsTimer)] =
+            outcome.sentMs + WireMs(ex.request.size(), m_master.line().rate());
     m_estimateDone += estimateMs(ex.request);
-    judge(ex, timedOut);
-    if (ex.rateAfter && !m_line.setRate(*ex.rateAfter)) {
-        m_report.portFailure = m_line.failure();
-        finish();
+    judge(ex, outcome);
+    if (outcome.settingsFailed) {
+        portFailed(m_master.line().failure());
         return;
     }
     if (m_phase == Phase::Done)
@@ -411,14 +364,16 @@ void Runner::stepDone()
     nextStep();
 }
 
-void Runner::judge(const Exchange &ex, bool timedOut)
+void Runner::judge(const Exchange &ex, const bus::Outcome &outcome)
 {
     ModuleResult &m = module();
-    const Check check = CheckAnswer(ex.request, m_received);
+    const Check &check = outcome.check;
+    const QByteArray &received = outcome.received;
     const bool watch = m_phase == Phase::Watch;
+    const double tookMs = outcome.doneMs - outcome.sentMs;
     if (!ex.testCase.isEmpty()) {
         CaseResult &c = m.caseOf(m_step, ex.testCase, ex.channel);
-        c.seconds += (now() - m_sentAt) / 1000;
+        c.seconds += tookMs / 1000;
         if (!m_casesRun.contains(ex.testCase)) {
             m_casesRun.append(ex.testCase);
             ++c.runs;
@@ -426,40 +381,30 @@ void Runner::judge(const Exchange &ex, bool timedOut)
                 ++m.channelRuns[std::size_t(ex.channel)];
         }
     }
-    if (check.verdict == Verdict::Incomplete || timedOut) {
-        if (check.verdict == Verdict::Good)
-            ; // came whole just as the wait ran out
-        else if (m_received.isEmpty()) {
+    if (check.verdict == Verdict::Incomplete) {
+        if (received.isEmpty()) {
             if (m_step == Step::Communication)
                 m.answered = false;
-            recordFailure(ex, Channels(ex.channel), Fault::NoAnswer,
-                          QStringLiteral("no answer to %1 within %2 ms")
-                              .arg(ex.what)
-                              .arg(timeoutFor(ex.request)));
-            if (watch)
-                watchSample(false, 0);
-            return;
-        } else {
             recordFailure(
-                ex, Channels(ex.channel), Fault::WrongAnswer,
-                QStringLiteral("incomplete answer to %1: %2").arg(ex.what, Hex(m_received)));
-            if (watch)
-                watchSample(false, 0);
-            return;
+                ex, Channels(ex.channel), Fault::NoAnswer,
+                QStringLiteral("no answer to %1 within %2 ms").arg(ex.what).arg(outcome.timeoutMs));
+        } else {
+            recordFailure(ex, Channels(ex.channel), Fault::WrongAnswer,
+                          QStringLiteral("incomplete answer to %1: %2").arg(ex.what, Hex(received)),
+                          received);
         }
+        return;
     }
     if (check.verdict != Verdict::Good) {
         recordFailure(ex, Channels(ex.channel), Fault::WrongAnswer,
-                      QStringLiteral("%1: %2").arg(ex.what, check.message));
-        if (watch)
-            watchSample(false, 0);
+                      QStringLiteral("%1: %2").arg(ex.what, check.message), received);
         return;
     }
-    m.times.add(now() - m_sentAt);
+    m.times.add(tookMs);
     const auto channelBits = std::uint16_t((1u << m_settings.channelCount) - 1);
-    const std::uint16_t bits = RegisterValue(m_received.first(check.length)) & channelBits;
+    const std::uint16_t bits = RegisterValue(received) & channelBits;
     if (watch) {
-        watchSample(true, bits);
+        watchSample(outcome.sentMs, true, bits);
         return;
     }
     if (ex.expectBits && bits != *ex.expectBits) {
@@ -472,11 +417,11 @@ void Runner::judge(const Exchange &ex, bool timedOut)
 }
 
 void Runner::recordFailure(const Exchange &ex, const QList<int> &channels, Fault fault,
-                           const QString &message)
+                           const QString &message, const QByteArray &received)
 {
     ModuleResult &m = module();
     const QString testCase = ex.testCase.isEmpty() ? ex.what : ex.testCase;
-    Failure failure{m_cycle, m_step, testCase, channels, fault, message, ex.request, m_received};
+    Failure failure{m_cycle, m_step, testCase, channels, fault, message, ex.request, received};
     m.addFailure(failure);
     CaseResult &c = m.caseOf(m_step, testCase, ex.channel);
     if (c.runs == 0)
@@ -505,12 +450,12 @@ void Runner::recordFailure(const Exchange &ex, const QList<int> &channels, Fault
 
 // --- the timed step ---------------------------------------------------------------------------
 
-void Runner::watchSample(bool answered, std::uint16_t bits)
+void Runner::watchSample(double sentMs, bool answered, std::uint16_t bits)
 {
     if (!answered)
         return;
     // The module reads its relays when it has heard the request.
-    const double sample = m_sentAt + WireMs(StateRead(1).size(), m_line.rate());
+    const double sample = sentMs + WireMs(StateRead(1).size(), m_master.line().rate());
     for (std::size_t i = 0; i < m_timed.size(); ++i) {
         const TimedChannel &t = m_timed[i];
         const bool on = bits >> (t.channel - 1) & 1;
@@ -572,22 +517,12 @@ void Runner::judgeTimed()
 
 // --- time -------------------------------------------------------------------------------------
 
-int Runner::timeoutFor(const QByteArray &request) const
-{
-    // The scan waits briefly at each address (a later answer still counts by its address), the
-    // last address as long as any request.
-    if (m_phase == Phase::Scan && !m_settings.timeoutMs && m_scanAddress < m_settings.scanTo)
-        return int(std::ceil(WireMs(request.size() + AnswerBytes(request), m_line.rate()))) +
-               ScanMarginMs;
-    return m_settings.timeoutMs.value_or(
-        AnswerTimeoutMs(request.size(), LongestAnswer(request), m_line.rate()));
-}
-
 double Runner::estimateMs(const QByteArray &request) const
 {
-    // The request, its answer, the gap and a few ms for the module to turn round.
-    return WireMs(request.size() + AnswerBytes(request), m_line.rate()) +
-           modbus::QuietGapMs(m_line.rate()) + 5;
+    // The request, its answer, the gap and the module's turnaround.
+    const qint32 rate = m_master.line().rate();
+    return WireMs(request.size() + AnswerBytes(request), rate) + modbus::QuietGapMs(rate) +
+           modbus::TurnaroundMs;
 }
 
 double Runner::estimateModuleMs() const
@@ -595,7 +530,7 @@ double Runner::estimateModuleMs() const
     double ms = 0;
     for (const Step step : m_settings.steps) {
         double stepMs = estimateMs(AllOffRequest(1));
-        for (const Exchange &ex : StepExchanges(step, 1, m_settings, 2, m_line.rate()))
+        for (const Exchange &ex : StepExchanges(step, 1, m_settings, 2, m_master.line().rate()))
             stepMs += estimateMs(ex.request);
         if (step == Step::Timed)
             stepMs += m_settings.timedTenths * 100.0;

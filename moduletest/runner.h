@@ -1,27 +1,29 @@
 #pragma once
 
-#include "moduletest/line.h"
+#include "link/master.h"
+#include "link/search.h"
 #include "moduletest/plan.h"
 #include "moduletest/results.h"
 #include "moduletest/steps.h"
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
+
+#include <memory>
 
 #include <optional>
 #include <vector>
 
 namespace moduletest {
 
-// Runs a module test over a line, on the event loop: the modules one after the other, each
-// through its steps, one request at a time. Every step ends with every channel off, also when
-// it failed or the test was stopped.
+// Runs a module test through a line's master, on the event loop: the modules one after the
+// other, each through its steps, one request at a time. Every step ends with every channel off,
+// also when it failed or the test was stopped. While it runs it holds the master's claim, so
+// nobody else's request comes between its own.
 class Runner : public QObject
 {
     Q_OBJECT
 public:
-    Runner(Line &line, const Settings &settings, QObject *parent = nullptr);
+    Runner(bus::Master &master, const Settings &settings, QObject *parent = nullptr);
 
     // Starts the test; finished() follows, whatever happens.
     void start();
@@ -61,44 +63,39 @@ private:
     void finishModule();
     void finish();
 
-    // One exchange: wait for the line, write, collect, judge.
+    // One exchange through the master: queue it, judge its outcome.
     void sendNext();
-    void transmit(const QByteArray &frame);
-    void onReceived(const QByteArray &chunk);
-    void onTimeout();
-    void complete(bool timedOut);
-    void judge(const Exchange &ex, bool timedOut);
+    void transmit(const Exchange &ex);
+    void complete(const Exchange &ex, const bus::Outcome &outcome);
+    void judge(const Exchange &ex, const bus::Outcome &outcome);
     void recordFailure(const Exchange &ex, const QList<int> &channels, Fault fault,
-                       const QString &message);
+                       const QString &message, const QByteArray &received = {});
+    void portFailed(const QString &reason);
 
     // The timed step's watch.
-    void watchSample(bool answered, std::uint16_t bits);
+    void watchSample(double sentMs, bool answered, std::uint16_t bits);
     void judgeTimed();
 
-    // The scan before the modules.
-    void scanNext();
-    void scanAnswer();
-    void takeLateScanAnswers();
+    // The scan before the modules, and the modules it found.
+    void scanFinished(bool portFailed);
 
-    double now() const { return double(m_clock.nsecsElapsed()) / 1e6; }
+    double now() const { return m_master.now(); }
     double estimateMs(const QByteArray &request) const;
     double estimateModuleMs() const;
     void reportProgress();
-    int timeoutFor(const QByteArray &request) const;
     std::uint8_t spareAddress() const;
     ModuleResult &module() { return m_report.modules.back(); }
 
-    Line &m_line;
+    bus::Master &m_master;
     Settings m_settings;
     Report m_report;
-    QElapsedTimer m_clock;
-    QTimer m_wake;     // the line is free: send
-    QTimer m_deadline; // the answer's wait is over
+    std::unique_ptr<bus::BusScan> m_scan;
+    double m_startedMs = 0;
+    quint64 m_queued = 0; // the exchange waiting in the master's queue (0: none)
 
     Phase m_phase = Phase::Idle;
     QList<std::uint8_t> m_addresses;
     int m_moduleIndex = -1;
-    int m_scanAddress = 0;
     Stage m_stage = Stage::Communication;
     int m_stepPos = 0;
     int m_cycle = 1;
@@ -109,9 +106,6 @@ private:
     std::size_t m_pos = 0;
     QStringList m_casesRun; // the cases counted in this run of the step
     std::optional<Exchange> m_current;
-    QByteArray m_received;
-    double m_sentAt = 0;
-    double m_lineFreeAt = 0;
     bool m_stopping = false;
     QString m_stopReason;
 

@@ -1,15 +1,16 @@
 #include "qvctl/runner.h"
 
+#include "link/search.h"
 #include "modbus/answer.h"
 #include "modbus/crc.h"
 #include "modbus/frames.h"
 #include "modbus/names.h"
+#include "modbus/timing.h"
 #include "protocol/baud.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
 #include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
-#include "qvctl/waits.h"
 #include "serial/portenumerator.h"
 
 #include <QDateTime>
@@ -34,16 +35,6 @@ QString Hex(QByteArrayView bytes)
     return protocol::HexFrameText(bytes).trimmed();
 }
 
-QString SettingsOf(qint32 rate)
-{
-    const std::optional<int> code = protocol::BaudCodeOfRate(rate);
-    return serial::SettingsText(
-        protocol::BaudList().value(code.value_or(protocol::DefaultBaudCode)));
-}
-
-// What a network link adds to the time an answer may take.
-constexpr int NetworkMarginMs = 200;
-
 QString PermissionGroup(const QString &path)
 {
     // Serial devices belong to a group whose members may open them; for a device of root's
@@ -58,17 +49,9 @@ QString PermissionGroup(const QString &path)
 
 Runner::Runner(const Invocation &invocation, Sink out, Sink err, QObject *parent)
     : QObject(parent), m_in(invocation), m_out(std::move(out)), m_err(std::move(err))
-{
-    m_clock.start();
-    connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &failure) {
-        // The port is closed now; whatever was being awaited will not come.
-        m_portFailure = failure;
-        if (!m_portFailure)
-            m_portFailure.kind = serial::FailureKind::Other;
-        if (m_waiting)
-            m_waiting->quit();
-    });
-}
+{}
+
+Runner::~Runner() = default;
 
 Exit Runner::run()
 {
@@ -86,51 +69,102 @@ Exit Runner::run()
     const Exit opened = open(m_in.baud);
     if (opened != Exit::Done)
         return opened;
-    const Exit status = runCommand();
+    Exit status = Exit::Done;
+    if (m_in.command == Command::Monitor) {
+        // Listens only: the port's bytes are the monitor's, no master reads them.
+        status = RunMonitor(m_in, m_port, m_out, m_err);
+    } else if (m_in.command == Command::Test) {
+        status = RunModuleTest(m_in, master(), m_out, m_err);
+    } else {
+        runCommand();
+        if (!m_status)
+            m_loop.exec();
+        status = m_status.value_or(Exit::Done);
+    }
+    m_task.reset();
     m_port.close();
     return status;
 }
 
-Exit Runner::runCommand()
+bus::Master &Runner::master()
+{
+    if (!m_master) {
+        m_line = std::make_unique<bus::PortLine>(m_port);
+        m_master = std::make_unique<bus::Master>(*m_line);
+        m_master->setPacing({0, m_in.timeoutMs, m_in.retries});
+        connect(m_master.get(), &bus::Master::wrote, this,
+                [this](const QByteArray &frame) { log(QStringLiteral("out %1").arg(Hex(frame))); });
+        connect(m_master.get(), &bus::Master::heard, this,
+                [this](const QByteArray &chunk) { log(QStringLiteral("in  %1").arg(Hex(chunk))); });
+        connect(m_master.get(), &bus::Master::timedOut, this,
+                [this](int ms) { log(QStringLiteral("timeout after %1 ms").arg(ms)); });
+        connect(m_master.get(), &bus::Master::retrying, this, [this](int retry, int retries) {
+            log(QStringLiteral("retry %1 of %2").arg(retry).arg(retries));
+        });
+        connect(m_master.get(), &bus::Master::stray, this, [this](const QByteArray &bytes) {
+            log(QStringLiteral("dropped %1").arg(Hex(bytes)));
+        });
+    }
+    return *m_master;
+}
+
+void Runner::runCommand()
 {
     switch (m_in.command) {
     case Command::Ports:
-        break;
+    case Command::Test:
+    case Command::Monitor:
+        finish(Exit::Done);
+        return;
     case Command::On:
     case Command::Off:
-        return switchChannels();
+        switchChannels(0);
+        return;
     case Command::Jog:
     case Command::DelayOn:
     case Command::DelayOff:
-        return timedChannel();
+        timedChannel();
+        return;
     case Command::AllOn:
     case Command::AllOff:
     case Command::AllJog:
     case Command::AllDelayOn:
     case Command::AllDelayOff:
-        return allChannels();
+        allChannels();
+        return;
     case Command::Mask:
-        return mask();
+        mask();
+        return;
     case Command::State:
-        return state();
+        state();
+        return;
     case Command::Address:
-        return probeAddress();
+        probeAddress();
+        return;
     case Command::SetAddress:
-        return setAddress();
+        setAddress();
+        return;
     case Command::SetBaud:
-        return setBaud();
+        setBaud();
+        return;
     case Command::Scan:
-        return scan();
+        scan();
+        return;
     case Command::FindBaud:
-        return findBaud();
+        findBaud();
+        return;
     case Command::Send:
-        return sendRaw();
-    case Command::Test:
-        return RunModuleTest(m_in, m_port, m_out, m_err);
-    case Command::Monitor:
-        return RunMonitor(m_in, m_port, m_out, m_err);
+        sendRaw();
+        return;
     }
-    return Exit::Done;
+}
+
+void Runner::finish(Exit status)
+{
+    if (m_status)
+        return;
+    m_status = status;
+    m_loop.quit();
 }
 
 // --- the line --------------------------------------------------------------------------------
@@ -138,10 +172,8 @@ Exit Runner::runCommand()
 Exit Runner::open(qint32 rate)
 {
     m_port.close();
-    m_portFailure = {};
     m_port.setPortName(m_in.port);
-    m_port.setSettings(SettingsOf(rate));
-    m_rate = rate;
+    m_port.setLineSettings({rate, 'N', 8, 1});
     serial::OpenResult opened = m_port.open();
     const QString &path = m_in.port;
     if (opened == serial::OpenResult::Connecting) {
@@ -159,7 +191,6 @@ Exit Runner::open(qint32 rate)
     switch (opened) {
     case serial::OpenResult::Ok:
         log(QStringLiteral("opened %1 at %2 baud").arg(path).arg(rate));
-        m_lineFreeAt = 0;
         return Exit::Done;
     case serial::OpenResult::NoSuchPort:
         return fail(Exit::Port, QStringLiteral("no such port: %1").arg(path));
@@ -178,174 +209,45 @@ Exit Runner::open(qint32 rate)
     return fail(Exit::Port, QStringLiteral("cannot open %1: %2").arg(path, m_port.errorText()));
 }
 
-bool Runner::changeRate(qint32 rate)
+qint32 Runner::rate() const
 {
-    if (m_port.setSettings(SettingsOf(rate))) {
-        m_rate = rate;
-        log(QStringLiteral("rate %1 baud").arg(rate));
-        return true;
-    }
-    return open(rate) == Exit::Done;
+    return m_port.lineSettings().baudRate;
 }
 
-void Runner::pause(double ms)
+void Runner::ask(const QByteArray &request, Answered then, const QString &silence)
 {
-    if (ms <= 0)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(int(std::ceil(ms)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    m_waiting = &loop;
-    loop.exec();
-    m_waiting = nullptr;
-}
-
-bool Runner::send(const QByteArray &frame, bool keepInput)
-{
-    // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
-    pause(m_lineFreeAt - double(m_clock.nsecsElapsed()) / 1e6);
-    if (!keepInput) {
-        const QByteArray stale = m_port.readAll();
-        if (!stale.isEmpty())
-            log(QStringLiteral("dropped %1").arg(Hex(stale)));
-    }
-    if (m_portFailure || !m_port.isOpen()) {
-        notePortFailure();
-        return false;
-    }
-    log(QStringLiteral("out %1").arg(Hex(frame)));
-    if (!m_port.write(frame)) {
-        notePortFailure();
-        return false;
-    }
-    m_lineFreeAt = double(m_clock.nsecsElapsed()) / 1e6 +
-                   Ms(modbus::WireTime(frame.size(), m_rate)) + modbus::QuietGapMs(m_rate);
-    return true;
-}
-
-Runner::Heard Runner::listen(int timeoutMs, const Arrival &arrival, int quietMs)
-{
-    if (m_portFailure)
-        return Heard::PortFailed;
-    QEventLoop loop;
-    Heard heard = Heard::TimedOut;
-    bool gotBytes = false;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    QTimer quiet;
-    quiet.setSingleShot(true);
-    quiet.setTimerType(Qt::PreciseTimer);
-
-    const auto take = [&] {
-        const QByteArray chunk = m_port.readAll();
-        if (chunk.isEmpty())
-            return;
-        gotBytes = true;
-        m_lineFreeAt = std::max(m_lineFreeAt,
-                                double(m_clock.nsecsElapsed()) / 1e6 + modbus::QuietGapMs(m_rate));
-        log(QStringLiteral("in  %1").arg(Hex(chunk)));
-        if (arrival(chunk)) {
-            heard = Heard::Done;
-            loop.quit();
-        } else if (quietMs > 0) {
-            quiet.start(quietMs);
-        }
-    };
-    connect(&m_port, &serial::CommPort::received, &loop, take);
-    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&quiet, &QTimer::timeout, &loop, [&] {
-        if (gotBytes) {
-            heard = Heard::Done;
-            loop.quit();
-        }
+    bus::Transaction t;
+    t.request = request;
+    const bool broadcast = request.at(0) == 0 && request != protocol::AddressProbe().frame;
+    if (broadcast)
+        t.expect = bus::Expect::Nothing; // carried out by every module, answered by none
+    master().submit(t, [this, request, broadcast, silence,
+                        then = std::move(then)](const bus::Outcome &outcome) {
+        if (outcome.portFailed)
+            finish(portFailed());
+        else if (broadcast || outcome.answered())
+            then(outcome.received);
+        else
+            finish(failure(request, outcome, silence));
     });
-
-    // Bytes that came in before the wait began are taken first.
-    if (m_port.bytesWaiting() > 0)
-        take();
-    if (heard != Heard::Done) {
-        deadline.start(timeoutMs);
-        m_waiting = &loop;
-        loop.exec();
-        m_waiting = nullptr;
-    }
-    if (heard != Heard::Done && m_portFailure)
-        heard = Heard::PortFailed;
-    if (heard == Heard::TimedOut)
-        log(QStringLiteral("timeout after %1 ms").arg(timeoutMs));
-    return heard;
 }
 
-int Runner::timeoutFor(const QByteArray &request) const
+Exit Runner::failure(const QByteArray &request, const bus::Outcome &outcome, const QString &silence)
 {
-    // Behind a gateway the answer also crosses the network and waits for the gateway's turn.
-    const int network = m_port.isNetworkPort() ? NetworkMarginMs : 0;
-    return m_in.timeoutMs.value_or(AnswerTimeoutMs(request.size(), LongestAnswer(request), m_rate) +
-                                   network);
-}
-
-QString Runner::noAnswerText(int timeoutMs) const
-{
-    return QStringLiteral("no answer from address %1 within %2 ms at %3 baud")
-        .arg(m_in.address)
-        .arg(timeoutMs)
-        .arg(m_rate);
-}
-
-Exit Runner::transact(const QByteArray &request, QByteArray *answer)
-{
-    const std::uint8_t address = static_cast<std::uint8_t>(request.at(0));
-    if (address == 0 && request != protocol::AddressProbe().frame) {
-        // A broadcast is carried out by every module and answered by none.
-        if (!send(request))
-            return portFailed();
-        pause(m_lineFreeAt - double(m_clock.nsecsElapsed()) / 1e6); // let it leave the line
-        return Exit::Done;
-    }
-    const int timeoutMs = timeoutFor(request);
-    Exit status = Exit::NoAnswer;
-    QString message;
-    for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
-        if (attempt > 0)
-            log(QStringLiteral("retry %1 of %2").arg(attempt).arg(m_in.retries));
-        if (!send(request))
-            return portFailed();
-        QByteArray received;
-        const Heard heard = listen(timeoutMs, [&](const QByteArray &chunk) {
-            received += chunk;
-            return CheckAnswer(request, received).verdict != Verdict::Incomplete;
-        });
-        if (heard == Heard::PortFailed)
-            return portFailed();
-        const Check check = CheckAnswer(request, received);
-        switch (check.verdict) {
-        case Verdict::Good:
-            if (answer)
-                *answer = received.first(check.length);
-            return Exit::Done;
-        case Verdict::Incomplete:
-            // Nothing, or a part of an answer: both may go better on another try.
-            if (received.isEmpty()) {
-                status = Exit::NoAnswer;
-                message = noAnswerText(timeoutMs);
-            } else {
-                status = Exit::WrongAnswer;
-                message = QStringLiteral("incomplete answer from address %1 within %2 ms: %3")
-                              .arg(address)
-                              .arg(timeoutMs)
-                              .arg(Hex(received));
-            }
-            break;
-        case Verdict::BadCrc:
-            status = Exit::WrongAnswer;
-            message = check.message;
-            break;
-        default:
-            // The module said something definite: asking again would not change it.
-            return fail(Exit::WrongAnswer, check.message);
-        }
-    }
-    return fail(status, message);
+    if (outcome.check.verdict != Verdict::Incomplete)
+        return fail(Exit::WrongAnswer, outcome.check.message);
+    if (!outcome.silent())
+        return fail(Exit::WrongAnswer,
+                    QStringLiteral("incomplete answer from address %1 within %2 ms: %3")
+                        .arg(std::uint8_t(request.at(0)))
+                        .arg(outcome.timeoutMs)
+                        .arg(Hex(outcome.received)));
+    if (!silence.isEmpty())
+        return fail(Exit::NoAnswer, silence);
+    return fail(Exit::NoAnswer, QStringLiteral("no answer from address %1 within %2 ms at %3 baud")
+                                    .arg(std::uint8_t(request.at(0)))
+                                    .arg(outcome.timeoutMs)
+                                    .arg(rate()));
 }
 
 // --- output ----------------------------------------------------------------------------------
@@ -363,18 +265,9 @@ Exit Runner::fail(Exit status, const QString &message)
     return status;
 }
 
-void Runner::notePortFailure()
-{
-    if (m_portFailure)
-        return;
-    m_portFailure = m_port.failure();
-    if (!m_portFailure)
-        m_portFailure.kind = serial::FailureKind::NotOpen;
-}
-
 Exit Runner::portFailed()
 {
-    const QString &detail = m_portFailure.detail;
+    const QString detail = m_line ? m_line->failure() : m_port.errorText();
     return fail(Exit::Port, detail.isEmpty() ? QStringLiteral("the port failed")
                                              : QStringLiteral("the port failed: %1").arg(detail));
 }
@@ -384,7 +277,7 @@ void Runner::log(const QString &text)
     if (!m_in.verbose)
         return;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"));
-    m_err(QStringLiteral("%1 %2 %3\n").arg(stamp).arg(m_rate, 6).arg(text));
+    m_err(QStringLiteral("%1 %2 %3\n").arg(stamp).arg(rate(), 6).arg(text));
 }
 
 QJsonObject Runner::object() const
@@ -403,25 +296,27 @@ namespace {
 const QString Broadcast = QStringLiteral(" (broadcast, not confirmed)");
 }
 
-Exit Runner::switchChannels()
+void Runner::switchChannels(int index)
 {
-    const bool on = m_in.command == Command::On;
-    for (const int channel : m_in.channels) {
-        const Exit status =
-            transact(protocol::SwitchRequest(m_in.address, std::uint8_t(channel - 1), on).frame);
-        if (status != Exit::Done)
-            return status;
-        QJsonObject json = object();
-        json.insert(QStringLiteral("channel"), channel);
-        json.insert(QStringLiteral("state"), on ? QStringLiteral("on") : QStringLiteral("off"));
-        result({QStringLiteral("%1:%2").arg(channel).arg(on ? "on" : "off") +
-                    (m_in.address == 0 ? Broadcast : QString()),
-                json});
+    if (index >= m_in.channels.size()) {
+        finish(Exit::Done);
+        return;
     }
-    return Exit::Done;
+    const bool on = m_in.command == Command::On;
+    const int channel = m_in.channels.at(index);
+    ask(protocol::SwitchRequest(m_in.address, std::uint8_t(channel - 1), on).frame,
+        [this, index, channel, on](const QByteArray &) {
+            QJsonObject json = object();
+            json.insert(QStringLiteral("channel"), channel);
+            json.insert(QStringLiteral("state"), on ? QStringLiteral("on") : QStringLiteral("off"));
+            result({QStringLiteral("%1:%2").arg(channel).arg(on ? "on" : "off") +
+                        (m_in.address == 0 ? Broadcast : QString()),
+                    json});
+            switchChannels(index + 1);
+        });
 }
 
-Exit Runner::timedChannel()
+void Runner::timedChannel()
 {
     const int channel = m_in.channels.front();
     protocol::TimedAction action = protocol::TimedAction::Jog;
@@ -435,20 +330,19 @@ Exit Runner::timedChannel()
     }
     const protocol::TimeBytes time{std::uint8_t(m_in.tenths >> 8),
                                    std::uint8_t(m_in.tenths & 0xFF)};
-    const Exit status = transact(
-        protocol::TimedChannelRequest(action, m_in.address, std::uint8_t(channel - 1), time).frame);
-    if (status != Exit::Done)
-        return status;
-    QJsonObject json = object();
-    json.insert(QStringLiteral("channel"), channel);
-    json.insert(QStringLiteral("seconds"), m_in.tenths / 10.0);
-    result({text.arg(channel).arg(SecondsText(m_in.tenths)) +
-                (m_in.address == 0 ? Broadcast : QString()),
-            json});
-    return Exit::Done;
+    ask(protocol::TimedChannelRequest(action, m_in.address, std::uint8_t(channel - 1), time).frame,
+        [this, channel, text](const QByteArray &) {
+            QJsonObject json = object();
+            json.insert(QStringLiteral("channel"), channel);
+            json.insert(QStringLiteral("seconds"), m_in.tenths / 10.0);
+            result({text.arg(channel).arg(SecondsText(m_in.tenths)) +
+                        (m_in.address == 0 ? Broadcast : QString()),
+                    json});
+            finish(Exit::Done);
+        });
 }
 
-Exit Runner::allChannels()
+void Runner::allChannels()
 {
     const int n = m_in.channelCount;
     QByteArray request;
@@ -485,67 +379,59 @@ Exit Runner::allChannels()
         break;
     }
     }
-    const Exit status = transact(request);
-    if (status != Exit::Done)
-        return status;
-    result({text + (m_in.address == 0 ? Broadcast : QString()), json});
-    return Exit::Done;
+    ask(request, [this, text, json](const QByteArray &) {
+        result({text + (m_in.address == 0 ? Broadcast : QString()), json});
+        finish(Exit::Done);
+    });
 }
 
-Exit Runner::mask()
+void Runner::mask()
 {
-    const Exit status = transact(protocol::MaskRequest(m_in.address, m_in.mask).frame);
-    if (status != Exit::Done)
-        return status;
-    const std::uint16_t bits = protocol::ChannelMask(m_in.mask);
-    QJsonObject json = object();
-    json.insert(QStringLiteral("mask"), bits);
-    json.insert(QStringLiteral("channels"), ChannelStatesJson(bits, m_in.channelCount));
-    result(
-        {ChannelStatesText(bits, m_in.channelCount) + (m_in.address == 0 ? Broadcast : QString()),
-         json});
-    return Exit::Done;
+    ask(protocol::MaskRequest(m_in.address, m_in.mask).frame, [this](const QByteArray &) {
+        const std::uint16_t bits = protocol::ChannelMask(m_in.mask);
+        QJsonObject json = object();
+        json.insert(QStringLiteral("mask"), bits);
+        json.insert(QStringLiteral("channels"), ChannelStatesJson(bits, m_in.channelCount));
+        result({ChannelStatesText(bits, m_in.channelCount) +
+                    (m_in.address == 0 ? Broadcast : QString()),
+                json});
+        finish(Exit::Done);
+    });
 }
 
-Exit Runner::state()
+void Runner::state()
 {
-    QByteArray answer;
-    const Exit status = transact(protocol::StateRequest(m_in.address).frame, &answer);
-    if (status != Exit::Done)
-        return status;
-    const std::uint16_t bits = RegisterValue(answer);
-    QJsonObject json = object();
-    json.insert(QStringLiteral("value"), bits);
-    json.insert(QStringLiteral("channels"), ChannelStatesJson(bits, m_in.channelCount));
-    result({ChannelStatesText(bits, m_in.channelCount), json});
-    return Exit::Done;
+    ask(protocol::StateRequest(m_in.address).frame, [this](const QByteArray &answer) {
+        const std::uint16_t bits = RegisterValue(answer);
+        QJsonObject json = object();
+        json.insert(QStringLiteral("value"), bits);
+        json.insert(QStringLiteral("channels"), ChannelStatesJson(bits, m_in.channelCount));
+        result({ChannelStatesText(bits, m_in.channelCount), json});
+        finish(Exit::Done);
+    });
 }
 
-Exit Runner::probeAddress()
+void Runner::probeAddress()
 {
-    const QByteArray probe = protocol::AddressProbe().frame;
-    const int timeoutMs = timeoutFor(probe);
-    Exit status = Exit::NoAnswer;
-    QString message;
-    for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
-        if (!send(probe))
-            return portFailed();
-        // Every module answers the probe: listen the whole time to hear a second one.
-        QByteArray received;
-        const Heard heard = listen(timeoutMs, [&](const QByteArray &chunk) {
-            received += chunk;
-            return false;
-        });
-        if (heard == Heard::PortFailed)
-            return portFailed();
-        if (received.isEmpty()) {
-            status = Exit::NoAnswer;
-            message = QStringLiteral("no module answered the address probe within %1 ms at %2 baud")
-                          .arg(timeoutMs)
-                          .arg(m_rate);
-            continue;
+    // Every module answers the probe: listen the whole wait to hear a second one.
+    bus::Transaction t;
+    t.request = protocol::AddressProbe().frame;
+    t.expect = bus::Expect::Window;
+    t.timeoutMs = master().timeoutFor(t.request);
+    master().submit(t, [this, t](const bus::Outcome &outcome) {
+        if (outcome.portFailed) {
+            finish(portFailed());
+            return;
         }
-        QByteArray rest = received;
+        if (outcome.silent()) {
+            finish(fail(Exit::NoAnswer,
+                        QStringLiteral("no module answered the address probe within %1 ms at %2 "
+                                       "baud")
+                            .arg(outcome.timeoutMs)
+                            .arg(rate())));
+            return;
+        }
+        QByteArray rest = outcome.received;
         std::vector<int> addresses;
         for (const RegisterAnswer &a : TakeRegisterAnswers(rest)) {
             // A module answers with its address twice: as the frame's address and as the value.
@@ -561,231 +447,218 @@ Exit Runner::probeAddress()
             json.insert(QStringLiteral("command"), CommandName(m_in.command));
             json.insert(QStringLiteral("address"), addresses.front());
             result({QString::number(addresses.front()), json});
-            return Exit::Done;
+            finish(Exit::Done);
+            return;
         }
         if (addresses.size() > 1) {
             QStringList list;
             for (const int a : addresses)
                 list << QString::number(a);
-            return fail(Exit::WrongAnswer,
+            finish(fail(Exit::WrongAnswer,
                         QStringLiteral("more than one module answered (%1); the probe needs one "
                                        "module on the line: use scan")
-                            .arg(list.join(QStringLiteral(", "))));
+                            .arg(list.join(QStringLiteral(", ")))));
+            return;
         }
-        const Check check = CheckAnswer(probe, received);
-        status = Exit::WrongAnswer;
-        message = check.message.isEmpty()
-                      ? QStringLiteral("not an answer to the probe: %1").arg(Hex(received))
-                      : check.message;
-    }
-    return fail(status, message);
+        const Check check = CheckAnswer(t.request, outcome.received);
+        finish(
+            fail(Exit::WrongAnswer,
+                 check.message.isEmpty()
+                     ? QStringLiteral("not an answer to the probe: %1").arg(Hex(outcome.received))
+                     : check.message));
+    });
 }
 
-Exit Runner::setAddress()
+void Runner::setAddress()
 {
     const std::uint8_t newAddress = m_in.newAddress;
-    Exit status = transact(protocol::SetAddressRequest(m_in.address, newAddress).frame);
-    if (status != Exit::Done)
-        return status;
-    QJsonObject json = object();
-    json.insert(QStringLiteral("new-address"), newAddress);
-    if (m_in.address == 0) {
-        json.insert(QStringLiteral("confirmed"), false);
-        result({QStringLiteral("address %1").arg(newAddress) + Broadcast, json});
-        return Exit::Done;
-    }
-    // The module takes the new address once its echo is out; the state read there confirms it.
-    QByteArray answer;
-    const std::uint8_t old = m_in.address;
-    m_in.address = newAddress;
-    status = transact(protocol::StateRequest(newAddress).frame, &answer);
-    m_in.address = old;
-    if (status == Exit::NoAnswer)
-        return fail(status, QStringLiteral("the module echoed the new address %1 but does not "
-                                           "answer at it")
-                                .arg(newAddress));
-    if (status != Exit::Done)
-        return status;
-    json.insert(QStringLiteral("confirmed"), true);
-    result({QStringLiteral("address %1, confirmed").arg(newAddress), json});
-    return Exit::Done;
+    ask(protocol::SetAddressRequest(m_in.address, newAddress).frame,
+        [this, newAddress](const QByteArray &) {
+            QJsonObject json = object();
+            json.insert(QStringLiteral("new-address"), newAddress);
+            if (m_in.address == 0) {
+                json.insert(QStringLiteral("confirmed"), false);
+                result({QStringLiteral("address %1").arg(newAddress) + Broadcast, json});
+                finish(Exit::Done);
+                return;
+            }
+            // The module takes the new address once its echo is out; a state read there confirms
+            // it.
+            ask(
+                protocol::StateRequest(newAddress).frame,
+                [this, newAddress, json](const QByteArray &) mutable {
+                    json.insert(QStringLiteral("confirmed"), true);
+                    result({QStringLiteral("address %1, confirmed").arg(newAddress), json});
+                    finish(Exit::Done);
+                },
+                QStringLiteral("the module echoed the new address %1 but does not answer at it")
+                    .arg(newAddress));
+        });
 }
 
-Exit Runner::setBaud()
+void Runner::setBaud()
 {
-    const qint32 rate = m_in.newBaud;
-    const auto code = protocol::BaudCodeOfRate(rate);
-    Exit status = transact(protocol::SetRateRequest(m_in.address, std::uint8_t(*code)).frame);
-    if (status != Exit::Done)
-        return status;
-    QJsonObject json = object();
-    json.insert(QStringLiteral("baud"), rate);
-    if (m_in.address == 0) {
-        json.insert(QStringLiteral("confirmed"), false);
-        result({QStringLiteral("baud %1").arg(rate) + Broadcast, json});
-        return Exit::Done;
-    }
-    // The echo came at the old rate; the module listens at the new one from now on.
-    status = open(rate);
-    if (status != Exit::Done)
-        return status;
-    status = transact(protocol::StateRequest(m_in.address).frame);
-    if (status == Exit::NoAnswer)
-        return fail(status, QStringLiteral("the module echoed the new rate %1 but does not answer "
-                                           "at it")
-                                .arg(rate));
-    if (status != Exit::Done)
-        return status;
-    json.insert(QStringLiteral("confirmed"), true);
-    result({QStringLiteral("baud %1, confirmed").arg(rate), json});
-    return Exit::Done;
+    const qint32 newRate = m_in.newBaud;
+    const auto code = protocol::BaudCodeOfRate(newRate);
+    ask(protocol::SetRateRequest(m_in.address, std::uint8_t(*code)).frame,
+        [this, newRate](const QByteArray &) {
+            QJsonObject json = object();
+            json.insert(QStringLiteral("baud"), newRate);
+            if (m_in.address == 0) {
+                json.insert(QStringLiteral("confirmed"), false);
+                result({QStringLiteral("baud %1").arg(newRate) + Broadcast, json});
+                finish(Exit::Done);
+                return;
+            }
+            // The echo came at the old rate; the module listens at the new one from now on.
+            if (!master().setLineSettings({newRate})) {
+                finish(portFailed());
+                return;
+            }
+            log(QStringLiteral("rate %1 baud").arg(newRate));
+            ask(
+                protocol::StateRequest(m_in.address).frame,
+                [this, newRate, json](const QByteArray &) mutable {
+                    json.insert(QStringLiteral("confirmed"), true);
+                    result({QStringLiteral("baud %1, confirmed").arg(newRate), json});
+                    finish(Exit::Done);
+                },
+                QStringLiteral("the module echoed the new rate %1 but does not answer at it")
+                    .arg(newRate));
+        });
 }
 
-Exit Runner::scan()
+void Runner::scan()
 {
-    // Paced by the line: a request, then its answer or its (short) timeout, then the next. An
-    // answer that comes late is credited to the address it names, so nothing is lost when a
-    // module turns round slowly; the last address gets the full timeout.
-    const int stepMs = m_in.timeoutMs.value_or(ScanStepMs(m_rate));
-    const int lastMs = m_in.timeoutMs.value_or(AnswerTimeoutMs(8, 7, m_rate));
-    std::set<int> found;
-    QByteArray buffer;
-    const auto credit = [&](int asked) {
-        int garbled = 0;
-        for (const RegisterAnswer &a : TakeRegisterAnswers(buffer, &garbled)) {
-            if (a.address < m_in.scanFrom || a.address > asked || found.count(a.address))
-                continue;
-            found.insert(a.address);
-            if (a.exception)
-                log(QStringLiteral("address %1 answers with exception %2 (%3)")
-                        .arg(a.address)
-                        .arg(a.value)
-                        .arg(ExceptionName(std::uint8_t(a.value))));
-            QJsonObject json;
-            json.insert(QStringLiteral("command"), QStringLiteral("scan"));
-            json.insert(QStringLiteral("address"), a.address);
-            result({QString::number(a.address), json});
-        }
-        if (garbled > 0)
-            log(QStringLiteral("%1 garbled bytes skipped").arg(garbled));
-    };
-    for (int n = m_in.scanFrom; n <= m_in.scanTo; ++n) {
-        for (int attempt = 0; attempt <= m_in.retries && !found.count(n); ++attempt) {
-            if (!send(protocol::ScanRequest(std::uint8_t(n)).frame, true))
-                return portFailed();
-            const Heard heard =
-                listen(n == m_in.scanTo ? lastMs : stepMs, [&](const QByteArray &chunk) {
-                    buffer += chunk;
-                    credit(n);
-                    return found.count(n) > 0;
-                });
-            if (heard == Heard::PortFailed)
-                return portFailed();
-        }
-    }
-    if (found.empty())
-        return fail(Exit::NoAnswer, QStringLiteral("no module answered at addresses %1-%2 at %3 "
-                                                   "baud")
-                                        .arg(m_in.scanFrom)
-                                        .arg(m_in.scanTo)
-                                        .arg(m_rate));
-    return Exit::Done;
-}
-
-Exit Runner::findBaud()
-{
-    if (m_port.isNetworkPort())
-        return fail(Exit::Usage, QStringLiteral("the baud rate of a network port is set by its "
-                                                "gateway: there is no rate to search"));
-    const QByteArray probe = protocol::AddressProbe().frame;
-    for (int code = 0; code < protocol::BaudCodeCount; ++code) {
-        const qint32 rate = *protocol::BaudRateOfCode(code);
-        if (!changeRate(rate))
-            return m_portFailure ? portFailed() : Exit::Port;
-        const int timeoutMs = timeoutFor(probe);
-        for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
-            if (!send(probe))
-                return portFailed();
-            QByteArray buffer;
-            std::optional<RegisterAnswer> good;
-            const Heard heard = listen(timeoutMs, [&](const QByteArray &chunk) {
-                buffer += chunk;
-                for (const RegisterAnswer &a : TakeRegisterAnswers(buffer)) {
-                    if (!a.exception && a.value == a.address)
-                        good = a;
-                }
-                return good.has_value();
+    bus::BusScan::Options options;
+    options.from = m_in.scanFrom;
+    options.to = m_in.scanTo;
+    options.stepMs = m_in.timeoutMs;
+    options.lastMs = m_in.timeoutMs;
+    options.retries = m_in.retries;
+    auto scan = std::make_unique<bus::BusScan>(master(), options);
+    connect(scan.get(), &bus::BusScan::moduleFound, this, [this](int address, bool exception) {
+        if (exception)
+            log(QStringLiteral("address %1 answers with an exception").arg(address));
+        QJsonObject json;
+        json.insert(QStringLiteral("command"), QStringLiteral("scan"));
+        json.insert(QStringLiteral("address"), address);
+        result({QString::number(address), json});
+    });
+    connect(scan.get(), &bus::BusScan::finished, this,
+            [this, scan = scan.get()](bool, bool portFailure) {
+                if (portFailure)
+                    finish(portFailed());
+                else if (scan->found().empty())
+                    finish(fail(Exit::NoAnswer,
+                                QStringLiteral("no module answered at addresses %1-%2 at %3 baud")
+                                    .arg(m_in.scanFrom)
+                                    .arg(m_in.scanTo)
+                                    .arg(rate())));
+                else
+                    finish(Exit::Done);
             });
-            if (heard == Heard::PortFailed)
-                return portFailed();
-            if (good) {
+    scan->start();
+    m_task = std::move(scan);
+}
+
+void Runner::findBaud()
+{
+    if (m_port.isNetworkPort()) {
+        finish(fail(Exit::Usage, QStringLiteral("the baud rate of a network port is set by its "
+                                                "gateway: there is no rate to search")));
+        return;
+    }
+    bus::BaudSearch::Options options;
+    for (int code = 0; code < protocol::BaudCodeCount; ++code)
+        options.rates << *protocol::BaudRateOfCode(code);
+    options.accepts = bus::IsProbeAnswer;
+    options.waitMs = m_in.timeoutMs;
+    options.retries = m_in.retries;
+    auto search = std::make_unique<bus::BaudSearch>(master(), options);
+    connect(search.get(), &bus::BaudSearch::trying, this,
+            [this](qint32 rate) { log(QStringLiteral("rate %1 baud").arg(rate)); });
+    connect(search.get(), &bus::BaudSearch::found, this,
+            [this](qint32 rate, const QByteArray &answer) {
                 QJsonObject json;
                 json.insert(QStringLiteral("command"), CommandName(m_in.command));
                 json.insert(QStringLiteral("baud"), rate);
-                json.insert(QStringLiteral("address"), good->address);
+                json.insert(QStringLiteral("address"), int(std::uint8_t(answer.at(0))));
                 result({QString::number(rate), json});
-                return Exit::Done;
-            }
-        }
-    }
-    return fail(Exit::NoAnswer,
-                QStringLiteral("no module answered the address probe at any of the twelve rates"));
+                finish(Exit::Done);
+            });
+    connect(search.get(), &bus::BaudSearch::exhausted, this, [this] {
+        finish(fail(Exit::NoAnswer,
+                    QStringLiteral("no module answered the address probe at any of the twelve "
+                                   "rates")));
+    });
+    connect(search.get(), &bus::BaudSearch::stopped, this, [this](bool) { finish(portFailed()); });
+    search->start();
+    m_task = std::move(search);
 }
 
-Exit Runner::sendRaw()
+void Runner::sendRaw()
 {
     const QByteArray &frame = m_in.bytes;
     const bool framed = CrcRight(frame);
     QJsonObject json;
     json.insert(QStringLiteral("command"), QStringLiteral("send"));
     json.insert(QStringLiteral("sent"), Hex(frame));
+    bus::Transaction t;
+    t.request = frame;
     if (framed && frame.at(0) == 0) {
-        if (!send(frame))
-            return portFailed();
-        json.insert(QStringLiteral("broadcast"), true);
-        result({QStringLiteral("sent") + Broadcast, json});
-        return Exit::Done;
+        t.expect = bus::Expect::Nothing;
+        master().submit(t, [this, json](const bus::Outcome &outcome) mutable {
+            if (outcome.portFailed) {
+                finish(portFailed());
+                return;
+            }
+            json.insert(QStringLiteral("broadcast"), true);
+            result({QStringLiteral("sent") + Broadcast, json});
+            finish(Exit::Done);
+        });
+        return;
     }
     // A known request ends with its answer; anything else once the line has gone quiet.
     const qsizetype expected = AnswerLength(frame);
-    const int timeoutMs = m_in.timeoutMs.value_or(
-        AnswerTimeoutMs(frame.size(), expected > 0 ? LongestAnswer(frame) : 256, m_rate));
-    const int quietMs = int(std::ceil(modbus::QuietGapMs(m_rate))) + 20;
-    QByteArray received;
-    for (int attempt = 0; attempt <= m_in.retries; ++attempt) {
-        if (!send(frame))
-            return portFailed();
-        received.clear();
-        const Heard heard = listen(
-            timeoutMs,
-            [&](const QByteArray &chunk) {
-                received += chunk;
-                return framed && expected > 0 &&
-                       CheckAnswer(frame, received).verdict != Verdict::Incomplete;
-            },
-            quietMs);
-        if (heard == Heard::PortFailed)
-            return portFailed();
-        if (!received.isEmpty())
-            break;
-    }
-    if (received.isEmpty())
-        return fail(Exit::NoAnswer,
-                    QStringLiteral("no answer within %1 ms at %2 baud").arg(timeoutMs).arg(m_rate));
-    json.insert(QStringLiteral("received"), Hex(received));
-    result({Hex(received), json});
-    if (!framed)
-        return Exit::Done; // text or other bytes: nothing to check them against
-    const Check check =
-        expected > 0 ? CheckAnswer(frame, received) : CheckWholeAnswer(frame, received);
-    const QString problem = check.verdict == Verdict::Incomplete
-                                ? QStringLiteral("incomplete answer: %1").arg(Hex(received))
-                                : check.message;
-    if (!problem.isEmpty()) {
-        m_err(QStringLiteral("qvctl: %1\n").arg(problem));
-        return Exit::WrongAnswer;
-    }
-    return Exit::Done;
+    t.expect = bus::Expect::Window;
+    t.timeoutMs = m_in.timeoutMs.value_or(
+        AnswerTimeoutMs(frame.size(), expected > 0 ? LongestAnswer(frame) : 256, rate()));
+    t.quietMs = int(std::ceil(modbus::QuietGapMs(rate()))) + 20;
+    if (framed && expected > 0)
+        t.enough = [frame](const QByteArray &received) {
+            return CheckAnswer(frame, received).verdict != Verdict::Incomplete;
+        };
+    master().submit(t, [this, frame, framed, expected, json](const bus::Outcome &outcome) mutable {
+        if (outcome.portFailed) {
+            finish(portFailed());
+            return;
+        }
+        const QByteArray &received = outcome.received;
+        if (received.isEmpty()) {
+            finish(fail(Exit::NoAnswer, QStringLiteral("no answer within %1 ms at %2 baud")
+                                            .arg(outcome.timeoutMs)
+                                            .arg(rate())));
+            return;
+        }
+        json.insert(QStringLiteral("received"), Hex(received));
+        result({Hex(received), json});
+        if (!framed) {
+            finish(Exit::Done); // text or other bytes: nothing to check them against
+            return;
+        }
+        const Check check =
+            expected > 0 ? CheckAnswer(frame, received) : CheckWholeAnswer(frame, received);
+        const QString problem = check.verdict == Verdict::Incomplete
+                                    ? QStringLiteral("incomplete answer: %1").arg(Hex(received))
+                                    : check.message;
+        if (!problem.isEmpty()) {
+            m_err(QStringLiteral("qvctl: %1\n").arg(problem));
+            finish(Exit::WrongAnswer);
+            return;
+        }
+        finish(Exit::Done);
+    });
 }
 
 // --- the program -----------------------------------------------------------------------------

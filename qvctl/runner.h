@@ -1,21 +1,25 @@
 #pragma once
 
+#include "link/master.h"
+#include "link/portline.h"
 #include "qvctl/invocation.h"
 #include "qvctl/report.h"
 #include "serial/commport.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace qvctl {
 
-// Carries out one invocation on a serial port: every request written, then its answer or its
-// timeout awaited on the event loop (the caller runs a QCoreApplication), checked, reported.
+// Carries out one invocation on a serial port: its requests go through the line's master, one
+// after the other, each answer checked before the next; the results are printed as they come.
+// The caller runs no event loop: run() runs one until the command is over.
 class Runner : public QObject
 {
     Q_OBJECT
@@ -25,61 +29,58 @@ public:
     // out receives results (standard output), err messages and the --verbose log (standard
     // error); each call is one or more whole lines.
     Runner(const Invocation &invocation, Sink out, Sink err, QObject *parent = nullptr);
+    ~Runner() override;
 
     Exit run();
 
-    // The parts the benchmark times: open the port, one request and its checked answer.
+    // Opens the port at rate (waiting for a network port's connection); the benchmark uses it
+    // with master() to time single requests.
     Exit open(qint32 rate);
-    Exit transact(const QByteArray &request, QByteArray *answer = nullptr);
+    bus::Master &master();
 
 private:
-    // Called with every chunk received; true ends the wait.
-    using Arrival = std::function<bool(const QByteArray &chunk)>;
-    enum class Heard { Done, TimedOut, PortFailed };
+    // Called with a good answer (empty for a broadcast).
+    using Answered = std::function<void(const QByteArray &answer)>;
 
-    Exit runCommand();
-    Exit switchChannels();
-    Exit timedChannel();
-    Exit allChannels();
-    Exit mask();
-    Exit state();
-    Exit probeAddress();
-    Exit setAddress();
-    Exit setBaud();
-    Exit scan();
-    Exit findBaud();
-    Exit sendRaw();
+    // Starts the command; finish() ends it.
+    void runCommand();
+    void finish(Exit status);
+    // Sends request through the master; then() follows a good answer, anything else ends the
+    // command with its failure. silence: the message when no answer came (default: no answer
+    // from the address within the wait).
+    void ask(const QByteArray &request, Answered then, const QString &silence = {});
+    Exit failure(const QByteArray &request, const bus::Outcome &outcome, const QString &silence);
 
-    // Writes a frame once the line has been quiet for the gap between frames. Bytes waiting
-    // from before are dropped unless keepInput.
-    bool send(const QByteArray &frame, bool keepInput = false);
-    // Waits up to timeoutMs for arrival to say done; with quietMs, also ends once bytes came and
-    // the line then stayed quiet that long.
-    Heard listen(int timeoutMs, const Arrival &arrival, int quietMs = 0);
-    void pause(double ms);
-    bool changeRate(qint32 rate);
-    int timeoutFor(const QByteArray &request) const;
+    void switchChannels(int index);
+    void timedChannel();
+    void allChannels();
+    void mask();
+    void state();
+    void probeAddress();
+    void setAddress();
+    void setBaud();
+    void scan();
+    void findBaud();
+    void sendRaw();
 
     void result(const Result &result);
     Exit fail(Exit status, const QString &message);
-    // Records that the port failed, if nothing was recorded yet: its own failure, or that it is
-    // not open.
-    void notePortFailure();
     // Reports the port's failure: exit status 3.
     Exit portFailed();
     void log(const QString &text);
     QJsonObject object() const; // command and address
-    QString noAnswerText(int timeoutMs) const;
+    qint32 rate() const;
 
     Invocation m_in;
     Sink m_out;
     Sink m_err;
     serial::CommPort m_port;
-    qint32 m_rate = 9600;
-    serial::LineFailure m_portFailure; // the open port failed (none while it works)
-    QEventLoop *m_waiting = nullptr;   // the wait in progress, ended early when the port fails
-    QElapsedTimer m_clock;
-    double m_lineFreeAt = 0; // ms on m_clock
+    // Made once the port is open, for every command that sends (monitor only listens).
+    std::unique_ptr<bus::PortLine> m_line;
+    std::unique_ptr<bus::Master> m_master;
+    std::unique_ptr<QObject> m_task; // the scan or the baud search under way
+    QEventLoop m_loop;
+    std::optional<Exit> m_status;
 };
 
 // The whole program: parses arguments, runs, prints; returns the exit status.

@@ -3,7 +3,6 @@
 #include "moduletest/reports.h"
 #include "moduletest/runner.h"
 #include "protocol/baud.h"
-#include "serial/linedevice.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -53,36 +52,6 @@ std::optional<int> Whole(const QString &text, int low, int high)
         return std::nullopt;
     return text.toInt();
 }
-
-// The module test's line: qvctl's own port, as it is.
-class PortLine : public moduletest::Line
-{
-public:
-    explicit PortLine(serial::CommPort &port) : m_port(port)
-    {
-        connect(&m_port, &serial::CommPort::received, this,
-                [this] { emit received(m_port.readAll()); });
-        connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &f) {
-            emit failed(f.detail.isEmpty() ? QStringLiteral("the port failed") : f.detail);
-        });
-        m_rate = m_port.lineSettings().baudRate;
-    }
-    bool write(const QByteArray &frame) override { return m_port.write(frame); }
-    qint32 rate() const override { return m_rate; }
-    bool setRate(qint32 rate) override
-    {
-        const auto code = protocol::BaudCodeOfRate(rate);
-        if (!code || !m_port.setSettings(serial::SettingsText(protocol::BaudList().value(*code))))
-            return false;
-        m_rate = rate;
-        return true;
-    }
-    QString failure() const override { return m_port.errorText(); }
-
-private:
-    serial::CommPort &m_port;
-    qint32 m_rate = 9600;
-};
 
 bool WriteFile(const QString &path, const QByteArray &bytes)
 {
@@ -186,12 +155,11 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
     return std::nullopt;
 }
 
-Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
+Exit RunModuleTest(const Invocation &in, bus::Master &master,
                    const std::function<void(const QString &)> &out,
                    const std::function<void(const QString &)> &err)
 {
-    PortLine line(port);
-    moduletest::Runner runner(line, in.test);
+    moduletest::Runner runner(master, in.test);
     QEventLoop loop;
     QObject::connect(&runner, &moduletest::Runner::finished, &loop, &QEventLoop::quit);
     QObject::connect(&runner, &moduletest::Runner::moduleStarted, &loop, [&](std::uint8_t a) {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "link/master.h"
 #include "qvctl/invocation.h"
-#include "serial/commport.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -26,10 +26,10 @@ QList<QCommandLineOption> TestOptions();
 std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const QStringList &args,
                                        Invocation &in);
 
-// Runs the test on an open port: progress on err, the summary (or the JSON report with --json)
-// on out, the JUnit and CSV files where asked. 0 all passed, 4 a step failed, 1 a module did not
-// answer, 3 the port failed.
-Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
+// Runs the test through the open port's master: progress on err, the summary (or the JSON report
+// with --json) on out, the JUnit and CSV files where asked. 0 all passed, 4 a step failed, 1 a
+// module did not answer, 3 the port failed.
+Exit RunModuleTest(const Invocation &in, bus::Master &master,
                    const std::function<void(const QString &)> &out,
                    const std::function<void(const QString &)> &err);
 

@@ -103,8 +103,22 @@ bool CommPort::setSettings(const QString &text)
         d->failure = {FailureKind::BadSettings, 0, tr("Invalid line settings \"%1\"").arg(text)};
         return false;
     }
+    return apply(*parsed, text);
+}
+
+bool CommPort::setLineSettings(const LineSettings &settings)
+{
+    return apply(settings, QStringLiteral("%1,%2,%3,%4")
+                               .arg(settings.baudRate)
+                               .arg(QLatin1Char(settings.parity))
+                               .arg(settings.dataBits)
+                               .arg(settings.stopBits));
+}
+
+bool CommPort::apply(const LineSettings &settings, const QString &text)
+{
     if (LineDevice *line = d->device) {
-        const bool applied = line->setLineSettings(*parsed);
+        const bool applied = line->setLineSettings(settings);
         if (d->device != line)
             return false; // the line failed meanwhile; the port is closed and says why
         if (!applied) {
@@ -114,7 +128,7 @@ bool CommPort::setSettings(const QString &text)
             return false;
         }
     }
-    d->settings = *parsed;
+    d->settings = settings;
     d->settingsText = text;
     return true;
 }

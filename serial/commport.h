@@ -43,6 +43,8 @@ public:
     // else at the next open. Returns false and keeps the previous settings when the text does not
     // parse or the open port refuses them (failure() says why).
     bool setSettings(const QString &text);
+    // The same with the settings as values; settings() then reads "rate,parity,data,stop".
+    bool setLineSettings(const LineSettings &settings);
     QString settings() const;
     LineSettings lineSettings() const;
 
@@ -119,6 +121,7 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 
+    bool apply(const LineSettings &settings, const QString &text);
     void collect() const;
     void pullInput();
     void announce();

@@ -14,7 +14,7 @@ namespace {
 
 // A line with one module on it that answers at once; answer number spoil (1-based) gets a
 // wrong CRC.
-class ModuleLine : public moduletest::Line
+class ModuleLine : public bus::Line
 {
 public:
     explicit ModuleLine(const sim::ModuleConfig &config) : module(config) { m_clock.start(); }
@@ -31,8 +31,9 @@ public:
             QTimer::singleShot(0, this, [this, answer] { emit received(answer); });
         return true;
     }
-    qint32 rate() const override { return 4000000; } // no wait worth a timer between frames
-    bool setRate(qint32) override { return true; }
+    // No wait worth a timer between frames.
+    bus::LineSettings settings() const override { return {4000000}; }
+    bool setSettings(const bus::LineSettings &) override { return true; }
     QString failure() const override { return {}; }
 
     // The relays as they stand now, timers run.
@@ -75,7 +76,8 @@ void TstModuleTest::spoiltAnswer()
 {
     ModuleLine line({1, 5, 8, {}});
     line.spoil = 3; // the state read after channel 1 on
-    moduletest::Runner runner(line, SettingsOf({moduletest::Step::Channels}));
+    bus::Master master(line);
+    moduletest::Runner runner(master, SettingsOf({moduletest::Step::Channels}));
     QSignalSpy finished(&runner, &moduletest::Runner::finished);
     runner.start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
@@ -106,7 +108,8 @@ void TstModuleTest::stopLeavesRelaysOff()
     ModuleLine line({1, 5, 8, {}});
     moduletest::Settings settings = SettingsOf({moduletest::Step(step)});
     settings.cycles = 1000;
-    moduletest::Runner runner(line, settings);
+    bus::Master master(line);
+    moduletest::Runner runner(master, settings);
     QSignalSpy finished(&runner, &moduletest::Runner::finished);
     // Stopped as the next frame leaves, with the relays of the one before still on.
     std::uint16_t relaysAtStop = 0;
@@ -138,7 +141,8 @@ void TstModuleTest::failuresKeptBounded()
     settings.cycles = 100000;
     settings.keptFailures = 20;
     settings.maxFailures = 30;
-    moduletest::Runner runner(line, settings);
+    bus::Master master(line);
+    moduletest::Runner runner(master, settings);
     QSignalSpy finished(&runner, &moduletest::Runner::finished);
     runner.start();
     QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 60000);

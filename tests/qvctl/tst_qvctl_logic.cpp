@@ -1,8 +1,8 @@
 // The parts of qvctl that need no line: reading the command line, the waits, the output.
 
+#include "modbus/timing.h"
 #include "qvctl/invocation.h"
 #include "qvctl/report.h"
-#include "qvctl/waits.h"
 
 #include <QTest>
 
@@ -139,11 +139,11 @@ private slots:
     // The waits follow the wire time at 10 bits a byte.
     void timeouts()
     {
-        QCOMPARE(AnswerTimeoutMs(8, 8, 9600), 117); // 16.7 ms on the wire
-        QCOMPARE(AnswerTimeoutMs(8, 7, 300), 600);  // 500 ms on the wire
-        QCOMPARE(AnswerTimeoutMs(22, 22, 115200), 104);
-        QCOMPARE(ScanStepMs(9600), 24);
-        QVERIFY(ScanStepMs(9600) * 255 < 7000);
+        QCOMPARE(modbus::AnswerTimeoutMs(8, 8, 9600), 117); // 16.7 ms on the wire
+        QCOMPARE(modbus::AnswerTimeoutMs(8, 7, 300), 600);  // 500 ms on the wire
+        QCOMPARE(modbus::AnswerTimeoutMs(22, 22, 115200), 104);
+        // A scan of every address at 9600 baud stays within seven seconds.
+        QVERIFY(modbus::ScanWaitMs(9600) * 255 < 7000);
         QCOMPARE(modbus::QuietGapMs(115200), 1.75);
     }
 

@@ -1,0 +1,345 @@
+#include "link/master.h"
+
+#include "modbus/frames.h"
+#include "modbus/timing.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace bus {
+
+namespace {
+
+// What a network link adds to the time an answer may take: the gateway's turn and the network.
+constexpr int NetworkMarginMs = 200;
+// How many unanswered requests are remembered, so that their late answers are recognised.
+constexpr std::size_t RememberedRequests = 8;
+
+int WholeMs(double ms)
+{
+    return std::max(0, int(std::ceil(ms)));
+}
+
+} // namespace
+
+Master::Master(Line &line, QObject *parent) : QObject(parent), m_line(line)
+{
+    m_clock.start();
+    for (QTimer *timer : {&m_wake, &m_deadline, &m_quiet}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_wake, &QTimer::timeout, this, &Master::pump);
+    connect(&m_deadline, &QTimer::timeout, this, &Master::onDeadline);
+    connect(&m_quiet, &QTimer::timeout, this, &Master::onQuiet);
+    connect(&m_line, &Line::received, this, &Master::onReceived);
+    connect(&m_line, &Line::failed, this, [this](const QString &reason) {
+        emit failed(reason);
+        failAll();
+    });
+}
+
+Master::~Master() = default;
+
+quint64 Master::submit(const Transaction &transaction, Done done, const void *owner, bool poll)
+{
+    if (m_owner && owner != m_owner)
+        return 0;
+    Queued queued{m_nextId++, transaction, std::move(done), poll};
+    // Commands go before every poll waiting; polls keep their own order.
+    auto at = m_queue.end();
+    if (!poll)
+        at = std::find_if(m_queue.begin(), m_queue.end(), [](const Queued &q) { return q.poll; });
+    m_queue.insert(at, std::move(queued));
+    schedule();
+    return m_nextId - 1;
+}
+
+bool Master::cancel(quint64 id)
+{
+    const auto it =
+        std::find_if(m_queue.begin(), m_queue.end(), [id](const Queued &q) { return q.id == id; });
+    if (it != m_queue.end()) {
+        m_queue.erase(it);
+        return true;
+    }
+    // Asked again after a failed attempt and waiting for the line: not on the line now.
+    if (m_current && m_current->queued.id == id && !m_current->written) {
+        m_current.reset();
+        schedule();
+        return true;
+    }
+    return false;
+}
+
+void Master::cancelQueued()
+{
+    m_queue.clear();
+}
+
+bool Master::claim(const void *owner)
+{
+    if (m_owner && m_owner != owner)
+        return false;
+    m_owner = owner;
+    return true;
+}
+
+void Master::release(const void *owner)
+{
+    if (m_owner == owner)
+        m_owner = nullptr;
+}
+
+bool Master::setLineSettings(const LineSettings &settings)
+{
+    if (!m_line.setSettings(settings))
+        return false;
+    // What was on the line at the old settings is no answer to anything asked at the new ones.
+    m_buffer.clear();
+    m_unanswered.clear();
+    m_lineFreeAt = now() + modbus::QuietGapMs(settings.rate);
+    return true;
+}
+
+int Master::timeoutFor(const QByteArray &request) const
+{
+    if (m_pacing.timeoutMs)
+        return *m_pacing.timeoutMs;
+    return modbus::AnswerTimeoutMs(request.size(), modbus::LongestAnswer(request), m_line.rate()) +
+           (m_line.isNetwork() ? NetworkMarginMs : 0);
+}
+
+// --- the queue --------------------------------------------------------------------------------
+
+void Master::schedule()
+{
+    if (m_current && m_current->written)
+        return; // the transaction on the line schedules the next when it is over
+    m_wake.start(WholeMs(m_lineFreeAt - now()));
+}
+
+void Master::pump()
+{
+    if (m_current && m_current->written)
+        return;
+    if (!m_current) {
+        if (m_queue.empty())
+            return;
+        m_current = Current{std::move(m_queue.front()), {}, 0, false};
+        m_queue.pop_front();
+    }
+    // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
+    const double wait = m_lineFreeAt - now();
+    if (wait > 0) {
+        m_wake.start(WholeMs(wait));
+        return;
+    }
+    write();
+}
+
+void Master::write()
+{
+    Current &c = *m_current;
+    const Transaction &t = c.queued.transaction;
+    ++c.attempt;
+    c.outcome.attempts = c.attempt;
+    c.outcome.received.clear();
+    c.outcome.droppedBytes = 0;
+    c.outcome.firstByteMs = -1;
+    c.outcome.check = {};
+    // Bytes from before are either a late answer to an earlier request or noise.
+    takeLateAnswers();
+    if (!m_buffer.isEmpty()) {
+        emit stray(m_buffer);
+        m_buffer.clear();
+    }
+    if (!m_line.write(t.request)) {
+        c.outcome.portFailed = true;
+        complete();
+        return;
+    }
+    c.written = true;
+    emit wrote(t.request);
+    const qint32 rate = m_line.rate();
+    c.outcome.sentMs = now();
+    const double wireMs = modbus::Ms(modbus::WireTime(t.request.size(), rate));
+    m_lineFreeAt = c.outcome.sentMs + wireMs + modbus::QuietGapMs(rate);
+    if (t.expect == Expect::Nothing) {
+        // Nothing comes back: done once the request has left the line.
+        c.outcome.timeoutMs = WholeMs(m_lineFreeAt - c.outcome.sentMs);
+    } else {
+        c.outcome.timeoutMs = t.timeoutMs.value_or(timeoutFor(t.request));
+    }
+    m_deadline.start(c.outcome.timeoutMs);
+}
+
+void Master::onReceived(const QByteArray &chunk)
+{
+    emit heard(chunk);
+    m_lineFreeAt = std::max(m_lineFreeAt, now() + modbus::QuietGapMs(m_line.rate()));
+    const bool waiting =
+        m_current && m_current->written && m_current->queued.transaction.expect != Expect::Nothing;
+    if (!waiting) {
+        // Nobody asked for these; they may still be a late answer to an earlier request.
+        m_buffer += chunk;
+        takeLateAnswers();
+        if (m_buffer.size() > KeptBytes) {
+            emit stray(m_buffer);
+            m_buffer.clear();
+        }
+        return;
+    }
+    Current &c = *m_current;
+    const Transaction &t = c.queued.transaction;
+    if (c.outcome.firstByteMs < 0)
+        c.outcome.firstByteMs = now();
+    if (t.expect == Expect::Window) {
+        const qsizetype room = KeptBytes - c.outcome.received.size();
+        c.outcome.received += chunk.first(std::min(room, chunk.size()));
+        c.outcome.droppedBytes += std::max<qsizetype>(0, chunk.size() - room);
+        if (t.enough && t.enough(c.outcome.received)) {
+            attemptOver();
+        } else if (t.quietMs > 0) {
+            m_quiet.start(t.quietMs);
+        }
+        return;
+    }
+    m_buffer += chunk;
+    takeLateAnswers();
+    const modbus::Check check = modbus::CheckAnswer(t.request, m_buffer);
+    if (check.verdict == modbus::Verdict::Incomplete && m_buffer.size() < KeptBytes)
+        return;
+    c.outcome.check = check;
+    c.outcome.received =
+        m_buffer.first(check.length > 0 ? check.length : std::min(m_buffer.size(), KeptBytes));
+    c.outcome.droppedBytes = m_buffer.size() - c.outcome.received.size();
+    m_buffer.clear();
+    attemptOver();
+}
+
+void Master::takeLateAnswers()
+{
+    const QByteArray *asked =
+        m_current && m_current->written ? &m_current->queued.transaction.request : nullptr;
+    for (bool took = true; took && !m_buffer.isEmpty();) {
+        took = false;
+        for (auto it = m_unanswered.begin(); it != m_unanswered.end(); ++it) {
+            // The same request asked again: its answer is this attempt's, not a late one.
+            if (asked && *it == *asked)
+                continue;
+            const modbus::Check check = modbus::CheckAnswer(*it, m_buffer);
+            if (check.verdict != modbus::Verdict::Good &&
+                check.verdict != modbus::Verdict::Exception)
+                continue;
+            const QByteArray request = *it;
+            const QByteArray answer = m_buffer.first(check.length);
+            m_buffer.remove(0, check.length);
+            m_unanswered.erase(it);
+            emit lateAnswer(request, answer);
+            took = true;
+            break;
+        }
+    }
+}
+
+void Master::onDeadline()
+{
+    if (!m_current || !m_current->written)
+        return;
+    Current &c = *m_current;
+    const Transaction &t = c.queued.transaction;
+    if (t.expect == Expect::Answer) {
+        c.outcome.check = modbus::CheckAnswer(t.request, m_buffer);
+        c.outcome.received = m_buffer.first(std::min(m_buffer.size(), KeptBytes));
+        if (c.outcome.check.verdict == modbus::Verdict::Incomplete) {
+            emit timedOut(c.outcome.timeoutMs);
+            // Its answer may still come: it is then a late answer, never the next request's.
+            m_unanswered.push_back(t.request);
+            if (m_unanswered.size() > RememberedRequests)
+                m_unanswered.pop_front();
+        } else {
+            m_buffer.remove(0, c.outcome.check.length);
+        }
+    }
+    attemptOver();
+}
+
+void Master::onQuiet()
+{
+    if (m_current && m_current->written && !m_current->outcome.received.isEmpty())
+        attemptOver();
+}
+
+bool Master::shouldRetry() const
+{
+    const Current &c = *m_current;
+    const Transaction &t = c.queued.transaction;
+    if (c.attempt > t.retries.value_or(m_pacing.retries))
+        return false;
+    switch (t.expect) {
+    case Expect::Nothing:
+        return false;
+    case Expect::Window:
+        return c.outcome.received.isEmpty();
+    case Expect::Answer:
+        // Silence or a garbled answer may go better on another try; a definite answer would not
+        // change.
+        return c.outcome.check.verdict == modbus::Verdict::Incomplete ||
+               c.outcome.check.verdict == modbus::Verdict::BadCrc;
+    }
+    return false;
+}
+
+void Master::attemptOver()
+{
+    m_deadline.stop();
+    m_quiet.stop();
+    Current &c = *m_current;
+    c.outcome.doneMs = now();
+    if (shouldRetry()) {
+        emit retrying(c.attempt, c.queued.transaction.retries.value_or(m_pacing.retries));
+        c.written = false;
+        schedule();
+        return;
+    }
+    complete();
+}
+
+void Master::complete()
+{
+    m_deadline.stop();
+    m_quiet.stop();
+    Current c = std::move(*m_current);
+    m_current.reset();
+    c.outcome.doneMs = now();
+    const Transaction &t = c.queued.transaction;
+    if (t.settingsAfter && !c.outcome.portFailed && !setLineSettings(*t.settingsAfter))
+        c.outcome.settingsFailed = true;
+    // The pause a slow bus asks for between one transaction and the next request.
+    m_lineFreeAt = std::max(m_lineFreeAt, now() + m_pacing.pauseMs);
+    // Held so that a callback that queues the next request finds the line free of this one.
+    schedule();
+    if (c.queued.done)
+        c.queued.done(c.outcome);
+}
+
+void Master::failAll()
+{
+    // The port is closed: whatever is on the line or queued will not be answered.
+    std::deque<Queued> queue;
+    queue.swap(m_queue);
+    if (m_current) {
+        m_current->outcome.portFailed = true;
+        complete();
+    }
+    for (Queued &q : queue) {
+        Outcome outcome;
+        outcome.portFailed = true;
+        outcome.doneMs = now();
+        if (q.done)
+            q.done(outcome);
+    }
+}
+
+} // namespace bus

@@ -1,0 +1,46 @@
+#include "link/portline.h"
+
+namespace bus {
+
+PortLine::PortLine(serial::CommPort &port, QObject *parent) : Line(parent), m_port(port)
+{
+    connect(&m_port, &serial::CommPort::received, this, [this] {
+        const QByteArray chunk = m_port.readAll();
+        if (!chunk.isEmpty())
+            emit received(chunk);
+    });
+    connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &f) {
+        emit failed(f.detail.isEmpty() ? QStringLiteral("the port failed") : f.detail);
+    });
+}
+
+bool PortLine::write(const QByteArray &frame)
+{
+    return m_port.write(frame);
+}
+
+LineSettings PortLine::settings() const
+{
+    return {m_port.lineSettings().baudRate};
+}
+
+bool PortLine::setSettings(const LineSettings &settings)
+{
+    serial::LineSettings port = m_port.lineSettings();
+    port.baudRate = settings.rate;
+    return m_port.setLineSettings(port);
+}
+
+QString PortLine::failure() const
+{
+    if (!m_port.isOpen() && m_port.errorText().isEmpty())
+        return QStringLiteral("the port is not open");
+    return m_port.errorText();
+}
+
+bool PortLine::isNetwork() const
+{
+    return m_port.isNetworkPort();
+}
+
+} // namespace bus

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "link/line.h"
+#include "serial/commport.h"
+
+namespace bus {
+
+// The line of a serial::CommPort: a device node, a network port or a virtual port. The port
+// stays its owner's; the line only writes, moves the rate and hands on what arrives.
+class PortLine : public Line
+{
+    Q_OBJECT
+public:
+    explicit PortLine(serial::CommPort &port, QObject *parent = nullptr);
+
+    bool write(const QByteArray &frame) override;
+    LineSettings settings() const override;
+    bool setSettings(const LineSettings &settings) override;
+    QString failure() const override;
+    bool isNetwork() const override;
+
+    serial::CommPort &port() const { return m_port; }
+
+private:
+    serial::CommPort &m_port;
+};
+
+} // namespace bus

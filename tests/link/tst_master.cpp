@@ -1,0 +1,235 @@
+// The master against a peer on a real pseudo-terminal that answers at the line's pace: each row
+// is a few transactions, what the peer does with each frame it hears, and how each transaction
+// must end.
+
+#include "link/master.h"
+#include "link/portline.h"
+#include "modbus/timing.h"
+#include "serial/commport.h"
+#include "tests/support/frames.h"
+#include "tests/support/ptypair.h"
+#include "tests/support/scriptedpeer.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using bus::Expect;
+using namespace testframes;
+using modbus::Verdict;
+
+namespace {
+
+constexpr int Baud = 9600;
+
+struct Ask
+{
+    QByteArray request;
+    Expect expect = Expect::Answer;
+    int timeoutMs = 300;
+    int retries = 0;
+};
+
+struct Ended
+{
+    Verdict verdict = Verdict::Good;
+    int attempts = 1;
+    QByteArray received;
+};
+
+const QByteArray StateRead = rtu("01 03 00 00 00 01");
+const QByteArray StateAnswer = rtu("01 03 02 00 05");
+const QByteArray OtherRead = rtu("02 03 00 00 00 01");
+const QByteArray OtherAnswer = rtu("02 03 02 00 01");
+const QByteArray SwitchOn = rtu("01 05 00 00 FF 00");
+
+bus::Transaction Tx(const QByteArray &request, Expect expect, std::optional<int> timeoutMs = {})
+{
+    bus::Transaction t;
+    t.request = request;
+    t.expect = expect;
+    t.timeoutMs = timeoutMs;
+    return t;
+}
+
+QByteArray Garbled(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame.back() ^ 0x5A);
+    return frame;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Ask>)
+Q_DECLARE_METATYPE(QList<ScriptedPeer::Step>)
+Q_DECLARE_METATYPE(QList<Ended>)
+
+class TstMaster : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void transactions_data()
+    {
+        QTest::addColumn<QList<Ask>>("asks");
+        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
+        QTest::addColumn<QList<Ended>>("ended");
+        QTest::addColumn<int>("lateAnswers");
+
+        using Steps = QList<ScriptedPeer::Step>;
+        const QByteArray exception = rtu("01 83 02");
+
+        QTest::newRow("a whole answer") << QList<Ask>{{StateRead}} << Steps{{8, StateAnswer, 2}}
+                                        << QList<Ended>{{Verdict::Good, 1, StateAnswer}} << 0;
+        QTest::newRow("an echo that differs is no answer")
+            << QList<Ask>{{SwitchOn}} << Steps{{8, rtu("01 05 00 00 00 00"), 2}}
+            << QList<Ended>{{Verdict::Mismatch, 1, rtu("01 05 00 00 00 00")}} << 0;
+        QTest::newRow("a late answer is not the next request's")
+            << QList<Ask>{{StateRead, Expect::Answer, 40}, {OtherRead}}
+            << Steps{{8, StateAnswer, 120}, {8, OtherAnswer, 2}}
+            << QList<Ended>{{Verdict::Incomplete, 1, {}}, {Verdict::Good, 1, OtherAnswer}} << 1;
+        QTest::newRow("asked again after silence")
+            << QList<Ask>{{StateRead, Expect::Answer, 80, 2}} << Steps{{8, {}}, {8, StateAnswer, 2}}
+            << QList<Ended>{{Verdict::Good, 2, StateAnswer}} << 0;
+        QTest::newRow("asked again after a bad CRC")
+            << QList<Ask>{{StateRead, Expect::Answer, 300, 1}}
+            << Steps{{8, Garbled(StateAnswer), 2}, {8, StateAnswer, 2}}
+            << QList<Ended>{{Verdict::Good, 2, StateAnswer}} << 0;
+        QTest::newRow("retries run out")
+            << QList<Ask>{{StateRead, Expect::Answer, 60, 1}} << Steps{{8, {}}, {8, {}}}
+            << QList<Ended>{{Verdict::Incomplete, 2, {}}} << 0;
+        QTest::newRow("an exception answer is final")
+            << QList<Ask>{{StateRead, Expect::Answer, 300, 2}} << Steps{{8, exception, 2}}
+            << QList<Ended>{{Verdict::Exception, 1, exception}} << 0;
+        QTest::newRow("a broadcast waits for nothing")
+            << QList<Ask>{{rtu("00 05 00 00 FF 00"), Expect::Nothing}, {StateRead}}
+            << Steps{{8, {}}, {8, StateAnswer, 2}}
+            << QList<Ended>{{Verdict::Incomplete, 1, {}}, {Verdict::Good, 1, StateAnswer}} << 0;
+        QTest::newRow("a window keeps every answer")
+            << QList<Ask>{{hex("24 FF 03 A0 00 C6"), Expect::Window, 250}}
+            << Steps{{6, rtu("03 03 02 00 03") + rtu("07 03 02 00 07"), 2}}
+            << QList<Ended>{{Verdict::Incomplete, 1, rtu("03 03 02 00 03") + rtu("07 03 02 00 07")}}
+            << 0;
+    }
+
+    void transactions()
+    {
+        QFETCH(QList<Ask>, asks);
+        QFETCH(QList<ScriptedPeer::Step>, script);
+        QFETCH(QList<Ended>, ended);
+        QFETCH(int, lateAnswers);
+
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        serial::CommPort port;
+        port.setPortName(pty.slavePath());
+        port.setLineSettings({Baud, 'N', 8, 1});
+        QCOMPARE(port.open(), serial::OpenResult::Ok);
+        bus::PortLine line(port);
+        bus::Master master(line);
+        QSignalSpy late(&master, &bus::Master::lateAnswer);
+        ScriptedPeer peer(pty.master(), script, Baud);
+
+        QList<bus::Outcome> outcomes;
+        for (const Ask &ask : asks) {
+            bus::Transaction t;
+            t.request = ask.request;
+            t.expect = ask.expect;
+            t.timeoutMs = ask.timeoutMs;
+            t.retries = ask.retries;
+            QVERIFY(master.submit(t, [&](const bus::Outcome &o) { outcomes.append(o); }) != 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), asks.size(), 10000);
+        for (int i = 0; i < ended.size(); ++i) {
+            QCOMPARE(outcomes[i].check.verdict, ended[i].verdict);
+            QCOMPARE(outcomes[i].attempts, ended[i].attempts);
+            QCOMPARE(hexOf(outcomes[i].received), hexOf(ended[i].received));
+            QVERIFY(!outcomes[i].portFailed);
+            // Every frame goes out whole, one at a time, after the one before is over.
+            if (i > 0)
+                QVERIFY(outcomes[i].sentMs >= outcomes[i - 1].doneMs);
+        }
+        QTRY_COMPARE(late.size(), lateAnswers);
+    }
+
+    // The line stays quiet between frames for the frame gap, and for the pause the user sets.
+    void pacing_data()
+    {
+        QTest::addColumn<double>("pauseMs");
+        QTest::newRow("the frame gap") << 0.0;
+        QTest::newRow("a pause of 60 ms") << 60.0;
+    }
+
+    void pacing()
+    {
+        QFETCH(double, pauseMs);
+        PtyPair pty;
+        serial::CommPort port;
+        port.setPortName(pty.slavePath());
+        port.setLineSettings({Baud, 'N', 8, 1});
+        QCOMPARE(port.open(), serial::OpenResult::Ok);
+        bus::PortLine line(port);
+        bus::Master master(line);
+        master.setPacing({pauseMs, std::nullopt, 0});
+        QList<double> written;
+        connect(&master, &bus::Master::wrote, this, [&] { written.append(master.now()); });
+        int done = 0;
+        for (int i = 0; i < 3; ++i)
+            master.submit(Tx(rtu("00 05 00 00 FF 00"), Expect::Nothing),
+                          [&](const bus::Outcome &) { ++done; });
+        QTRY_COMPARE(done, 3);
+        const double wire = modbus::Ms(modbus::WireTime(8, Baud));
+        for (int i = 1; i < written.size(); ++i)
+            QVERIFY2(written[i] - written[i - 1] >= wire + modbus::QuietGapMs(Baud) + pauseMs - 1,
+                     qPrintable(QStringLiteral("%1 ms apart").arg(written[i] - written[i - 1])));
+    }
+
+    // While one owner holds the line, everyone else is refused; commands go before polls.
+    void claimAndOrder()
+    {
+        PtyPair pty;
+        serial::CommPort port;
+        port.setPortName(pty.slavePath());
+        QCOMPARE(port.open(), serial::OpenResult::Ok);
+        bus::PortLine line(port);
+        bus::Master master(line);
+        int owner = 0;
+        QVERIFY(master.claim(&owner));
+        QVERIFY(!master.claim(this));
+        const bus::Transaction broadcast = Tx(rtu("00 05 00 00 FF 00"), Expect::Nothing);
+        QCOMPARE(master.submit(broadcast, {}), 0u);
+        QList<int> order;
+        master.submit(
+            broadcast, [&](const bus::Outcome &) { order << 1; }, &owner, true);
+        master.submit(
+            broadcast, [&](const bus::Outcome &) { order << 2; }, &owner, true);
+        master.submit(
+            broadcast, [&](const bus::Outcome &) { order << 3; }, &owner);
+        master.release(&owner);
+        QVERIFY(master.submit(broadcast, [&](const bus::Outcome &) { order << 4; }) != 0);
+        QTRY_COMPARE(order.size(), 4);
+        // The commands overtake the polls waiting; the polls keep their order.
+        QCOMPARE(order, (QList<int>{3, 4, 1, 2}));
+    }
+
+    // The port failing ends what is on the line and what waits, each as a port failure.
+    void portFails()
+    {
+        PtyPair pty;
+        serial::CommPort port;
+        port.setPortName(pty.slavePath());
+        QCOMPARE(port.open(), serial::OpenResult::Ok);
+        bus::PortLine line(port);
+        bus::Master master(line);
+        QList<bus::Outcome> outcomes;
+        for (int i = 0; i < 2; ++i)
+            master.submit(Tx(StateRead, Expect::Answer, 5000),
+                          [&](const bus::Outcome &o) { outcomes.append(o); });
+        QTRY_VERIFY(!pty.received().isEmpty());
+        pty.closeMaster();
+        QTRY_COMPARE(outcomes.size(), 2);
+        QVERIFY(outcomes[0].portFailed && outcomes[1].portFailed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstMaster)
+#include "tst_master.moc"
