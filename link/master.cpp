@@ -98,7 +98,7 @@ bool Master::setLineSettings(const LineSettings &settings)
     // What was on the line at the old settings is no answer to anything asked at the new ones.
     m_buffer.clear();
     m_unanswered.clear();
-    m_lineFreeAt = now() + modbus::QuietGapMs(settings.rate);
+    m_lineFreeAt = now() + modbus::QuietGapMs(settings.rate, settings.format());
     return true;
 }
 
@@ -106,7 +106,9 @@ int Master::timeoutFor(const QByteArray &request) const
 {
     if (m_pacing.timeoutMs)
         return *m_pacing.timeoutMs;
-    return modbus::AnswerTimeoutMs(request.size(), modbus::LongestAnswer(request), m_line.rate()) +
+    const LineSettings line = m_line.settings();
+    return modbus::AnswerTimeoutMs(request.size(), modbus::LongestAnswer(request), line.rate,
+                                   line.format()) +
            (m_line.isNetwork() ? NetworkMarginMs : 0);
 }
 
@@ -161,10 +163,10 @@ void Master::write()
     }
     c.written = true;
     emit wrote(t.request);
-    const qint32 rate = m_line.rate();
+    const LineSettings line = m_line.settings();
     c.outcome.sentMs = now();
-    const double wireMs = modbus::Ms(modbus::WireTime(t.request.size(), rate));
-    m_lineFreeAt = c.outcome.sentMs + wireMs + modbus::QuietGapMs(rate);
+    const double wireMs = modbus::Ms(modbus::WireTime(t.request.size(), line.rate, line.format()));
+    m_lineFreeAt = c.outcome.sentMs + wireMs + modbus::QuietGapMs(line.rate, line.format());
     if (t.expect == Expect::Nothing) {
         // Nothing comes back: done once the request has left the line.
         c.outcome.timeoutMs = WholeMs(m_lineFreeAt - c.outcome.sentMs);
@@ -177,7 +179,8 @@ void Master::write()
 void Master::onReceived(const QByteArray &chunk)
 {
     emit heard(chunk);
-    m_lineFreeAt = std::max(m_lineFreeAt, now() + modbus::QuietGapMs(m_line.rate()));
+    const LineSettings line = m_line.settings();
+    m_lineFreeAt = std::max(m_lineFreeAt, now() + modbus::QuietGapMs(line.rate, line.format()));
     const bool waiting =
         m_current && m_current->written && m_current->queued.transaction.expect != Expect::Nothing;
     if (!waiting) {

@@ -21,14 +21,18 @@ bool PortLine::write(const QByteArray &frame)
 
 LineSettings PortLine::settings() const
 {
-    return {m_port.lineSettings().baudRate};
+    const serial::LineSettings port = m_port.lineSettings();
+    return {port.baudRate, Parity(port.parity), port.stopBits};
 }
 
 bool PortLine::setSettings(const LineSettings &settings)
 {
-    serial::LineSettings port = m_port.lineSettings();
-    port.baudRate = settings.rate;
-    return m_port.setLineSettings(port);
+    return m_port.setLineSettings(PortSettings(settings));
+}
+
+serial::LineSettings PortSettings(const LineSettings &settings)
+{
+    return {settings.rate, char(settings.parity), 8, settings.stopBits};
 }
 
 QString PortLine::failure() const

@@ -25,4 +25,7 @@ private:
     serial::CommPort &m_port;
 };
 
+// The serial port's settings for a line's.
+serial::LineSettings PortSettings(const LineSettings &settings);
+
 } // namespace bus

@@ -139,7 +139,8 @@ BaudSearch::BaudSearch(Master &master, const Options &options, QObject *parent)
 
 void BaudSearch::start()
 {
-    m_index = std::clamp(m_options.startIndex, 0, int(m_options.rates.size()));
+    m_index = std::clamp(m_options.startIndex, 0, int(m_options.tries.size()));
+    m_refusedInARow = 0;
     m_running = true;
     m_stopping = false;
     tryNext();
@@ -164,7 +165,7 @@ void BaudSearch::tryNext()
         emit stopped(false);
         return;
     }
-    if (m_index >= m_options.rates.size()) {
+    if (m_index >= m_options.tries.size()) {
         m_running = false;
         m_index = 0;
         emit exhausted();
@@ -175,13 +176,22 @@ void BaudSearch::tryNext()
         m_tick.start(int(std::ceil(wait)));
         return;
     }
-    const qint32 rate = m_options.rates.at(m_index);
-    if (!m_master.setLineSettings({rate})) {
-        m_running = false;
-        emit stopped(true);
+    const LineSettings settings = m_options.tries.at(m_index);
+    if (!m_master.setLineSettings(settings)) {
+        // A setting this line cannot take (a parity on a pseudo-terminal) is passed over; a line
+        // that takes none has failed.
+        emit refused(settings, m_master.line().failure());
+        ++m_index;
+        if (++m_refusedInARow >= m_options.tries.size()) {
+            m_running = false;
+            emit stopped(true);
+            return;
+        }
+        tryNext();
         return;
     }
-    emit trying(rate);
+    m_refusedInARow = 0;
+    emit trying(settings);
     Transaction t;
     t.request = modbus::ProbeFrame();
     t.expect = Expect::Window;
@@ -191,7 +201,7 @@ void BaudSearch::tryNext()
     m_lastSentMs = m_master.now();
     const quint64 id = m_master.submit(
         t,
-        [this, rate](const Outcome &outcome) {
+        [this, settings](const Outcome &outcome) {
             if (outcome.portFailed) {
                 m_running = false;
                 emit stopped(true);
@@ -200,7 +210,7 @@ void BaudSearch::tryNext()
             if (!outcome.received.isEmpty() && m_options.accepts &&
                 m_options.accepts(outcome.received)) {
                 m_running = false;
-                emit found(rate, outcome.received);
+                emit found(settings, outcome.received);
                 return;
             }
             ++m_index;

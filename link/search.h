@@ -67,16 +67,16 @@ private:
     QTimer m_tick;
 };
 
-// The rate a module answers at: the address probe at each rate in turn, the line moved to each
-// first. What counts as an answer is the caller's rule.
+// The rate (and format) a module answers at: the address probe at each line setting in turn,
+// the line moved to each first. What counts as an answer is the caller's rule.
 class BaudSearch : public QObject
 {
     Q_OBJECT
 public:
     struct Options
     {
-        QList<qint32> rates;
-        int startIndex = 0; // the position in rates to try first
+        QList<LineSettings> tries;
+        int startIndex = 0; // the position in tries to try first
         // Whether the bytes heard after the probe are the module's answer.
         std::function<bool(const QByteArray &)> accepts;
         std::optional<int> waitMs; // the wait at each rate (none: the master's answer wait)
@@ -94,11 +94,13 @@ public:
     int index() const { return m_index; }
 
 signals:
-    void trying(qint32 rate);
-    // The probe was answered at rate with these bytes.
-    void found(qint32 rate, const QByteArray &answer);
+    void trying(const bus::LineSettings &settings);
+    // The probe was answered at these settings with these bytes.
+    void found(const bus::LineSettings &settings, const QByteArray &answer);
     // Every rate tried without an answer.
     void exhausted();
+    // The line could not be set so (the line's reason); the search goes on with the next.
+    void refused(const bus::LineSettings &settings, const QString &reason);
     // stop() or the line failed; portFailed says which.
     void stopped(bool portFailed);
 
@@ -108,6 +110,7 @@ private:
     Master &m_master;
     Options m_options;
     int m_index = 0;
+    int m_refusedInARow = 0;
     bool m_running = false;
     bool m_stopping = false;
     double m_lastSentMs = -1e9;

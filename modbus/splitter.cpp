@@ -63,16 +63,16 @@ std::vector<SplitFrame> FrameSplitter::feed(QByteArrayView chunk, qint64 arrival
         return idle(arrivalUs);
 
     // Rounded down, so that rounding never pushes a byte later than its estimate.
-    const qint64 byteUs = static_cast<qint64>(WireTime(1, m_baud).count());
-    const qint64 firstUs = arrivalUs - Micros(WireTime(chunk.size(), m_baud));
+    const qint64 byteUs = static_cast<qint64>(WireTime(1, m_baud, m_format).count());
+    const qint64 firstUs = arrivalUs - Micros(WireTime(chunk.size(), m_baud, m_format));
     if (m_seenBytes) {
         // The silence before this chunk, as far as the arrival times tell.
         const qint64 quiet = firstUs - m_lastArrivalUs;
         const Attempt waiting = attempt(false);
         if (waiting.outcome == Outcome::Wait &&
-            quiet > waiting.missingUs + Micros(FrameGap(m_baud)) + AdapterLatencyUs)
+            quiet > waiting.missingUs + Micros(FrameGap(m_baud, m_format)) + AdapterLatencyUs)
             split(out, true);
-        if (quiet >= Micros(FrameGap(m_baud)))
+        if (quiet >= Micros(FrameGap(m_baud, m_format)))
             m_silences.push_back(m_absolute + m_buffer.size());
     }
 
@@ -82,7 +82,7 @@ std::vector<SplitFrame> FrameSplitter::feed(QByteArrayView chunk, qint64 arrival
     if (!m_seenBytes)
         previousEnd = firstUs;
     for (qsizetype i = 0; i < chunk.size(); ++i) {
-        const qint64 estimate = arrivalUs - Micros(WireTime(chunk.size() - i, m_baud));
+        const qint64 estimate = arrivalUs - Micros(WireTime(chunk.size() - i, m_baud, m_format));
         const qint64 start = std::max(estimate, previousEnd);
         m_times.push_back(start);
         previousEnd = start + byteUs;
@@ -100,7 +100,7 @@ std::vector<SplitFrame> FrameSplitter::idle(qint64 nowUs)
     if (!m_seenBytes)
         return out;
     const qint64 quiet = nowUs - m_lastArrivalUs;
-    const qint64 settled = Micros(FrameGap(m_baud)) + AdapterLatencyUs;
+    const qint64 settled = Micros(FrameGap(m_baud, m_format)) + AdapterLatencyUs;
     if (pendingBytes() > 0) {
         const Attempt waiting = attempt(false);
         if (waiting.outcome == Outcome::Wait && quiet > waiting.missingUs + settled)
@@ -146,7 +146,7 @@ FrameSplitter::Attempt FrameSplitter::attemptBinary(QByteArrayView bytes, bool a
     const auto wait = [&](qsizetype missing) {
         if (final)
             return Attempt{};
-        return Attempt{Outcome::Wait, 0, FrameRole::Noise, true, Micros(WireTime(missing, m_baud))};
+        return Attempt{Outcome::Wait, 0, FrameRole::Noise, true, Micros(WireTime(missing, m_baud, m_format))};
     };
     const auto frame = [&](qsizetype length) {
         const QByteArrayView f = bytes.first(length);
@@ -205,7 +205,7 @@ FrameSplitter::Attempt FrameSplitter::attemptText(QByteArrayView bytes, bool fin
     }
     if (final || bytes.size() >= LongestTextLine)
         return {};
-    return {Outcome::Wait, 0, FrameRole::Text, true, Micros(WireTime(2, m_baud))};
+    return {Outcome::Wait, 0, FrameRole::Text, true, Micros(WireTime(2, m_baud, m_format))};
 }
 
 FrameSplitter::Attempt FrameSplitter::attempt(bool final) const
@@ -246,7 +246,7 @@ FrameSplitter::Attempt FrameSplitter::attempt(bool final) const
     }
     if (probePrefix && waiting.outcome != Outcome::Wait)
         waiting = {Outcome::Wait, 0, FrameRole::Probe, true,
-                   Micros(WireTime(ProbeLength - bytes.size(), m_baud))};
+                   Micros(WireTime(ProbeLength - bytes.size(), m_baud, m_format))};
     return waiting;
 }
 
@@ -265,7 +265,7 @@ void FrameSplitter::split(std::vector<SplitFrame> &out, bool final)
         if (m_noise.isEmpty())
             m_noiseStartUs = timeOf(0);
         m_noise.append(m_buffer.at(m_start));
-        m_noiseEndUs = timeOf(0) + Micros(WireTime(1, m_baud));
+        m_noiseEndUs = timeOf(0) + Micros(WireTime(1, m_baud, m_format));
         ++m_start;
         if (m_noise.size() >= LongestNoiseRecord) {
             out.push_back({m_noise, FrameRole::Noise, false, m_noiseStartUs, m_noiseEndUs});
@@ -284,7 +284,7 @@ void FrameSplitter::take(std::vector<SplitFrame> &out, qsizetype length, FrameRo
     frame.role = role;
     frame.crcOk = crcOk;
     frame.startUs = timeOf(0);
-    frame.endUs = timeOf(length - 1) + Micros(WireTime(1, m_baud));
+    frame.endUs = timeOf(length - 1) + Micros(WireTime(1, m_baud, m_format));
     m_start += length;
     expectAfter(frame);
     out.push_back(std::move(frame));
@@ -297,7 +297,7 @@ void FrameSplitter::flushNoise(std::vector<SplitFrame> &out)
     if (m_noise.isEmpty())
         return;
     const QByteArrayView run(m_noise);
-    const qint64 byteUs = Micros(WireTime(1, m_baud));
+    const qint64 byteUs = Micros(WireTime(1, m_baud, m_format));
     qsizetype damagedAt = -1;
     FrameRole damagedRole = FrameRole::Noise;
     for (qsizetype p = std::max<qsizetype>(0, run.size() - MaxRtuLength - 9);
@@ -341,7 +341,7 @@ void FrameSplitter::expectAfter(const SplitFrame &frame)
     switch (frame.role) {
     case FrameRole::Request:
     case FrameRole::Probe: {
-        const qint64 answerUs = Micros(WireTime(LongestAnswer(frame.bytes), m_baud));
+        const qint64 answerUs = Micros(WireTime(LongestAnswer(frame.bytes), m_baud, m_format));
         const bool probe = frame.role == FrameRole::Probe;
         // The probe is answered as a register read.
         m_expect = Expectation{probe, At(frame.bytes, 0),

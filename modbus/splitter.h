@@ -1,5 +1,7 @@
 #pragma once
 
+#include "modbus/timing.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -61,6 +63,8 @@ public:
 
     void setBaudRate(qint32 baudRate) { m_baud = baudRate; }
     qint32 baudRate() const { return m_baud; }
+    // The line's character format (11 bits a character for 8E1, 8O1 and 8N2).
+    void setFormat(CharacterFormat format) { m_format = format; }
     void setAnswerTimeoutUs(qint64 us) { m_answerTimeoutUs = us; }
     qint64 answerTimeoutUs() const { return m_answerTimeoutUs; }
 
@@ -111,6 +115,7 @@ private:
     qint64 timeOf(qsizetype relative) const;
     void compact();
 
+    CharacterFormat m_format;
     qint32 m_baud;
     qint64 m_answerTimeoutUs = DefaultAnswerTimeoutUs;
     QByteArray m_buffer;

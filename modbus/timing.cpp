@@ -28,14 +28,15 @@ LineTime FrameGap(qint32 baudRate, CharacterFormat format)
     return Characters(3.5, baudRate, format);
 }
 
-double QuietGapMs(qint32 baudRate)
+double QuietGapMs(qint32 baudRate, CharacterFormat format)
 {
-    return Ms(std::max(FrameGap(baudRate), ShortestFrameGap));
+    return Ms(std::max(FrameGap(baudRate, format), ShortestFrameGap));
 }
 
-int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate)
+int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate,
+                    CharacterFormat format)
 {
-    return int(std::ceil(Ms(WireTime(requestBytes + longestAnswerBytes, baudRate)))) + 100;
+    return int(std::ceil(Ms(WireTime(requestBytes + longestAnswerBytes, baudRate, format)))) + 100;
 }
 
 int ScanWaitMs(qint32 baudRate)

@@ -13,10 +13,11 @@ struct CharacterFormat
     int dataBits = 8;
     bool parity = false;
     int stopBits = 1;
+    friend bool operator==(const CharacterFormat &, const CharacterFormat &) = default;
 };
 
-// The bits one character takes on the line. The program's lines are 8N1: a start bit, 8 data
-// bits, no parity, 1 stop bit, so 10 bits a character.
+// The bits one character takes on the line: 10 for 8N1 (a start bit, 8 data bits, no parity,
+// 1 stop bit, the modules' own format), 11 for 8E1, 8O1 and 8N2.
 constexpr int CharacterBits(CharacterFormat format = {})
 {
     return 1 + format.dataBits + (format.parity ? 1 : 0) + format.stopBits;
@@ -42,11 +43,12 @@ inline double Ms(LineTime time)
 
 // The quiet time a master keeps before its next frame, in ms: the frame gap, never shorter than
 // ShortestFrameGap.
-double QuietGapMs(qint32 baudRate);
+double QuietGapMs(qint32 baudRate, CharacterFormat format = {});
 
 // The usual wait for an answer, in whole ms: the request and its longest answer on the wire,
 // plus 100 ms for the module to turn round and the system to hand the bytes over.
-int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate);
+int AnswerTimeoutMs(qsizetype requestBytes, qsizetype longestAnswerBytes, qint32 baudRate,
+                    CharacterFormat format = {});
 
 // What a module may take between the end of a request and the first byte of its answer. A
 // scan waits no longer than this beyond the wire time at each address (a later answer still

@@ -302,8 +302,10 @@ void Runner::transmit(const Exchange &ex)
     bus::Transaction t;
     t.request = ex.request;
     t.timeoutMs = m_settings.timeoutMs;
-    if (ex.rateAfter)
-        t.settingsAfter = bus::LineSettings{*ex.rateAfter};
+    if (ex.rateAfter) {
+        t.settingsAfter = m_master.line().settings();
+        t.settingsAfter->rate = *ex.rateAfter;
+    }
     m_queued = m_master.submit(
         t,
         [this, ex](const bus::Outcome &outcome) {

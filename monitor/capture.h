@@ -60,6 +60,7 @@ public:
 
     void setBaudRate(qint32 baudRate) { m_splitter.setBaudRate(baudRate); }
     qint32 baudRate() const { return m_splitter.baudRate(); }
+    void setFormat(modbus::CharacterFormat format) { m_splitter.setFormat(format); }
     // The wait for an answer beyond its wire time (default 100 ms).
     void setAnswerTimeoutUs(qint64 us) { m_splitter.setAnswerTimeoutUs(us); }
     qint64 answerTimeoutUs() const { return m_splitter.answerTimeoutUs(); }

@@ -421,6 +421,31 @@ struct Options
                                QStringLiteral("Send a request up to N more times when no answer "
                                               "or a garbled one comes (default 0)."),
                                QStringLiteral("N")};
+    QCommandLineOption parity{QStringLiteral("parity"),
+                              QStringLiteral("none (default), even or odd: the line's parity "
+                                             "bit (modules speak 8N1; meters and drives often "
+                                             "8E1)."),
+                              QStringLiteral("PARITY")};
+    QCommandLineOption stopBits{QStringLiteral("stop-bits"),
+                                QStringLiteral("1 (default) or 2 stop bits."), QStringLiteral("N")};
+    QCommandLineOption gap{QStringLiteral("gap"),
+                           QStringLiteral("A pause of MS between the end of one request's "
+                                          "answer and the next request (default 0: the frame "
+                                          "gap only)."),
+                           QStringLiteral("MS")};
+    QCommandLineOption parities{QStringLiteral("parities"),
+                                QStringLiteral("find-baud: the parities to sweep at each rate, "
+                                               "such as none,even,odd (default none)."),
+                                QStringLiteral("LIST")};
+    QCommandLineOption rs485{QStringLiteral("rs485"),
+                             QStringLiteral("Switch on the serial driver's RS-485 mode (RTS "
+                                            "raised while sending) for a transceiver that does "
+                                            "not switch direction by itself.")};
+    QCommandLineOption rs485Delays{QStringLiteral("rs485-delays"),
+                                   QStringLiteral("With --rs485: RTS raised BEFORE ms before "
+                                                  "sending and held AFTER ms after (default "
+                                                  "0,0)."),
+                                   QStringLiteral("BEFORE,AFTER")};
     QCommandLineOption json{QStringLiteral("json"),
                             QStringLiteral("One JSON object per result on standard output.")};
     QCommandLineOption verbose{QStringLiteral("verbose"),
@@ -434,7 +459,8 @@ struct Options
 Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocation &in)
 {
     for (const QCommandLineOption *single :
-         {&o.baud, &o.address, &o.model, &o.timeout, &o.retries}) {
+         {&o.baud, &o.address, &o.model, &o.timeout, &o.retries, &o.parity, &o.stopBits, &o.gap,
+          &o.parities, &o.rs485Delays}) {
         if (parser.values(*single).size() > 1)
             return QStringLiteral("--%1 given more than once").arg(single->names().front());
     }
@@ -471,6 +497,50 @@ Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocati
             return QStringLiteral("--retries: not 0..100: %1").arg(parser.value(o.retries));
         in.retries = *value;
     }
+    if (parser.isSet(o.parity)) {
+        const auto parity = bus::ParityOf(parser.value(o.parity));
+        if (!parity)
+            return QStringLiteral("--parity: not none, even or odd: %1")
+                .arg(parser.value(o.parity));
+        in.parity = *parity;
+    }
+    if (parser.isSet(o.stopBits)) {
+        const auto value = WholeNumber(parser.value(o.stopBits), 1, 2);
+        if (!value)
+            return QStringLiteral("--stop-bits: not 1 or 2: %1").arg(parser.value(o.stopBits));
+        in.stopBits = *value;
+    }
+    if (in.parity != bus::Parity::None && in.stopBits == 2)
+        return QStringLiteral("--parity and --stop-bits 2: a character has a parity bit or a "
+                              "second stop bit, not both (8E1, 8O1 or 8N2)");
+    if (parser.isSet(o.gap)) {
+        const auto value = WholeNumber(parser.value(o.gap), 0, 60000);
+        if (!value)
+            return QStringLiteral("--gap: not a pause of 0..60000 ms: %1").arg(parser.value(o.gap));
+        in.gapMs = *value;
+    }
+    if (parser.isSet(o.parities)) {
+        in.parities.clear();
+        for (const QString &word : parser.value(o.parities).split(u',')) {
+            const auto parity = bus::ParityOf(word.trimmed());
+            if (!parity || in.parities.contains(*parity))
+                return QStringLiteral("--parities: a list of none, even and odd, each once: %1")
+                    .arg(parser.value(o.parities));
+            in.parities << *parity;
+        }
+    }
+    in.rs485.enabled = parser.isSet(o.rs485);
+    if (parser.isSet(o.rs485Delays)) {
+        const QStringList delays = parser.value(o.rs485Delays).split(u',');
+        const auto before = delays.size() == 2 ? WholeNumber(delays[0], 0, 1000) : std::nullopt;
+        const auto after = delays.size() == 2 ? WholeNumber(delays[1], 0, 1000) : std::nullopt;
+        if (!before || !after || !in.rs485.enabled)
+            return QStringLiteral("--rs485-delays: two times of 0..1000 ms, BEFORE,AFTER, with "
+                                  "--rs485: %1")
+                .arg(parser.value(o.rs485Delays));
+        in.rs485.delayBeforeMs = *before;
+        in.rs485.delayAfterMs = *after;
+    }
     in.json = parser.isSet(o.json);
     in.verbose = parser.isSet(o.verbose);
     in.appendCrc = parser.isSet(o.crc);
@@ -503,6 +573,11 @@ ParseOutcome Printed(ParseOutcome::Kind kind, const QString &text)
 
 } // namespace
 
+bus::LineSettings LineSettingsOf(const Invocation &in)
+{
+    return {in.baud, in.parity, in.stopBits};
+}
+
 ParseOutcome ParseArguments(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -513,7 +588,8 @@ ParseOutcome ParseArguments(const QStringList &arguments)
                                  QStringLiteral("COMMAND [ARGS]"));
     const Options o;
     parser.addOptions({o.help, o.version, o.port, o.baud, o.address, o.model, o.timeout, o.retries,
-                       o.json, o.verbose, o.crc});
+                       o.parity, o.stopBits, o.gap, o.parities, o.rs485, o.rs485Delays, o.json,
+                       o.verbose, o.crc});
     parser.addOptions(TestOptions());
     parser.addOptions(MonitorOptions());
     if (!parser.parse(arguments))
@@ -544,6 +620,8 @@ ParseOutcome ParseArguments(const QStringList &arguments)
     in.command = entry.command;
     if (in.appendCrc && in.command != Command::Send)
         return Error(QStringLiteral("--crc belongs to send only"));
+    if (parser.isSet(o.parities) && in.command != Command::FindBaud)
+        return Error(QStringLiteral("--parities belongs to find-baud only"));
     if (const Problem problem = ReadPort(parser, o, in))
         return Error(*problem);
     if (const Problem problem = entry.read(CommandName(in.command), args, in))

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "link/line.h"
 #include "moduletest/plan.h"
 #include "monitor/writers.h"
+#include "serial/linedevice.h"
 
 #include <QByteArray>
 #include <QString>
@@ -53,13 +55,17 @@ QString CommandName(Command command);
 struct Invocation
 {
     Command command = Command::State;
-    QString port;                 // empty only for ports
-    QStringList extraPorts;       // ports: --port paths to list beside the system's
-    qint32 baud = 9600;           // one of the twelve rates
-    std::uint8_t address = 1;     // 0: broadcast, nothing awaited
-    int channelCount = 8;         // of --model
-    QString model = "QV-08";      // as the model is named
-    std::optional<int> timeoutMs; // --timeout; none: derived from the wire time
+    QString port;                           // empty only for ports
+    QStringList extraPorts;                 // ports: --port paths to list beside the system's
+    qint32 baud = 9600;                     // one of the twelve rates
+    bus::Parity parity = bus::Parity::None; // --parity
+    int stopBits = 1;                       // --stop-bits
+    int gapMs = 0;                          // --gap: the pause between requests
+    serial::Rs485 rs485;                    // --rs485, --rs485-delays
+    std::uint8_t address = 1;               // 0: broadcast, nothing awaited
+    int channelCount = 8;                   // of --model
+    QString model = "QV-08";                // as the model is named
+    std::optional<int> timeoutMs;           // --timeout; none: derived from the wire time
     int retries = 0;
     bool json = false;
     bool verbose = false;
@@ -69,7 +75,8 @@ struct Invocation
     std::array<bool, 8> mask{};  // mask: channel k+1 in element k
     std::uint8_t newAddress = 0; // set-address
     qint32 newBaud = 0;          // set-baud
-    int scanFrom = 1;            // scan
+    QList<bus::Parity> parities{bus::Parity::None}; // find-baud --parities
+    int scanFrom = 1;                               // scan
     int scanTo = 255;
     QByteArray bytes; // send: the bytes as given, the CRC appended with --crc
     bool appendCrc = false;
@@ -93,6 +100,9 @@ struct ParseOutcome
     Invocation invocation;
     QString text; // Help, Version: what to print; Error: the message, one line, no program name
 };
+
+// The line settings the invocation opens the port with.
+bus::LineSettings LineSettingsOf(const Invocation &in);
 
 // arguments[0] is the program.
 ParseOutcome ParseArguments(const QStringList &arguments);

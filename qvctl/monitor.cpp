@@ -97,6 +97,7 @@ Exit RunMonitor(const Invocation &in, serial::CommPort &port, const Sink &out, c
 
     monitor::Clock clock;
     monitor::Capture capture(in.baud);
+    capture.setFormat(LineSettingsOf(in).format());
     capture.setAnswerTimeoutUs(in.timeoutMs ? qint64(*in.timeoutMs) * 1000
                                             : modbus::FrameSplitter::DefaultAnswerTimeoutUs);
     capture.setSink([&](const monitor::CapturedFrame &f) {

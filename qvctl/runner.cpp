@@ -91,7 +91,7 @@ bus::Master &Runner::master()
     if (!m_master) {
         m_line = std::make_unique<bus::PortLine>(m_port);
         m_master = std::make_unique<bus::Master>(*m_line);
-        m_master->setPacing({0, m_in.timeoutMs, m_in.retries});
+        m_master->setPacing({double(m_in.gapMs), m_in.timeoutMs, m_in.retries});
         connect(m_master.get(), &bus::Master::wrote, this,
                 [this](const QByteArray &frame) { log(QStringLiteral("out %1").arg(Hex(frame))); });
         connect(m_master.get(), &bus::Master::heard, this,
@@ -173,7 +173,9 @@ Exit Runner::open(qint32 rate)
 {
     m_port.close();
     m_port.setPortName(m_in.port);
-    m_port.setLineSettings({rate, 'N', 8, 1});
+    bus::LineSettings line = LineSettingsOf(m_in);
+    line.rate = rate;
+    m_port.setLineSettings(bus::PortSettings(line));
     serial::OpenResult opened = m_port.open();
     const QString &path = m_in.port;
     if (opened == serial::OpenResult::Connecting) {
@@ -190,7 +192,15 @@ Exit Runner::open(qint32 rate)
     }
     switch (opened) {
     case serial::OpenResult::Ok:
-        log(QStringLiteral("opened %1 at %2 baud").arg(path).arg(rate));
+        log(QStringLiteral("opened %1 at %2 baud %3")
+                .arg(path)
+                .arg(rate)
+                .arg(bus::FormatName(line)));
+        if (m_in.rs485.enabled) {
+            if (const std::optional<QString> refused = m_port.setRs485(m_in.rs485))
+                return fail(Exit::Port, *refused);
+            log(QStringLiteral("RS-485 mode on"));
+        }
         return Exit::Done;
     case serial::OpenResult::NoSuchPort:
         return fail(Exit::Port, QStringLiteral("no such port: %1").arg(path));
@@ -206,6 +216,19 @@ Exit Runner::open(qint32 rate)
     case serial::OpenResult::Connecting:
         break;
     }
+    // A format the port cannot take is named; a device that takes no line settings at all is
+    // no serial port, and says so below.
+    if (m_port.failure().kind == serial::FailureKind::BadSettings &&
+        line.format() != modbus::CharacterFormat{})
+        return fail(Exit::Port, QStringLiteral("%1 cannot be set to %2 baud %3: %4%5")
+                                    .arg(path)
+                                    .arg(rate)
+                                    .arg(bus::FormatName(line), m_port.errorText(),
+                                         line.parity != bus::Parity::None &&
+                                                 path.startsWith(QLatin1String("/dev/pts/"))
+                                             ? QStringLiteral(" (a pseudo-terminal carries no "
+                                                              "parity bit)")
+                                             : QString()));
     return fail(Exit::Port, QStringLiteral("cannot open %1: %2").arg(path, m_port.errorText()));
 }
 
@@ -511,7 +534,9 @@ void Runner::setBaud()
                 return;
             }
             // The echo came at the old rate; the module listens at the new one from now on.
-            if (!master().setLineSettings({newRate})) {
+            bus::LineSettings line = LineSettingsOf(m_in);
+            line.rate = newRate;
+            if (!master().setLineSettings(line)) {
                 finish(portFailed());
                 return;
             }
@@ -570,23 +595,43 @@ void Runner::findBaud()
         return;
     }
     bus::BaudSearch::Options options;
-    for (int code = 0; code < protocol::BaudCodeCount; ++code)
-        options.rates << *protocol::BaudRateOfCode(code);
+    for (int code = 0; code < protocol::BaudCodeCount; ++code) {
+        for (const bus::Parity parity : m_in.parities)
+            options.tries << bus::LineSettings{*protocol::BaudRateOfCode(code), parity, 1};
+    }
+    const bool sweepsParity = m_in.parities != QList<bus::Parity>{bus::Parity::None};
     options.accepts = bus::IsProbeAnswer;
     options.waitMs = m_in.timeoutMs;
     options.retries = m_in.retries;
     auto search = std::make_unique<bus::BaudSearch>(master(), options);
-    connect(search.get(), &bus::BaudSearch::trying, this,
-            [this](qint32 rate) { log(QStringLiteral("rate %1 baud").arg(rate)); });
+    connect(search.get(), &bus::BaudSearch::trying, this, [this](const bus::LineSettings &line) {
+        log(QStringLiteral("rate %1 baud %2").arg(line.rate).arg(bus::FormatName(line)));
+    });
     connect(search.get(), &bus::BaudSearch::found, this,
-            [this](qint32 rate, const QByteArray &answer) {
+            [this, sweepsParity](const bus::LineSettings &line, const QByteArray &answer) {
                 QJsonObject json;
                 json.insert(QStringLiteral("command"), CommandName(m_in.command));
-                json.insert(QStringLiteral("baud"), rate);
+                json.insert(QStringLiteral("baud"), line.rate);
+                json.insert(QStringLiteral("format"), bus::FormatName(line));
                 json.insert(QStringLiteral("address"), int(std::uint8_t(answer.at(0))));
-                result({QString::number(rate), json});
+                const QString text =
+                    sweepsParity ? QStringLiteral("%1 %2").arg(line.rate).arg(bus::FormatName(line))
+                                 : QString::number(line.rate);
+                result({text, json});
                 finish(Exit::Done);
             });
+    connect(
+        search.get(), &bus::BaudSearch::refused, this,
+        [this, told = QStringList()](const bus::LineSettings &line, const QString &reason) mutable {
+            // Said once for each format the line cannot take.
+            if (told.contains(bus::FormatName(line)))
+                return;
+            told << bus::FormatName(line);
+            m_err(QStringLiteral("qvctl: %1 cannot be set to %2 baud %3: %4\n")
+                      .arg(m_in.port)
+                      .arg(line.rate)
+                      .arg(bus::FormatName(line), reason));
+        });
     connect(search.get(), &bus::BaudSearch::exhausted, this, [this] {
         finish(fail(Exit::NoAnswer,
                     QStringLiteral("no module answered the address probe at any of the twelve "
@@ -622,9 +667,10 @@ void Runner::sendRaw()
     // A known request ends with its answer; anything else once the line has gone quiet.
     const qsizetype expected = AnswerLength(frame);
     t.expect = bus::Expect::Window;
+    const modbus::CharacterFormat format = LineSettingsOf(m_in).format();
     t.timeoutMs = m_in.timeoutMs.value_or(
-        AnswerTimeoutMs(frame.size(), expected > 0 ? LongestAnswer(frame) : 256, rate()));
-    t.quietMs = int(std::ceil(modbus::QuietGapMs(rate()))) + 20;
+        AnswerTimeoutMs(frame.size(), expected > 0 ? LongestAnswer(frame) : 256, rate(), format));
+    t.quietMs = int(std::ceil(modbus::QuietGapMs(rate(), format))) + 20;
     if (framed && expected > 0)
         t.enough = [frame](const QByteArray &received) {
             return CheckAnswer(frame, received).verdict != Verdict::Incomplete;

@@ -321,6 +321,13 @@ bool CommPort::isConnecting() const
     return d->connecting;
 }
 
+std::optional<QString> CommPort::setRs485(const Rs485 &mode)
+{
+    if (!d->device)
+        return QStringLiteral("the port is not open");
+    return d->device->setRs485(mode);
+}
+
 bool CommPort::isNetworkPort() const
 {
     return IsNetworkPortName(d->portName);

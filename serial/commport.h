@@ -45,6 +45,9 @@ public:
     bool setSettings(const QString &text);
     // The same with the settings as values; settings() then reads "rate,parity,data,stop".
     bool setLineSettings(const LineSettings &settings);
+    // The driver's RS-485 mode, on the open port (see LineDevice::setRs485); the refusal in
+    // words, none when done. Nothing else about the port changes either way.
+    std::optional<QString> setRs485(const Rs485 &mode);
     QString settings() const;
     LineSettings lineSettings() const;
 

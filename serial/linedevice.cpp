@@ -41,4 +41,9 @@ QString SettingsText(const QString &baudEntry)
     return baudEntry + QStringLiteral(",N,8,1");
 }
 
+std::optional<QString> LineDevice::setRs485(const Rs485 &)
+{
+    return QStringLiteral("a network or virtual port has no RS-485 mode");
+}
+
 } // namespace serial

@@ -19,6 +19,15 @@ struct LineSettings
     bool operator==(const LineSettings &) const = default;
 };
 
+// The RS-485 mode of a serial driver: RTS raised while sending, with delays before and after
+// (ms), so a transceiver without automatic direction control talks and listens in turn.
+struct Rs485
+{
+    bool enabled = false;
+    int delayBeforeMs = 0;
+    int delayAfterMs = 0;
+};
+
 // Reads the settings text "rate,parity,data,stop", such as "9600 ,N,8,1": a baud-list entry (the
 // shorter ones end in a space, and that space stands before the comma) followed by ",N,8,1".
 // Blanks around every field are ignored. None for anything else (unknown parity, rate not a
@@ -86,6 +95,9 @@ public:
     virtual void discardInput() { readAll(); }
     virtual void discardOutput() {}
     virtual bool isConnecting() const { return false; }
+    // Switches the driver's RS-485 mode (the transceiver's direction driven by RTS) on or off;
+    // the reason in words when the driver or the line refuses it, none when done.
+    virtual std::optional<QString> setRs485(const Rs485 &mode);
 
 signals:
     // The open line failed (failure() says how); the port closes it.

@@ -4,6 +4,12 @@
 #include "openerror.h"
 
 #include <cerrno>
+#include <cstring>
+
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace serial {
 
@@ -246,6 +252,29 @@ void SerialLine::portError(QSerialPort::SerialPortError error)
     m_failed = true;
     record(FailureKindOf(error, true, 0), errno);
     emit lineFailed();
+}
+
+std::optional<QString> SerialLine::setRs485(const Rs485 &mode)
+{
+#if defined(Q_OS_LINUX)
+    if (!m_port.isOpen())
+        return QStringLiteral("the port is not open");
+    serial_rs485 rs485{};
+    if (mode.enabled) {
+        rs485.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+        rs485.delay_rts_before_send = static_cast<__u32>(mode.delayBeforeMs);
+        rs485.delay_rts_after_send = static_cast<__u32>(mode.delayAfterMs);
+    }
+    if (::ioctl(int(m_port.handle()), TIOCSRS485, &rs485) != 0) {
+        const int error = errno;
+        return QStringLiteral("the driver of %1 refuses the RS-485 mode: %2")
+            .arg(m_path, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    return std::nullopt;
+#else
+    Q_UNUSED(mode);
+    return QStringLiteral("the RS-485 mode of the driver is not available here");
+#endif
 }
 
 } // namespace serial

@@ -24,6 +24,7 @@ public:
     bool waitForBytesWritten(int msecs) override;
 
     bool setLineSettings(const LineSettings &settings) override;
+    std::optional<QString> setRs485(const Rs485 &mode) override;
     LineFailure failure() const override { return m_failure; }
     void discardInput() override;
     void discardOutput() override;

@@ -21,15 +21,21 @@ Micros Bus::silenceAfterLastByte() const
 
 void Bus::receive(QByteArrayView bytes, qint32 baudRate, Micros now)
 {
+    receive(bytes, baudRate, CharacterFormat{}, now);
+}
+
+void Bus::receive(QByteArrayView bytes, qint32 baudRate, CharacterFormat format, Micros now)
+{
     advance(now);
     if (bytes.isEmpty())
         return;
     if (m_monitor)
         m_monitor(Direction::In, bytes, baudRate);
     // Bytes left over from before a pause or at another rate belong to no frame with these.
-    if (!m_heard.isEmpty() && baudRate != m_heardBaud)
+    if (!m_heard.isEmpty() && (baudRate != m_heardBaud || format != m_heardFormat))
         hearBuffered(now, true);
     m_heardBaud = baudRate;
+    m_heardFormat = format;
     m_heard.append(bytes.data(), bytes.size());
     m_lastByte = now;
     hearBuffered(now, false);
@@ -58,16 +64,16 @@ void Bus::dispatch(FrameKind kind, QByteArrayView frame, Micros now)
         return;
     for (int i = 0; i < moduleCount(); ++i) {
         RelayModule &m = module(i);
-        // A module at another rate sees only noise.
-        if (m.baudRate() != m_heardBaud) {
+        // A module at another rate or format sees only noise.
+        if (m.baudRate() != m_heardBaud || m.format() != m_heardFormat) {
             m.advance(now);
             continue;
         }
         QByteArray answer = m.hear(kind, frame, now);
         if (answer.isEmpty())
             continue;
-        const Micros start = std::max(now, m_lineFree) + m_turnaround +
-                             std::chrono::milliseconds(m.faults().slowMs);
+        const Micros start =
+            std::max(now, m_lineFree) + m_turnaround + std::chrono::milliseconds(m.faults().slowMs);
         const Micros done = start + std::chrono::duration_cast<Micros>(
                                         modbus::WireTime(answer.size(), m.baudRate()));
         m_lineFree = done;

@@ -47,6 +47,9 @@ public:
     // The master sent bytes at baudRate (8 data bits, no parity, 1 stop bit), arriving at now.
     // Pass 0 as the rate when the line is set up in a way no module understands.
     void receive(QByteArrayView bytes, qint32 baudRate, Micros now);
+    // The same from a master whose characters have this format: only modules at the rate and
+    // the format hear it.
+    void receive(QByteArrayView bytes, qint32 baudRate, CharacterFormat format, Micros now);
     // Moves time on to now: frames ended by silence are heard, timers run, answers whose last
     // byte is on the wire by now are handed over (takeOutput()).
     void advance(Micros now);
@@ -80,6 +83,7 @@ private:
 
     QByteArray m_heard;
     qint32 m_heardBaud = 0;
+    CharacterFormat m_heardFormat;
     Micros m_lastByte{0};
     std::deque<Answer> m_answers;
     Micros m_lineFree{0};

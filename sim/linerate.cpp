@@ -10,15 +10,18 @@ extern "C" int ioctl(int fd, unsigned long request, ...);
 
 namespace sim {
 
-qint32 LineRateOf(int fd)
+qint32 LineRateOf(int fd, CharacterFormat *format)
 {
     struct termios2 t
     {
     };
     if (ioctl(fd, TCGETS2, &t) != 0)
         return 0;
-    if ((t.c_cflag & CSIZE) != CS8 || (t.c_cflag & PARENB))
+    if ((t.c_cflag & CSIZE) != CS8)
         return 0;
+    if (format)
+        *format = {(t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 'O' : 'E') : 'N',
+                   (t.c_cflag & CSTOPB) ? 2 : 1};
     return static_cast<qint32>(t.c_ospeed);
 }
 
@@ -29,15 +32,18 @@ qint32 LineRateOf(int fd)
 
 namespace sim {
 
-qint32 LineRateOf(int fd)
+qint32 LineRateOf(int fd, CharacterFormat *format)
 {
     struct termios t
     {
     };
     if (tcgetattr(fd, &t) != 0)
         return 0;
-    if ((t.c_cflag & CSIZE) != CS8 || (t.c_cflag & PARENB))
+    if ((t.c_cflag & CSIZE) != CS8)
         return 0;
+    if (format)
+        *format = {(t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 'O' : 'E') : 'N',
+                   (t.c_cflag & CSTOPB) ? 2 : 1};
     switch (cfgetospeed(&t)) {
     case B300:
         return 300;

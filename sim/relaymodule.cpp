@@ -102,7 +102,7 @@ std::optional<ModuleConfig> ParseModuleOption(const QString &text)
     QStringList faults;
     while (parts.size() > 1 && parts.last().contains(u'='))
         faults.prepend(parts.takeLast());
-    if (parts.size() > 3)
+    if (parts.size() > 4)
         return std::nullopt;
     ModuleConfig config;
     bool ok = false;
@@ -121,6 +121,17 @@ std::optional<ModuleConfig> ParseModuleOption(const QString &text)
         if (!ok || !code)
             return std::nullopt;
         config.baudCode = *code;
+    }
+    if (parts.size() > 3) {
+        const QString name = parts[3].trimmed().toUpper();
+        if (name == QLatin1String("8E1"))
+            config.format = {'E', 1};
+        else if (name == QLatin1String("8O1"))
+            config.format = {'O', 1};
+        else if (name == QLatin1String("8N2"))
+            config.format = {'N', 2};
+        else if (name != QLatin1String("8N1"))
+            return std::nullopt;
     }
     for (const QString &fault : faults) {
         if (!ParseFault(fault, config.relayCount, config.faults))
@@ -177,7 +188,7 @@ FrameKind FrameAtSilence(QByteArrayView bytes)
 }
 
 RelayModule::RelayModule(const ModuleConfig &config)
-    : m_address(config.address), m_baudCode(config.baudCode),
+    : m_address(config.address), m_baudCode(config.baudCode), m_format(config.format),
       m_relayCount(config.relayCount == 4 ? 4 : MaxRelays), m_faults(config.faults)
 {}
 

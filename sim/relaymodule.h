@@ -28,12 +28,22 @@ struct Faults
 };
 
 // What a module is made as and how it is set up when it comes out of the box.
+// How a module frames its characters beyond the rate: its parity ('N', 'E' or 'O') and stop
+// bits; always eight data bits.
+struct CharacterFormat
+{
+    char parity = 'N';
+    int stopBits = 1;
+    friend bool operator==(const CharacterFormat &, const CharacterFormat &) = default;
+};
+
 struct ModuleConfig
 {
     std::uint8_t address = 1;
     int baudCode = 5; // position in the baud list, 5 = 9600
     int relayCount = 8;
     Faults faults{};
+    CharacterFormat format{}; // 8N1 unless set otherwise
 
     friend bool operator==(const ModuleConfig &, const ModuleConfig &) = default;
 };
@@ -42,11 +52,13 @@ struct ModuleConfig
 QString ModelName(int relayCount);
 std::optional<int> RelayCountOfModel(const QString &modelName);
 
-// Reads "ADDR[:MODEL[:BAUD]][:FAULT]..." as the command line gives it: "3", "200:QV-04",
-// "7:QV-08:19200", "3:QV-08:9600:stuck=5". The address is 1..255, the model "QV-04" or "QV-08"
-// (default "QV-08"), the baud a rate of the baud list (default 9600). A fault is "stuck=N"
-// (relay N never switches), "slow=MS" (answers MS late), "drop=P%" (ignores P percent of the
-// requests) or "timing=+MS" / "timing=-MS" (timed functions off by MS). None for anything else.
+// Reads "ADDR[:MODEL[:BAUD[:FORMAT]]][:FAULT]..." as the command line gives it: "3",
+// "200:QV-04", "7:QV-08:19200", "3:QV-08:9600:8E1", "3:QV-08:9600:stuck=5". The format is 8N1
+// (default), 8E1, 8O1 or 8N2: a module hears only a master at its rate and format. The address
+// is 1..255, the model "QV-04" or "QV-08" (default "QV-08"), the baud a rate of the baud list
+// (default 9600). A fault is "stuck=N" (relay N never switches), "slow=MS" (answers MS late),
+// "drop=P%" (ignores P percent of the requests) or "timing=+MS" / "timing=-MS" (timed functions off
+// by MS). None for anything else.
 std::optional<ModuleConfig> ParseModuleOption(const QString &text);
 
 // How one stretch of bytes on the line reads.
@@ -84,6 +96,7 @@ public:
     std::uint8_t address() const { return m_address; }
     int baudCode() const { return m_baudCode; }
     qint32 baudRate() const;
+    CharacterFormat format() const { return m_format; }
     int relayCount() const { return m_relayCount; }
     const Faults &faults() const { return m_faults; }
     QString modelName() const { return ModelName(m_relayCount); }
@@ -124,6 +137,7 @@ private:
 
     std::uint8_t m_address;
     int m_baudCode;
+    CharacterFormat m_format;
     int m_relayCount;
     std::array<bool, MaxRelays> m_relays{};
     std::array<std::optional<Timer>, MaxRelays> m_timers{};

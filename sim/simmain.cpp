@@ -62,7 +62,9 @@ void usage(FILE *to)
                "            repeatable; without it one QV-08 at address 1, 9600 baud;\n"
                "            faults after it on purpose: :stuck=N (relay N never switches),\n"
                "            :slow=MS (answers late), :drop=P% (ignores some requests),\n"
-               "            :timing=+MS (timed functions run long), e.g. 3:QV-08:9600:stuck=5\n"
+               "            :timing=+MS (timed functions run long), e.g. 3:QV-08:9600:stuck=5;\n"
+               "            a line format after the rate, 8N1 (default), 8E1, 8O1 or 8N2:\n"
+               "            3:QV-08:9600:8E1 hears only a master at 9600 8E1\n"
                "  --link    also make PATH a symbolic link to the terminal\n"
                "  --log     print every frame in and out on standard error\n"
                "  --master  also play a master polling the modules (state reads, switches, now\n"
@@ -518,7 +520,9 @@ int main(int argc, char **argv)
                 const ssize_t n = ::read(master, buffer, sizeof buffer);
                 if (n > 0) {
                     // The rate is read for every chunk: the program may change it at any time.
-                    bus.receive(QByteArrayView(buffer, n), sim::LineRateOf(master), monotonicNow());
+                    sim::CharacterFormat format;
+                    const qint32 rate = sim::LineRateOf(master, &format);
+                    bus.receive(QByteArrayView(buffer, n), rate, format, monotonicNow());
                     continue;
                 }
                 if (n < 0 && errno == EINTR)

@@ -136,6 +136,21 @@ private slots:
         QTest::newRow("module at another rate")
             << QStringList{"--module", "1:QV-08:19200"} << none << QStringList{"on", "1"} << 1
             << "^$" << QStringList{"--baud", "19200", "state"} << "^1:off ";
+        // Line formats: a module at 8N2 hears only a master at 8N2; a pseudo-terminal carries
+        // stop bits but no parity bit, so the baud search passes the parities over there.
+        QTest::newRow("8N2 module, 8N2 master")
+            << QStringList{"--module", "3:QV-08:9600:8N2"} << none
+            << QStringList{"--address", "3", "--stop-bits", "2", "on", "2"} << 0 << "^2:on\n$"
+            << QStringList{"--address", "3", "--stop-bits", "2", "state"} << "^1:off 2:on ";
+        QTest::newRow("8N2 module, 8N1 master")
+            << QStringList{"--module", "3:QV-08:9600:8N2"} << none
+            << QStringList{"--address", "3", "on", "2"} << 1 << "^$" << QStringList{} << QString();
+        QTest::newRow("parity on a pseudo-terminal")
+            << TwoModules << none << QStringList{"--parity", "even", "state"} << 3 << "^$"
+            << QStringList{} << QString();
+        QTest::newRow("RS-485 mode refused by a pseudo-terminal")
+            << TwoModules << none << QStringList{"--rs485", "on", "1"} << 3 << "^$"
+            << QStringList{"state"} << "^1:off ";
         QTest::newRow("ports lists a --port path")
             << TwoModules << none << QStringList{"ports"} << 0 << "(^|\n)%PORT%\n$" << QStringList{}
             << QString();
@@ -182,6 +197,10 @@ private slots:
         QTest::addColumn<QString>("err");
         QTest::addColumn<QString>("out");
 
+        QTest::newRow("find-baud sweeps parities the line can take")
+            << QStringList{"find-baud", "--parities", "none,even"} << 0
+            << "^qvctl: \\S+ cannot be set to 300 baud 8E1: [^\n]+\n$"
+            << "^9600 8N1\n$";
         QTest::newRow("no answer, with retries")
             << QStringList{"--address", "5",         "--timeout", "250", "--retries",
                            "2",         "--verbose", "off",       "1"}
@@ -201,6 +220,28 @@ private slots:
             << QStringList{"address"} << 4 << "^qvctl: more than one module answered \\(1, 200\\)"
             << "^$";
     }
+    // --gap keeps at least that pause between one answer and the next request.
+    void gap()
+    {
+        SimProcess sim(TwoModules);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
+        const QvctlRun run = OnPort(sim.path(), {"--gap", "60", "--verbose", "on", "1", "2", "3"});
+        QVERIFY2(run.exitCode == 0, qPrintable(Describe(run)));
+        const QRegularExpression out(
+            QStringLiteral("(\\d\\d):(\\d\\d):(\\d\\d)\\.(\\d{3}) +9600 out "));
+        QList<qint64> sent;
+        for (auto it = out.globalMatch(run.err); it.hasNext();) {
+            const auto m = it.next();
+            sent << ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
+                     m.captured(3).toLongLong()) *
+                            1000 +
+                        m.captured(4).toLongLong();
+        }
+        QCOMPARE(sent.size(), 3);
+        for (int i = 1; i < sent.size(); ++i)
+            QVERIFY2(sent[i] - sent[i - 1] >= 60, qPrintable(run.err));
+    }
+
     void failureMessages()
     {
         QFETCH(QStringList, arguments);

@@ -58,25 +58,46 @@ private slots:
         QCOMPARE(bus.nextDeadline(), std::nullopt);
     }
 
-    // A module hears only frames sent at its own rate.
+    // A module hears only frames sent at its own rate and format.
     void baudRule_data()
     {
         QTest::addColumn<qint32>("lineRate");
+        QTest::addColumn<QString>("lineFormat");
+        QTest::addColumn<QString>("moduleFormat");
         QTest::addColumn<bool>("answered");
 
-        QTest::newRow("9600") << 9600 << true;
-        QTest::newRow("4800") << 4800 << false;
-        QTest::newRow("19200") << 19200 << false;
-        QTest::newRow("line not understood") << 0 << false;
+        QTest::newRow("9600") << 9600 << "N1"
+                              << "N1" << true;
+        QTest::newRow("4800") << 4800 << "N1"
+                              << "N1" << false;
+        QTest::newRow("19200") << 19200 << "N1"
+                               << "N1" << false;
+        QTest::newRow("line not understood") << 0 << "N1"
+                                             << "N1" << false;
+        QTest::newRow("8E1 module, 8E1 master") << 9600 << "E1"
+                                                << "E1" << true;
+        QTest::newRow("8E1 module, 8N1 master") << 9600 << "N1"
+                                                << "E1" << false;
+        QTest::newRow("8N1 module, 8O1 master") << 9600 << "O1"
+                                                << "N1" << false;
+        QTest::newRow("8N2 module, 8N1 master") << 9600 << "N1"
+                                                << "N2" << false;
     }
     void baudRule()
     {
         QFETCH(qint32, lineRate);
+        QFETCH(QString, lineFormat);
+        QFETCH(QString, moduleFormat);
         QFETCH(bool, answered);
+        const auto format = [](const QString &f) {
+            return sim::CharacterFormat{f.at(0).toLatin1(), f.at(1).digitValue()};
+        };
 
         Bus bus;
-        bus.addModule(config(1));
-        bus.receive(probe, lineRate, 0us);
+        ModuleConfig module = config(1);
+        module.format = format(moduleFormat);
+        bus.addModule(module);
+        bus.receive(probe, lineRate, format(lineFormat), 0us);
         bus.advance(1s);
         QCOMPARE(!bus.takeOutput().isEmpty(), answered);
     }

@@ -329,7 +329,19 @@ private slots:
         QTest::newRow("address 256") << "256" << false << ModuleConfig{};
         QTest::newRow("unknown model") << "1:QV-16" << false << ModuleConfig{};
         QTest::newRow("rate not in list") << "1:QV-08:12345" << false << ModuleConfig{};
-        QTest::newRow("too many fields") << "1:QV-08:9600:x" << false << ModuleConfig{};
+        QTest::newRow("unknown format") << "1:QV-08:9600:x" << false << ModuleConfig{};
+        QTest::newRow("parity and two stop bits") << "1:QV-08:9600:8E2" << false << ModuleConfig{};
+        QTest::newRow("too many fields") << "1:QV-08:9600:8N1:x" << false << ModuleConfig{};
+        ModuleConfig even = config(3, 8, 5);
+        even.format = {'E', 1};
+        QTest::newRow("even parity") << "3:QV-08:9600:8e1" << true << even;
+        ModuleConfig twoStops = config(3, 8, 5);
+        twoStops.format = {'N', 2};
+        QTest::newRow("two stop bits, then a fault") << "3:QV-08:9600:8N2:stuck=5" << true << [&] {
+            ModuleConfig c = twoStops;
+            c.faults = {5, 0, 0, 0};
+            return c;
+        }();
         QTest::newRow("text") << "one" << false << ModuleConfig{};
 
         const auto faulty = [](Faults faults, int relays = 8) {
