@@ -55,6 +55,7 @@ void Runner::start()
     m_report.started = QDateTime::currentDateTime();
     m_clock.start();
     m_stopping = false;
+    m_switched = false;
     m_moduleIndex = -1;
     if (m_settings.scan) {
         m_phase = Phase::Scan;
@@ -246,6 +247,7 @@ void Runner::beginStep(Step step)
         m_lastSample = -1;
     }
     m_phase = Phase::Steps;
+    m_switched = true;
     sendNext();
 }
 
@@ -253,7 +255,8 @@ void Runner::endStep()
 {
     m_phase = Phase::AllOff;
     if (!module().answered) {
-        stepDone(); // nothing to switch off on a module that does not answer
+        m_switched = false; // it was only asked for its state
+        stepDone();         // nothing to switch off on a module that does not answer
         return;
     }
     // Every step ends with every channel off.
@@ -380,6 +383,8 @@ void Runner::complete(bool timedOut)
     const Exchange ex = *m_current;
     m_current.reset();
     m_estimateDone += estimateMs(ex.request);
+    if (m_phase == Phase::AllOff)
+        m_switched = CheckAnswer(ex.request, m_received).verdict != Verdict::Good;
     judge(ex, timedOut);
     if (ex.rateAfter && !m_line.setRate(*ex.rateAfter)) {
         m_report.portFailure = m_line.failure();
@@ -430,7 +435,9 @@ void Runner::judge(const Exchange &ex, bool timedOut)
         if (check.verdict == Verdict::Good)
             ; // came whole just as the wait ran out
         else if (m_received.isEmpty()) {
-            if (m_step == Step::Communication)
+            // Only the state read says whether the module answers: a dropped closing all-off
+            // after it is a failure of its own.
+            if (m_step == Step::Communication && m_phase != Phase::AllOff)
                 m.answered = false;
             recordFailure(ex, Channels(ex.channel), Fault::NoAnswer,
                           QStringLiteral("no answer to %1 within %2 ms")

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <variant>
 
 namespace qvctl {
@@ -213,6 +214,10 @@ Problem HexBytes(const QString &, const QStringList &args, Invocation &in)
     if (!bytes)
         return error;
     in.bytes = in.appendCrc ? modbus::WithCrc(*bytes) : *bytes;
+    if (in.bytes.size() > LongestFrame)
+        return QStringLiteral("send takes at most %1 bytes (the longest MODBUS RTU frame), not %2")
+            .arg(LongestFrame)
+            .arg(in.bytes.size());
     return std::nullopt;
 }
 
@@ -356,6 +361,17 @@ std::optional<std::array<bool, 8>> ParseMask(const QString &text)
     for (std::size_t k = 0; k < 8; ++k)
         mask[k] = (value >> k) & 1u;
     return mask;
+}
+
+std::optional<double> ParseDuration(const QString &text)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    // The longest time a timer counts in ms.
+    constexpr double LongestS = 2147483;
+    if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > LongestS)
+        return std::nullopt;
+    return seconds;
 }
 
 std::optional<QByteArray> ParseHexBytes(const QStringList &arguments, QString *error)

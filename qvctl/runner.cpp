@@ -34,6 +34,14 @@ QString Hex(QByteArrayView bytes)
     return protocol::HexFrameText(bytes).trimmed();
 }
 
+// Keeps the first bytes of a longest frame; how many more there were.
+qsizetype KeepLongestFrame(QByteArray &received)
+{
+    const qsizetype more = std::max<qsizetype>(0, received.size() - LongestFrame);
+    received.truncate(LongestFrame);
+    return more;
+}
+
 QString SettingsOf(qint32 rate)
 {
     const std::optional<int> code = protocol::BaudCodeOfRate(rate);
@@ -772,8 +780,18 @@ Exit Runner::sendRaw()
     if (received.isEmpty())
         return fail(Exit::NoAnswer,
                     QStringLiteral("no answer within %1 ms at %2 baud").arg(timeoutMs).arg(m_rate));
+    const qsizetype dropped = KeepLongestFrame(received);
     json.insert(QStringLiteral("received"), Hex(received));
+    if (dropped > 0)
+        json.insert(QStringLiteral("dropped"), double(dropped));
     result({Hex(received), json});
+    if (dropped > 0) {
+        m_err(QStringLiteral("qvctl: more came back than the longest frame: the first %1 bytes "
+                             "are shown, %2 more were dropped\n")
+                  .arg(LongestFrame)
+                  .arg(dropped));
+        return Exit::WrongAnswer;
+    }
     if (!framed)
         return Exit::Done; // text or other bytes: nothing to check them against
     const Check check =
