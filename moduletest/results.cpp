@@ -80,7 +80,8 @@ bool Report::passed() const
 
 bool Report::cutShort(const ModuleResult &module) const
 {
-    return !portFailure.isEmpty() && !modules.empty() && &module == &modules.back();
+    return (!portFailure.isEmpty() || interrupted) && !modules.empty() &&
+           &module == &modules.back();
 }
 
 } // namespace moduletest

@@ -111,7 +111,7 @@ struct Report
 
     bool passed() const;
     // Whether a module's test was cut short by the port failing or an interruption: the module
-    // under test at that moment (the last one begun).
+    // under test at that moment (the last one begun) did not get through its steps.
     bool cutShort(const ModuleResult &module) const;
     bool modulePassed(const ModuleResult &module) const
     {
