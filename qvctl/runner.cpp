@@ -294,10 +294,13 @@ int Runner::timeoutFor(const QByteArray &request) const
 
 QString Runner::noAnswerText(int timeoutMs) const
 {
-    return QStringLiteral("no answer from address %1 within %2 ms at %3 baud")
-        .arg(m_in.address)
-        .arg(timeoutMs)
-        .arg(m_rate);
+    const QString text = QStringLiteral("no answer from address %1 within %2 ms at %3 baud")
+                             .arg(m_in.address)
+                             .arg(timeoutMs)
+                             .arg(m_rate);
+    // A gateway that did send something, though not an answer to this request, says what.
+    const QString unusable = m_port.unusableInput();
+    return unusable.isEmpty() ? text : QStringLiteral("%1; %2").arg(text, unusable);
 }
 
 Exit Runner::transact(const QByteArray &request, QByteArray *answer)
@@ -777,9 +780,12 @@ Exit Runner::sendRaw()
         if (!received.isEmpty())
             break;
     }
-    if (received.isEmpty())
+    if (received.isEmpty()) {
+        const QString unusable = m_port.unusableInput();
         return fail(Exit::NoAnswer,
-                    QStringLiteral("no answer within %1 ms at %2 baud").arg(timeoutMs).arg(m_rate));
+                    QStringLiteral("no answer within %1 ms at %2 baud").arg(timeoutMs).arg(m_rate) +
+                        (unusable.isEmpty() ? QString() : QStringLiteral("; ") + unusable));
+    }
     const qsizetype dropped = KeepLongestFrame(received);
     json.insert(QStringLiteral("received"), Hex(received));
     if (dropped > 0)

@@ -86,6 +86,10 @@ public:
     virtual void discardInput() { readAll(); }
     virtual void discardOutput() {}
     virtual bool isConnecting() const { return false; }
+    // What came in since the last write that could not be passed on as an answer (a gateway's
+    // answer to another request, a frame announced longer than what came), for a message when
+    // the answer is missed; empty when nothing such came.
+    virtual QString unusableInput() const { return {}; }
 
 signals:
     // The open line failed (failure() says how); the port closes it.

@@ -64,6 +64,7 @@ public:
 
     // MODBUS TCP answers refused for a transaction id no request waits for.
     int refusedAnswers() const { return m_mbap.refused(); }
+    QString unusableInput() const override { return m_mbap.unusableInput(); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
