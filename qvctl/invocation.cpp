@@ -4,6 +4,7 @@
 #include "protocol/baud.h"
 #include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
+#include "serial/tcpline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -506,6 +507,9 @@ Problem ReadPort(const QCommandLineParser &parser, const Options &o, Invocation 
     if (ports.size() > 1)
         return QStringLiteral("--port given more than once");
     in.port = ports.front();
+    QString problem;
+    if (serial::IsNetworkPortName(in.port) && !serial::ParseNetworkPort(in.port, &problem))
+        return QStringLiteral("--port %1: %2").arg(in.port, problem);
     return std::nullopt;
 }
 
