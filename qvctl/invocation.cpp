@@ -291,8 +291,10 @@ QString CommandsHelp()
     text += QStringLiteral(
         "\n"
         "Exit status: 0 done and confirmed; 1 no answer within the timeout; 2 usage error;\n"
-        "3 the port cannot be opened (missing, busy, no permission); 4 a wrong answer\n"
-        "(bad CRC, exception, mismatched echo). scan: 0 when at least one module answered.\n");
+        "3 the port or an output file cannot be opened or written (missing, busy, no\n"
+        "permission, full); 4 a wrong answer (bad CRC, exception, mismatched echo); 5 test\n"
+        "interrupted by Ctrl+C, SIGTERM or SIGHUP (relays off first). scan: 0 when at least\n"
+        "one module answered.\n");
     return text;
 }
 
