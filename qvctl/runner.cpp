@@ -91,6 +91,11 @@ Exit Runner::run()
         }
         return Exit::Done;
     }
+    // A report left by an earlier test must not be read as this run's, whatever happens now.
+    if (m_in.command == Command::Test) {
+        if (const Exit removed = RemoveEarlierReports(m_in, m_err); removed != Exit::Done)
+            return removed;
+    }
     const Exit opened = open(m_in.baud);
     if (opened != Exit::Done)
         return opened;

@@ -189,11 +189,8 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
     return std::nullopt;
 }
 
-Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
-                   const std::function<void(const QString &)> &out,
-                   const std::function<void(const QString &)> &err)
+Exit RemoveEarlierReports(const Invocation &in, const std::function<void(const QString &)> &err)
 {
-    // A report left by an earlier run must not be read as this run's until this one is written.
     for (const QString &path : {in.junitPath, in.csvPath}) {
         const QString reason = RemoveEarlierFile(path);
         if (!reason.isEmpty()) {
@@ -201,7 +198,13 @@ Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
             return Exit::Port;
         }
     }
+    return Exit::Done;
+}
 
+Exit RunModuleTest(const Invocation &in, serial::CommPort &port,
+                   const std::function<void(const QString &)> &out,
+                   const std::function<void(const QString &)> &err)
+{
     PortLine line(port);
     moduletest::Runner runner(line, in.test);
     QEventLoop loop;
