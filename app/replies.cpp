@@ -5,12 +5,15 @@
 #include "app/wire.h"
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
+#include "modbus/frames.h"
 #include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMetaMethod>
+
+#include <algorithm>
 
 Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 {
@@ -104,7 +107,12 @@ void Replies::Written(const protocol::Request *request)
 
 void Replies::ShowTail(const QByteArray &bytes)
 {
-    f.LblIn->setText(f.LblIn->text() + protocol::HexFrameText(bytes));
+    const qsizetype room = modbus::MaxRtuLength - m_shown;
+    if (room <= 0 || bytes.isEmpty())
+        return;
+    const QByteArray kept = bytes.first(std::min(room, bytes.size()));
+    m_shown += kept.size();
+    f.LblIn->setText(f.LblIn->text() + protocol::HexFrameText(kept));
 }
 
 void Replies::Interpret(const QByteArray &reply)
@@ -116,7 +124,10 @@ void Replies::Interpret(const QByteArray &reply)
     context.sentText = f.LblOut->text();
     context.newBaudIndex = f.Combo4->currentIndex();
 
-    const protocol::ReplyActions a = protocol::InterpretReply(reply, context);
+    // What floods in beyond the longest frame is no part of any answer: dropped.
+    const QByteArray kept = reply.first(std::min(reply.size(), modbus::MaxRtuLength));
+    m_shown = kept.size();
+    const protocol::ReplyActions a = protocol::InterpretReply(kept, context);
     f.LblIn->setText(a.receivedText);
     if (a.scanAddress) {
         f.Text1->addItem(*a.scanAddress);

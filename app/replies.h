@@ -72,5 +72,8 @@ private:
     Form1 &f;
     ReplyReader m_reader;
     std::optional<protocol::Request> m_written;
+    // Bytes of the current reply in the received box: no answer is longer than a longest frame,
+    // and a line that floods keeps no more than that.
+    qsizetype m_shown = 0;
     std::function<void()> m_claim;
 };

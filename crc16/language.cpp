@@ -1,6 +1,7 @@
 #include "language.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -40,10 +41,33 @@ Language chosenLanguage(const QString &option)
 #endif
 }
 
+namespace {
+
+// Qt's own texts (the standard buttons, the edit menus, the file dialogs) in Chinese: beside the
+// program, where the Windows zip has them, or where Qt's translations are installed (on Debian
+// by qt6-translations-l10n). English needs none: it is Qt's own language.
+void InstallQtChinese()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    for (const QString &folder : {QCoreApplication::applicationDirPath(),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            QCoreApplication::installTranslator(translator);
+            return;
+        }
+    }
+    delete translator;
+}
+
+} // namespace
+
 bool installLanguage(Language language)
 {
-    if (language == Language::Chinese)
+    if (language == Language::Chinese) {
+        InstallQtChinese();
         return true;
+    }
     // Built into the program (see crc16/CMakeLists.txt); it lives as long as the program.
     auto *translator = new QTranslator(QCoreApplication::instance());
     if (!translator->load(QStringLiteral(":/i18n/crc16_en.qm")))

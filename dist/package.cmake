@@ -26,7 +26,9 @@ Serial devices belong to the group dialout: add your account to it once
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the programs link are found by dpkg-shlibdeps, not listed by hand.
+# The libraries the programs link are found by dpkg-shlibdeps, not listed by hand; Qt's own
+# translations (its standard buttons and dialogs in Chinese) are no library and are named here.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)

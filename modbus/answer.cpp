@@ -10,7 +10,7 @@ namespace modbus {
 
 namespace {
 
-std::uint8_t At(const QByteArray &bytes, qsizetype i)
+std::uint8_t At(QByteArrayView bytes, qsizetype i)
 {
     return static_cast<std::uint8_t>(bytes[i]);
 }
@@ -168,34 +168,42 @@ std::uint16_t RegisterValue(const QByteArray &answer, int k)
 
 std::vector<RegisterAnswer> TakeRegisterAnswers(QByteArray &buffer, int *garbledBytes)
 {
+    // Walks the buffer once and removes what was used in one go at the end: garbage is skipped
+    // byte by byte without moving the rest each time.
     std::vector<RegisterAnswer> answers;
+    const QByteArrayView bytes(buffer);
     int garbled = 0;
-    while (buffer.size() >= 2) {
-        const std::uint8_t function = At(buffer, 1);
+    qsizetype at = 0;
+    while (bytes.size() - at >= 2) {
+        const QByteArrayView rest = bytes.sliced(at);
+        const std::uint8_t function = At(rest, 1);
         if (function == 0x83) {
-            if (buffer.size() < ExceptionLength)
+            if (rest.size() < ExceptionLength)
                 break;
-            if (CrcRight(QByteArrayView(buffer).first(ExceptionLength))) {
-                answers.push_back({At(buffer, 0), true, At(buffer, 2)});
-                buffer.remove(0, ExceptionLength);
+            if (CrcRight(rest.first(ExceptionLength))) {
+                answers.push_back({At(rest, 0), true, At(rest, 2)});
+                at += ExceptionLength;
                 continue;
             }
         } else if (function == 0x03) {
-            if (buffer.size() < 3)
+            if (rest.size() < 3)
                 break;
-            if (At(buffer, 2) == 0x02) {
-                if (buffer.size() < RegisterAnswerLength)
+            if (At(rest, 2) == 0x02) {
+                if (rest.size() < RegisterAnswerLength)
                     break;
-                if (CrcRight(QByteArrayView(buffer).first(RegisterAnswerLength))) {
-                    answers.push_back({At(buffer, 0), false, RegisterValue(buffer)});
-                    buffer.remove(0, RegisterAnswerLength);
+                if (CrcRight(rest.first(RegisterAnswerLength))) {
+                    answers.push_back(
+                        {At(rest, 0), false,
+                         RegisterValue(rest.first(RegisterAnswerLength).toByteArray())});
+                    at += RegisterAnswerLength;
                     continue;
                 }
             }
         }
-        buffer.remove(0, 1);
+        ++at;
         ++garbled;
     }
+    buffer.remove(0, at);
     if (garbledBytes)
         *garbledBytes = garbled;
     return answers;

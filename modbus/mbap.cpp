@@ -3,6 +3,8 @@
 #include "modbus/crc.h"
 #include "modbus/frames.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace modbus {
@@ -17,6 +19,14 @@ std::uint8_t byteAt(QByteArrayView bytes, qsizetype i)
 std::uint16_t wordAt(QByteArrayView bytes, qsizetype i)
 {
     return static_cast<std::uint16_t>(byteAt(bytes, i) << 8 | byteAt(bytes, i + 1));
+}
+
+QString Hex(QByteArrayView bytes)
+{
+    QStringList parts;
+    for (const char c : bytes)
+        parts.append(QStringLiteral("%1").arg(std::uint8_t(c), 2, 16, QLatin1Char('0')).toUpper());
+    return parts.join(u' ');
 }
 
 void appendWord(QByteArray &out, std::uint16_t word)
@@ -143,6 +153,7 @@ QByteArray MbapClient::request(QByteArrayView rtuBytes)
             ++m_dropped;
             continue;
         }
+        m_refusedText.clear();
         const std::uint16_t transaction = m_next++;
         if (m_next == 0)
             m_next = 1;
@@ -175,6 +186,12 @@ QByteArray MbapClient::answer(QByteArrayView linkBytes)
             });
         if (waiting == m_waiting.end()) {
             ++m_refused;
+            m_refusedText =
+                QStringLiteral("the gateway answered under transaction id %1, which no request "
+                               "waits for (%2 was the last sent): %3")
+                    .arg(cut->header.transaction)
+                    .arg(std::uint16_t(m_next == 1 ? 0xFFFF : m_next - 1))
+                    .arg(Hex(QByteArrayView(m_in).sliced(used - cut->length, cut->length)));
             continue;
         }
         const std::uint8_t unit = m_unit ? waiting->address : cut->header.unit;
@@ -185,8 +202,26 @@ QByteArray MbapClient::answer(QByteArrayView linkBytes)
     return rtu;
 }
 
+QString MbapClient::unusableInput() const
+{
+    QStringList parts;
+    if (!m_refusedText.isEmpty())
+        parts.append(m_refusedText);
+    if (m_in.size() >= MbapHeaderSize) {
+        const std::uint16_t length = wordAt(m_in, 4);
+        parts.append(
+            QStringLiteral("the gateway's header announces %1 bytes after its length "
+                           "field, %2 came: %3")
+                .arg(length)
+                .arg(m_in.size() - 6)
+                .arg(Hex(QByteArrayView(m_in).first(std::min<qsizetype>(m_in.size(), 64)))));
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
 void MbapClient::reset()
 {
+    m_refusedText.clear();
     m_out.clear();
     m_in.clear();
     m_waiting.clear();

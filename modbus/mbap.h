@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 #include <cstdint>
 #include <deque>
@@ -101,6 +102,10 @@ public:
     bool broken() const { return m_broken; }
     int refused() const { return m_refused; }
     int dropped() const { return m_dropped; }
+    // What came since the last request that did not become an answer: an answer refused for its
+    // transaction id, or a frame whose length field announces more than has come. Empty when
+    // nothing such came.
+    QString unusableInput() const;
     // Resets the session (a new connection): ids start again at 1.
     void reset();
 
@@ -119,6 +124,7 @@ private:
     bool m_broken = false;
     int m_refused = 0;
     int m_dropped = 0;
+    QString m_refusedText; // the last refused answer since the last request
 };
 
 } // namespace modbus

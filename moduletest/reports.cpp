@@ -65,6 +65,26 @@ QString CaseCounts(const CaseResult &c)
     return parts.join(QStringLiteral(", "));
 }
 
+// A case of a module's suite that no step ran: the test as a whole ended early.
+struct RunError
+{
+    QString name;
+    QString type;
+    QString message;
+};
+
+// The cases that say a module's test did not run to its end.
+QList<RunError> RunErrors(const Report &r, const ModuleResult *m)
+{
+    QList<RunError> errors;
+    if (!r.portFailure.isEmpty() && (!m || r.cutShort(*m)))
+        errors.append({QStringLiteral("port failure"), QStringLiteral("port"), r.portFailure});
+    if (r.interrupted)
+        errors.append({QStringLiteral("interrupted"), QStringLiteral("interrupted"),
+                       r.stopReason.isEmpty() ? QStringLiteral("interrupted") : r.stopReason});
+    return errors;
+}
+
 QString CsvField(const QString &text)
 {
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n'))
@@ -103,7 +123,9 @@ QString SummaryText(const Report &r)
     if (r.modules.empty())
         out += QStringLiteral("No module answered.\n");
     for (const ModuleResult &m : r.modules) {
-        out += QStringLiteral("\nAddress %1: %2").arg(m.address).arg(m.passed() ? "PASS" : "FAIL");
+        out += QStringLiteral("\nAddress %1: %2")
+                   .arg(m.address)
+                   .arg(r.modulePassed(m) ? "PASS" : "FAIL");
         if (!m.answered) {
             out += QStringLiteral(" (no answer)\n");
             continue;
@@ -146,7 +168,10 @@ QString SummaryText(const Report &r)
     }
     if (!r.portFailure.isEmpty())
         out += QStringLiteral("\nThe port failed: %1\n").arg(r.portFailure);
-    if (r.stopped)
+    if (r.interrupted)
+        out +=
+            QStringLiteral("\nThe test was interrupted before its end (%1).\n").arg(r.stopReason);
+    else if (r.stopped)
         out += QStringLiteral("\nThe test was %1.\n").arg(r.stopReason);
     out += QStringLiteral("\nResult: %1 (%2 s)\n")
                .arg(r.passed() ? QStringLiteral("PASS") : QStringLiteral("FAIL"))
@@ -161,9 +186,13 @@ QByteArray JUnitXml(const Report &r)
     w.setAutoFormatting(true);
     w.writeStartDocument();
     int tests = 0, failures = 0, errors = 0;
+    if (r.modules.empty()) {
+        tests = errors = int(RunErrors(r, nullptr).size());
+    }
     for (const ModuleResult &m : r.modules) {
-        tests += m.answered ? int(m.cases.size()) : 1;
-        errors += m.answered ? 0 : 1;
+        const int runErrors = int(RunErrors(r, &m).size());
+        tests += (m.answered ? int(m.cases.size()) : 1) + runErrors;
+        errors += (m.answered ? 0 : 1) + runErrors;
         for (const CaseResult &c : m.cases) {
             if (c.failures > 0 && c.noAnswers == c.failures)
                 ++errors;
@@ -178,8 +207,39 @@ QByteArray JUnitXml(const Report &r)
     w.writeAttribute(QStringLiteral("errors"), QString::number(errors));
     w.writeAttribute(QStringLiteral("time"), QString::number(r.seconds, 'f', 3));
     int id = 0;
+    const auto writeRunErrors = [&w](const QList<RunError> &runErrors, const QString &className) {
+        for (const RunError &e : runErrors) {
+            w.writeStartElement(QStringLiteral("testcase"));
+            w.writeAttribute(QStringLiteral("classname"), className);
+            w.writeAttribute(QStringLiteral("name"), e.name);
+            w.writeAttribute(QStringLiteral("time"), QStringLiteral("0"));
+            w.writeStartElement(QStringLiteral("error"));
+            w.writeAttribute(QStringLiteral("type"), e.type);
+            w.writeAttribute(QStringLiteral("message"), e.message);
+            w.writeEndElement();
+            w.writeEndElement();
+        }
+    };
+    if (r.modules.empty() && !RunErrors(r, nullptr).isEmpty()) {
+        // Nothing was tested: the run itself says why it ended.
+        const QList<RunError> runErrors = RunErrors(r, nullptr);
+        w.writeStartElement(QStringLiteral("testsuite"));
+        w.writeAttribute(QStringLiteral("name"), QStringLiteral("module test"));
+        w.writeAttribute(QStringLiteral("package"), QStringLiteral("moduletest"));
+        w.writeAttribute(QStringLiteral("id"), QString::number(id++));
+        w.writeAttribute(QStringLiteral("timestamp"),
+                         r.started.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+        w.writeAttribute(QStringLiteral("hostname"), QSysInfo::machineHostName());
+        w.writeAttribute(QStringLiteral("tests"), QString::number(runErrors.size()));
+        w.writeAttribute(QStringLiteral("failures"), QStringLiteral("0"));
+        w.writeAttribute(QStringLiteral("errors"), QString::number(runErrors.size()));
+        w.writeAttribute(QStringLiteral("time"), QString::number(r.seconds, 'f', 3));
+        writeRunErrors(runErrors, QStringLiteral("moduletest"));
+        w.writeEndElement();
+    }
     for (const ModuleResult &m : r.modules) {
-        int suiteFailures = 0, suiteErrors = m.answered ? 0 : 1;
+        const QList<RunError> runErrors = RunErrors(r, &m);
+        int suiteFailures = 0, suiteErrors = (m.answered ? 0 : 1) + int(runErrors.size());
         for (const CaseResult &c : m.cases) {
             if (c.failures > 0 && c.noAnswers == c.failures)
                 ++suiteErrors;
@@ -193,7 +253,8 @@ QByteArray JUnitXml(const Report &r)
         w.writeAttribute(QStringLiteral("timestamp"),
                          r.started.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
         w.writeAttribute(QStringLiteral("hostname"), QSysInfo::machineHostName());
-        w.writeAttribute(QStringLiteral("tests"), QString::number(m.answered ? m.cases.size() : 1));
+        w.writeAttribute(QStringLiteral("tests"),
+                         QString::number((m.answered ? m.cases.size() : 1) + runErrors.size()));
         w.writeAttribute(QStringLiteral("failures"), QString::number(suiteFailures));
         w.writeAttribute(QStringLiteral("errors"), QString::number(suiteErrors));
         double suiteSeconds = 0;
@@ -260,6 +321,7 @@ QByteArray JUnitXml(const Report &r)
             }
             w.writeEndElement();
         }
+        writeRunErrors(runErrors, classPrefix + QStringLiteral("run"));
         w.writeTextElement(QStringLiteral("system-out"), {});
         w.writeTextElement(QStringLiteral("system-err"), {});
         w.writeEndElement();
@@ -295,6 +357,8 @@ QByteArray Json(const Report &r)
     root.insert(QStringLiteral("seconds"), r.seconds);
     if (r.stopped)
         root.insert(QStringLiteral("stopped"), r.stopReason);
+    if (r.interrupted)
+        root.insert(QStringLiteral("interrupted"), true);
     if (!r.portFailure.isEmpty())
         root.insert(QStringLiteral("portFailure"), r.portFailure);
     QJsonArray modules;
@@ -302,7 +366,7 @@ QByteArray Json(const Report &r)
         QJsonObject mo;
         mo.insert(QStringLiteral("address"), m.address);
         mo.insert(QStringLiteral("answered"), m.answered);
-        mo.insert(QStringLiteral("passed"), m.passed());
+        mo.insert(QStringLiteral("passed"), r.modulePassed(m));
         mo.insert(QStringLiteral("cycles"), m.cyclesDone);
         mo.insert(QStringLiteral("configChanged"), m.configChanged);
         mo.insert(QStringLiteral("failureCount"), double(m.failureCount));
@@ -372,6 +436,22 @@ QByteArray Csv(const Report &r)
                           QString::number(r.rate),
                           r.settings.model,
                           SettingsText(r.settings)};
+    const auto runRows = [&](const ModuleResult *m) {
+        for (const RunError &e : RunErrors(r, m)) {
+            QStringList row = run;
+            row << (m ? QString::number(m->address) : QString()) << QString() << e.name
+                << QStringLiteral("0") << QStringLiteral("1") << QStringLiteral("1")
+                << QStringLiteral("0") << QStringLiteral("0") << QStringLiteral("0")
+                << (e.type == QLatin1String("interrupted") ? QStringLiteral("interrupted")
+                                                           : QStringLiteral("fail"))
+                << e.message;
+            for (QString &field : row)
+                field = CsvField(field);
+            lines.append(row.join(u','));
+        }
+    };
+    if (r.modules.empty())
+        runRows(nullptr);
     for (const ModuleResult &m : r.modules) {
         QList<CaseResult> cases(m.cases.begin(), m.cases.end());
         if (!m.answered)
@@ -388,6 +468,7 @@ QByteArray Csv(const Report &r)
                 field = CsvField(field);
             lines.append(row.join(u','));
         }
+        runRows(&m);
     }
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }

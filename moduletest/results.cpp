@@ -72,10 +72,16 @@ void ModuleResult::addFailure(const Failure &failure)
 
 bool Report::passed() const
 {
-    if (!portFailure.isEmpty() || modules.empty())
+    if (!portFailure.isEmpty() || interrupted || modules.empty())
         return false;
     return std::all_of(modules.begin(), modules.end(),
                        [](const ModuleResult &m) { return m.passed(); });
+}
+
+bool Report::cutShort(const ModuleResult &module) const
+{
+    return (!portFailure.isEmpty() || interrupted) && !modules.empty() &&
+           &module == &modules.back();
 }
 
 } // namespace moduletest

@@ -105,10 +105,18 @@ struct Report
     double seconds = 0;
     bool stopped = false; // stopped by the user or after the failures allowed
     QString stopReason;
-    QString portFailure; // the port failed while the test ran
+    QString portFailure;      // the port failed while the test ran
+    bool interrupted = false; // ended by a signal to the program before its end
     std::vector<ModuleResult> modules;
 
     bool passed() const;
+    // Whether a module's test was cut short by the port failing or an interruption: the module
+    // under test at that moment (the last one begun) did not get through its steps.
+    bool cutShort(const ModuleResult &module) const;
+    bool modulePassed(const ModuleResult &module) const
+    {
+        return module.passed() && !cutShort(module);
+    }
 };
 
 } // namespace moduletest

@@ -46,6 +46,7 @@ void Runner::start()
     m_report.started = QDateTime::currentDateTime();
     m_startedMs = now();
     m_stopping = false;
+    m_switched = false;
     m_moduleIndex = -1;
     m_master.claim(this);
     if (m_settings.scan) {
@@ -215,6 +216,7 @@ void Runner::beginStep(Step step)
         m_lastSample = -1;
     }
     m_phase = Phase::Steps;
+    m_switched = true;
     sendNext();
 }
 
@@ -222,7 +224,8 @@ void Runner::endStep()
 {
     m_phase = Phase::AllOff;
     if (!module().answered) {
-        stepDone(); // nothing to switch off on a module that does not answer
+        m_switched = false; // it was only asked for its state
+        stepDone();         // nothing to switch off on a module that does not answer
         return;
     }
     // Every step ends with every channel off.
@@ -336,6 +339,8 @@ void Runner::complete(const Exchange &ex, const bus::Outcome &outcome)
         m_timerStart[std::size_t(ex.startsTimer)] =
             outcome.sentMs + WireMs(ex.request.size(), m_master.line().rate());
     m_estimateDone += estimateMs(ex.request);
+    if (m_phase == Phase::AllOff)
+        m_switched = !outcome.answered();
     judge(ex, outcome);
     if (outcome.settingsFailed) {
         portFailed(m_master.line().failure());
@@ -385,7 +390,9 @@ void Runner::judge(const Exchange &ex, const bus::Outcome &outcome)
     }
     if (check.verdict == Verdict::Incomplete) {
         if (received.isEmpty()) {
-            if (m_step == Step::Communication)
+            // Only the state read says whether the module answers: a dropped closing all-off
+            // after it is a failure of its own.
+            if (m_step == Step::Communication && m_phase != Phase::AllOff)
                 m.answered = false;
             recordFailure(
                 ex, Channels(ex.channel), Fault::NoAnswer,

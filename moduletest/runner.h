@@ -30,6 +30,9 @@ public:
     // Ends the test after the request under way: every channel off, then finished().
     void stop(const QString &reason = QStringLiteral("stopped"));
     bool running() const { return m_phase != Phase::Idle && m_phase != Phase::Done; }
+    // False from the start of a step until its closing all-off has been echoed: whether the
+    // channels are known to be off.
+    bool channelsOffConfirmed() const { return !m_switched; }
 
     // Filled as the test goes; whole after finished().
     const Report &report() const { return m_report; }
@@ -108,6 +111,7 @@ private:
     std::optional<Exchange> m_current;
     bool m_stopping = false;
     QString m_stopReason;
+    bool m_switched = false; // a step began and its all-off has not been echoed yet
 
     // The timed step.
     std::vector<TimedChannel> m_timed;

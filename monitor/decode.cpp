@@ -212,6 +212,11 @@ QString RoleKey(FrameRole role)
 QString Summary(const modbus::SplitFrame &frame, const QByteArray &request)
 {
     const QByteArrayView f(frame.bytes);
+    // A frame whose CRC fails may be anything: its fields are not read as if they were true.
+    const bool damaged = !frame.crcOk && frame.role != FrameRole::Noise &&
+                         frame.role != FrameRole::Text && frame.role != FrameRole::Probe;
+    if (damaged)
+        return QStringLiteral("CRC 错误，%1 字节").arg(f.size());
     switch (frame.role) {
     case FrameRole::Noise:
         return QStringLiteral("噪声 %1 字节").arg(f.size());

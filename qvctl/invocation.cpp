@@ -4,11 +4,13 @@
 #include "protocol/baud.h"
 #include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
+#include "serial/tcpline.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <variant>
 
 namespace qvctl {
@@ -213,6 +215,10 @@ Problem HexBytes(const QString &, const QStringList &args, Invocation &in)
     if (!bytes)
         return error;
     in.bytes = in.appendCrc ? modbus::WithCrc(*bytes) : *bytes;
+    if (in.bytes.size() > LongestFrame)
+        return QStringLiteral("send takes at most %1 bytes (the longest MODBUS RTU frame), not %2")
+            .arg(LongestFrame)
+            .arg(in.bytes.size());
     return std::nullopt;
 }
 
@@ -285,8 +291,10 @@ QString CommandsHelp()
     text += QStringLiteral(
         "\n"
         "Exit status: 0 done and confirmed; 1 no answer within the timeout; 2 usage error;\n"
-        "3 the port cannot be opened (missing, busy, no permission); 4 a wrong answer\n"
-        "(bad CRC, exception, mismatched echo). scan: 0 when at least one module answered.\n");
+        "3 the port or an output file cannot be opened or written (missing, busy, no\n"
+        "permission, full); 4 a wrong answer (bad CRC, exception, mismatched echo); 5 test\n"
+        "interrupted by Ctrl+C, SIGTERM or SIGHUP (relays off first). scan: 0 when at least\n"
+        "one module answered.\n");
     return text;
 }
 
@@ -356,6 +364,17 @@ std::optional<std::array<bool, 8>> ParseMask(const QString &text)
     for (std::size_t k = 0; k < 8; ++k)
         mask[k] = (value >> k) & 1u;
     return mask;
+}
+
+std::optional<double> ParseDuration(const QString &text)
+{
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    // The longest time a timer counts in ms.
+    constexpr double LongestS = 2147483;
+    if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > LongestS)
+        return std::nullopt;
+    return seconds;
 }
 
 std::optional<QByteArray> ParseHexBytes(const QStringList &arguments, QString *error)
@@ -560,6 +579,9 @@ Problem ReadPort(const QCommandLineParser &parser, const Options &o, Invocation 
     if (ports.size() > 1)
         return QStringLiteral("--port given more than once");
     in.port = ports.front();
+    QString problem;
+    if (serial::IsNetworkPortName(in.port) && !serial::ParseNetworkPort(in.port, &problem))
+        return QStringLiteral("--port %1: %2").arg(in.port, problem);
     return std::nullopt;
 }
 

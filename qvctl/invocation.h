@@ -20,9 +20,13 @@ enum class Exit : int {
     Done = 0,        // done and confirmed
     NoAnswer = 1,    // no answer within the timeout, after the retries
     Usage = 2,       // the command line is wrong
-    Port = 3,        // the port cannot be opened (or failed while open)
+    Port = 3,        // the port or an output file cannot be opened or written
     WrongAnswer = 4, // bad CRC, an exception answer, a mismatched echo
+    Stopped = 5,     // stopped by a signal before the end (the module test)
 };
+
+// The longest MODBUS RTU frame: send writes no more and keeps no more of what comes back.
+inline constexpr qsizetype LongestFrame = 256;
 
 enum class Command {
     Ports,
@@ -110,6 +114,10 @@ ParseOutcome ParseArguments(const QStringList &arguments);
 // A time in seconds with at most one decimal that counts ("2.5", "0.1", "6553.5", "3.50"),
 // 0.1..6553.5, as tenths; none otherwise.
 std::optional<std::uint16_t> ParseSeconds(const QString &text);
+
+// A duration in seconds for --duration: a finite number above 0 whose milliseconds fit a timer
+// (at most 2147483 s, about 24 days); none otherwise (nan, inf, 3e6, -1, text).
+std::optional<double> ParseDuration(const QString &text);
 
 // A channel mask: binary digits with channel 1 first ("10100000"; fewer than eight digits leave
 // the rest off), or "0x" and one or two hex digits with channel 1 in bit 0 ("0x05").

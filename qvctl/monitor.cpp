@@ -3,6 +3,8 @@
 #include "monitor/capture.h"
 #include "monitor/clock.h"
 #include "monitor/writers.h"
+#include "qvctl/outputs.h"
+#include "qvctl/report.h"
 #include "serial/commport.h"
 
 #include <QBuffer>
@@ -20,6 +22,10 @@ namespace {
 using Sink = std::function<void(const QString &)>;
 
 volatile std::sig_atomic_t interrupted = 0;
+
+// What a pcap FIFO without a reader keeps waiting for one: the frames of a few minutes of a
+// busy bus.
+constexpr qint64 PcapWaitingBytes = 16 * 1024 * 1024;
 
 void OnInterrupt(int)
 {
@@ -63,11 +69,11 @@ std::optional<QString> ReadMonitorOptions(const QCommandLineParser &parser, Invo
     in.pcapPath = parser.value(QStringLiteral("pcap"));
     in.stats = parser.isSet(QStringLiteral("stats"));
     if (parser.isSet(QStringLiteral("duration"))) {
-        bool ok = false;
-        in.monitorSeconds = parser.value(QStringLiteral("duration")).toDouble(&ok);
-        if (!ok || in.monitorSeconds <= 0)
+        const auto seconds = ParseDuration(parser.value(QStringLiteral("duration")));
+        if (!seconds)
             return QStringLiteral("--duration: not a time in seconds: %1")
                 .arg(parser.value(QStringLiteral("duration")));
+        in.monitorSeconds = *seconds;
     }
     return std::nullopt;
 }
@@ -78,15 +84,35 @@ Exit RunMonitor(const Invocation &in, serial::CommPort &port, const Sink &out, c
     QBuffer lines;
     lines.open(QIODevice::WriteOnly);
     const auto writer = monitor::MakeWriter(in.monitorFormat, lines);
-    QFile pcapFile(in.pcapPath);
+    // The pcap records go through memory into the file: a FIFO nobody reads yet is opened once a
+    // reader comes (never blocking), and until then its records wait here, up to a bound.
+    std::unique_ptr<QFile> pcapFile;
+    QBuffer pcapBytes;
+    pcapBytes.open(QIODevice::WriteOnly);
     std::unique_ptr<monitor::FrameWriter> pcap;
+    QString pcapFailure;
+    quint64 pcapDropped = 0;
+    const auto drainPcap = [&] {
+        if (in.pcapPath.isEmpty() || !pcapFailure.isEmpty())
+            return;
+        if (!pcapFile) {
+            pcapFile = OpenStream(in.pcapPath, &pcapFailure);
+            if (!pcapFile)
+                return;
+        }
+        const QByteArray &bytes = pcapBytes.data();
+        if (!bytes.isEmpty() && pcapFile->write(bytes) != bytes.size())
+            pcapFailure = pcapFile->errorString();
+        pcapBytes.buffer().clear();
+        pcapBytes.seek(0);
+    };
     if (!in.pcapPath.isEmpty()) {
-        if (!pcapFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            err(QStringLiteral("qvctl: cannot write %1: %2\n")
-                    .arg(in.pcapPath, pcapFile.errorString()));
+        pcap = monitor::MakeWriter(monitor::Format::Pcap, pcapBytes);
+        drainPcap();
+        if (!pcapFailure.isEmpty()) {
+            err(QStringLiteral("qvctl: cannot write %1: %2\n").arg(in.pcapPath, pcapFailure));
             return Exit::Port;
         }
-        pcap = monitor::MakeWriter(monitor::Format::Pcap, pcapFile);
     }
     const auto flushLines = [&] {
         if (!lines.data().isEmpty())
@@ -102,8 +128,10 @@ Exit RunMonitor(const Invocation &in, serial::CommPort &port, const Sink &out, c
                                             : modbus::FrameSplitter::DefaultAnswerTimeoutUs);
     capture.setSink([&](const monitor::CapturedFrame &f) {
         writer->write(f);
-        if (pcap)
+        if (pcap && (pcapFile || pcapBytes.size() < PcapWaitingBytes))
             pcap->write(f);
+        else if (pcap)
+            ++pcapDropped;
     });
 
     Exit status = Exit::Done;
@@ -123,7 +151,8 @@ Exit RunMonitor(const Invocation &in, serial::CommPort &port, const Sink &out, c
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         capture.idle(clock.nowUs());
         flushLines();
-        if (interrupted)
+        drainPcap();
+        if (interrupted || !StandardOutputFailure().isEmpty() || !pcapFailure.isEmpty())
             loop.quit();
     });
     tick.start();
@@ -140,9 +169,19 @@ Exit RunMonitor(const Invocation &in, serial::CommPort &port, const Sink &out, c
         capture.received(port.readAll(), clock.nowUs());
     capture.finish();
     flushLines();
-    if (pcap && !pcap->ok()) {
-        err(QStringLiteral("qvctl: cannot write %1\n").arg(in.pcapPath));
-        status = Exit::Port;
+    if (!in.pcapPath.isEmpty()) {
+        drainPcap();
+        if (pcapFailure.isEmpty() && !pcapFile)
+            pcapFailure = QStringLiteral("nobody read the FIFO");
+        else if (pcapFailure.isEmpty())
+            pcapFailure = FlushFailure(*pcapFile);
+        if (pcapFailure.isEmpty() && pcapDropped > 0)
+            pcapFailure = QStringLiteral("%1 frames came before anybody read it and were dropped")
+                              .arg(pcapDropped);
+        if (!pcapFailure.isEmpty()) {
+            err(QStringLiteral("qvctl: cannot write %1: %2\n").arg(in.pcapPath, pcapFailure));
+            status = Exit::Port;
+        }
     }
     if (in.stats) {
         QString table = monitor::StatsTitles().join(QLatin1Char('\t')) + QLatin1Char('\n');

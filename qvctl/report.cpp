@@ -42,6 +42,8 @@ QString ExitKey(Exit status)
         return QStringLiteral("port");
     case Exit::WrongAnswer:
         return QStringLiteral("wrong-answer");
+    case Exit::Stopped:
+        return QStringLiteral("interrupted");
     }
     return {};
 }
@@ -61,6 +63,25 @@ QString FailureJsonLine(const QString &command, Exit status, const QString &mess
     object.insert(QStringLiteral("exit"), int(status));
     object.insert(QStringLiteral("message"), message);
     return ResultLine({{}, object}, true);
+}
+
+namespace {
+QString &OutputFailure()
+{
+    static QString reason;
+    return reason;
+}
+} // namespace
+
+void NoteStandardOutputFailure(const QString &reason)
+{
+    if (OutputFailure().isEmpty())
+        OutputFailure() = reason.isEmpty() ? QStringLiteral("the write failed") : reason;
+}
+
+QString StandardOutputFailure()
+{
+    return OutputFailure();
 }
 
 } // namespace qvctl

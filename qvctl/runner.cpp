@@ -66,6 +66,11 @@ Exit Runner::run()
         }
         return Exit::Done;
     }
+    // A report left by an earlier test must not be read as this run's, whatever happens now.
+    if (m_in.command == Command::Test) {
+        if (const Exit removed = RemoveEarlierReports(m_in, m_err); removed != Exit::Done)
+            return removed;
+    }
     const Exit opened = open(m_in.baud);
     if (opened != Exit::Done)
         return opened;
@@ -267,10 +272,19 @@ Exit Runner::failure(const QByteArray &request, const bus::Outcome &outcome, con
                         .arg(Hex(outcome.received)));
     if (!silence.isEmpty())
         return fail(Exit::NoAnswer, silence);
-    return fail(Exit::NoAnswer, QStringLiteral("no answer from address %1 within %2 ms at %3 baud")
-                                    .arg(std::uint8_t(request.at(0)))
-                                    .arg(outcome.timeoutMs)
-                                    .arg(rate()));
+    return fail(
+        Exit::NoAnswer,
+        withUnusableInput(QStringLiteral("no answer from address %1 within %2 ms at %3 baud")
+                              .arg(std::uint8_t(request.at(0)))
+                              .arg(outcome.timeoutMs)
+                              .arg(rate())));
+}
+
+QString Runner::withUnusableInput(const QString &noAnswer) const
+{
+    // A gateway that did send something, though not an answer to this request, says what.
+    const QString unusable = m_port.unusableInput();
+    return unusable.isEmpty() ? noAnswer : QStringLiteral("%1; %2").arg(noAnswer, unusable);
 }
 
 // --- output ----------------------------------------------------------------------------------
@@ -680,15 +694,27 @@ void Runner::sendRaw()
             finish(portFailed());
             return;
         }
+        // The master keeps at most the longest frame of what came back.
         const QByteArray &received = outcome.received;
         if (received.isEmpty()) {
-            finish(fail(Exit::NoAnswer, QStringLiteral("no answer within %1 ms at %2 baud")
-                                            .arg(outcome.timeoutMs)
-                                            .arg(rate())));
+            finish(fail(Exit::NoAnswer,
+                        withUnusableInput(QStringLiteral("no answer within %1 ms at %2 baud")
+                                              .arg(outcome.timeoutMs)
+                                              .arg(rate()))));
             return;
         }
         json.insert(QStringLiteral("received"), Hex(received));
+        if (outcome.droppedBytes > 0)
+            json.insert(QStringLiteral("dropped"), double(outcome.droppedBytes));
         result({Hex(received), json});
+        if (outcome.droppedBytes > 0) {
+            m_err(QStringLiteral("qvctl: more came back than the longest frame: the first %1 "
+                                 "bytes are shown, %2 more were dropped\n")
+                      .arg(received.size())
+                      .arg(outcome.droppedBytes));
+            finish(Exit::WrongAnswer);
+            return;
+        }
         if (!framed) {
             finish(Exit::Done); // text or other bytes: nothing to check them against
             return;

@@ -50,6 +50,8 @@ private:
     // from the address within the wait).
     void ask(const QByteArray &request, Answered then, const QString &silence = {});
     Exit failure(const QByteArray &request, const bus::Outcome &outcome, const QString &silence);
+    // A no-answer message with what a gateway sent instead, if anything.
+    QString withUnusableInput(const QString &noAnswer) const;
 
     void switchChannels(int index);
     void timedChannel();

@@ -1,5 +1,8 @@
 #include "qvctl/testcommand.h"
 
+#include "qvctl/interrupt.h"
+#include "qvctl/outputs.h"
+
 #include "moduletest/reports.h"
 #include "moduletest/runner.h"
 #include "protocol/baud.h"
@@ -9,7 +12,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 namespace qvctl {
 
@@ -53,11 +59,8 @@ std::optional<int> Whole(const QString &text, int low, int high)
     return text.toInt();
 }
 
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-}
+// How long an interrupted test may take to switch its relays off.
+constexpr int StopGraceMs = 3000;
 
 } // namespace
 
@@ -104,10 +107,10 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
         s.cycles = *n;
     }
     if (isSet("duration")) {
-        bool ok = false;
-        s.durationS = value("duration").toDouble(&ok);
-        if (!ok || s.durationS <= 0)
+        const auto seconds = ParseDuration(value("duration"));
+        if (!seconds)
             return QStringLiteral("--duration: not a time in seconds: %1").arg(value("duration"));
+        s.durationS = *seconds;
     }
     if (isSet("max-failures")) {
         const auto n = Whole(value("max-failures"), 1, 100000000);
@@ -155,6 +158,18 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
     return std::nullopt;
 }
 
+Exit RemoveEarlierReports(const Invocation &in, const std::function<void(const QString &)> &err)
+{
+    for (const QString &path : {in.junitPath, in.csvPath}) {
+        const QString reason = RemoveEarlierFile(path);
+        if (!reason.isEmpty()) {
+            err(QStringLiteral("qvctl: cannot remove the earlier %1: %2\n").arg(path, reason));
+            return Exit::Port;
+        }
+    }
+    return Exit::Done;
+}
+
 Exit RunModuleTest(const Invocation &in, bus::Master &master,
                    const std::function<void(const QString &)> &out,
                    const std::function<void(const QString &)> &err)
@@ -177,34 +192,91 @@ Exit RunModuleTest(const Invocation &in, bus::Master &master,
                      });
     QObject::connect(&runner, &moduletest::Runner::progress, &loop,
                      [&](double fraction, double left) {
-                         if (fraction < 1)
-                             err(QStringLiteral("qvctl: %1%, %2 s left\n")
-                                     .arg(int(fraction * 100))
-                                     .arg(qRound(left)));
+                         // The end is shown only for a test that got there.
+                         const moduletest::Report &r = runner.report();
+                         if (fraction >= 1 && (r.stopped || !r.portFailure.isEmpty()))
+                             return;
+                         err(QStringLiteral("qvctl: %1%, %2 s left\n")
+                                 .arg(int(std::min(fraction, 1.0) * 100))
+                                 .arg(qRound(left)));
                      });
     if (in.verbose)
         QObject::connect(&runner, &moduletest::Runner::traffic, &loop, [&](const QString &t) {
             err(QStringLiteral("%1 %2\n").arg(
                 QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")), t));
         });
+
+    // Ctrl+C, SIGTERM or SIGHUP: the step under way ends as a stop ends it, every channel off;
+    // a second signal ends at once.
+    InterruptGuard guard("\nqvctl: interrupted again: ended at once, relays may still be on\n",
+                         int(Exit::Stopped));
+    int signal = 0;
+    bool overdue = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QTimer grace;
+    grace.setSingleShot(true);
+    QObject::connect(&grace, &QTimer::timeout, &loop, [&] {
+        overdue = true;
+        loop.quit();
+    });
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (signal || !InterruptGuard::caught())
+            return;
+        signal = InterruptGuard::caught();
+        err(QStringLiteral("\nqvctl: %1: switching every relay off\n")
+                .arg(QLatin1String(InterruptGuard::name(signal))));
+        runner.stop(QStringLiteral("interrupted by %1").arg(InterruptGuard::name(signal)));
+        grace.start(StopGraceMs);
+    });
+    watch.start();
     runner.start();
     if (runner.running())
         loop.exec();
+    watch.stop();
+    grace.stop();
 
     moduletest::Report &report = runner.report();
     report.program = QStringLiteral("qvctl");
     report.version = QCoreApplication::applicationVersion();
     report.port = in.port;
+    if (signal) {
+        report.interrupted = true;
+        report.stopped = true;
+        report.stopReason = QStringLiteral("interrupted by %1").arg(InterruptGuard::name(signal));
+        if (overdue)
+            report.seconds = report.started.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+    }
     out(in.json ? QString::fromUtf8(moduletest::Json(report)) : moduletest::SummaryText(report));
-    if (!in.junitPath.isEmpty() && !WriteFile(in.junitPath, moduletest::JUnitXml(report)))
-        err(QStringLiteral("qvctl: cannot write %1\n").arg(in.junitPath));
-    if (!in.csvPath.isEmpty() && !WriteFile(in.csvPath, moduletest::Csv(report)))
-        err(QStringLiteral("qvctl: cannot write %1\n").arg(in.csvPath));
+    bool unwritten = false;
+    for (const auto &[path, bytes] :
+         {std::pair{in.junitPath,
+                    in.junitPath.isEmpty() ? QByteArray() : moduletest::JUnitXml(report)},
+          std::pair{in.csvPath, in.csvPath.isEmpty() ? QByteArray() : moduletest::Csv(report)}}) {
+        if (path.isEmpty())
+            continue;
+        const QString reason = WriteWhole(path, bytes);
+        if (!reason.isEmpty()) {
+            err(QStringLiteral("qvctl: cannot write %1: %2\n").arg(path, reason));
+            unwritten = true;
+        }
+    }
 
+    if (signal) {
+        const bool off = !overdue && runner.channelsOffConfirmed() && report.portFailure.isEmpty();
+        err(off ? QStringLiteral("qvctl: interrupted: every relay is off\n")
+                : QStringLiteral("qvctl: interrupted: the relays could not be confirmed off, they "
+                                 "may still be on\n"));
+    }
     if (!report.portFailure.isEmpty()) {
         err(QStringLiteral("qvctl: the port failed: %1\n").arg(report.portFailure));
         return Exit::Port;
     }
+    // A report that did not arrive leaves nothing to trust, whatever the test found.
+    if (unwritten)
+        return Exit::Port;
+    if (signal)
+        return Exit::Stopped;
     bool failedStep = false, silent = report.modules.empty();
     for (const moduletest::ModuleResult &m : report.modules) {
         failedStep = failedStep || (m.answered && m.failureCount > 0);

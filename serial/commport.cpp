@@ -343,6 +343,11 @@ QString CommPort::errorText() const
     return d->failure.detail;
 }
 
+QString CommPort::unusableInput() const
+{
+    return d->device ? d->device->unusableInput() : QString();
+}
+
 qsizetype CommPort::bytesWaiting() const
 {
     collect();

@@ -66,6 +66,9 @@ public:
     // detail, the driver's own text.
     LineFailure failure() const;
     QString errorText() const;
+    // What the line received that it could not pass on as an answer (see
+    // LineDevice::unusableInput()); empty for most lines and when nothing such came.
+    QString unusableInput() const;
 
     // Input. bytesWaiting() counts the bytes received and not yet read.
     qsizetype bytesWaiting() const;

@@ -98,6 +98,10 @@ public:
     // Switches the driver's RS-485 mode (the transceiver's direction driven by RTS) on or off;
     // the reason in words when the driver or the line refuses it, none when done.
     virtual std::optional<QString> setRs485(const Rs485 &mode);
+    // What came in since the last write that could not be passed on as an answer (a gateway's
+    // answer to another request, a frame announced longer than what came), for a message when
+    // the answer is missed; empty when nothing such came.
+    virtual QString unusableInput() const { return {}; }
 
 signals:
     // The open line failed (failure() says how); the port closes it.

@@ -35,26 +35,54 @@ bool IsNetworkPortName(const QString &name)
            name.startsWith(MbapScheme + QStringLiteral("://"), Qt::CaseInsensitive);
 }
 
-std::optional<NetworkAddress> ParseNetworkPort(const QString &name)
+std::optional<NetworkAddress> ParseNetworkPort(const QString &name, QString *problem)
 {
-    if (!IsNetworkPortName(name))
+    QString ignored;
+    QString &why = problem ? *problem : ignored;
+    why.clear();
+    if (!IsNetworkPortName(name)) {
+        why = QStringLiteral("not tcp://HOST:PORT or mbtcp://HOST:PORT[/UNIT]");
         return std::nullopt;
+    }
     const QUrl url(name, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty() || url.hasQuery() ||
-        url.hasFragment())
+    if (!url.isValid()) {
+        why = QStringLiteral("not a network address: %1").arg(url.errorString());
         return std::nullopt;
+    }
+    if (!url.userInfo().isEmpty()) {
+        why = QStringLiteral("a user (%1@) has no place in it").arg(url.userInfo());
+        return std::nullopt;
+    }
+    if (url.host().isEmpty()) {
+        why = QStringLiteral("no host");
+        return std::nullopt;
+    }
+    if (url.hasQuery() || url.hasFragment()) {
+        why = QStringLiteral("nothing may follow the address (%1)")
+                  .arg(url.hasQuery() ? u'?' + url.query() : u'#' + url.fragment());
+        return std::nullopt;
+    }
     // QUrl reads an empty port ("host:") as none, and so does this.
     const int port = url.port();
-    if (port < 1 || port > 65535)
+    if (port < 0) {
+        why = QStringLiteral("no port number after the host %1 (HOST:PORT)").arg(url.host());
         return std::nullopt;
+    }
+    if (port < 1 || port > 65535) {
+        why = QStringLiteral("the port number %1 is not 1..65535").arg(port);
+        return std::nullopt;
+    }
 
     NetworkAddress address;
     address.host = url.host();
     address.port = static_cast<quint16>(port);
     const QString path = url.path();
     if (url.scheme().compare(RtuScheme, Qt::CaseInsensitive) == 0) {
-        if (!path.isEmpty() && path != QStringLiteral("/"))
+        if (!path.isEmpty() && path != QStringLiteral("/")) {
+            why = QStringLiteral("tcp:// takes no unit or path (%1); mbtcp:// takes a unit")
+                      .arg(path);
             return std::nullopt;
+        }
         return address;
     }
     address.framing = NetworkAddress::Framing::Mbap;
@@ -63,8 +91,10 @@ std::optional<NetworkAddress> ParseNetworkPort(const QString &name)
     bool ok = false;
     const QString unitText = path.mid(1);
     const int unit = unitText.toInt(&ok, 10);
-    if (!ok || unit < 0 || unit > 255 || !unitText.front().isDigit())
+    if (!ok || unit < 0 || unit > 255 || !unitText.front().isDigit()) {
+        why = QStringLiteral("the unit %1 is not 0..255").arg(unitText);
         return std::nullopt;
+    }
     address.unit = static_cast<std::uint8_t>(unit);
     return address;
 }

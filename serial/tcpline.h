@@ -28,8 +28,9 @@ struct NetworkAddress
 
 // True for a name of either form, well formed or not.
 bool IsNetworkPortName(const QString &name);
-// None for a name that is not a well-formed network port.
-std::optional<NetworkAddress> ParseNetworkPort(const QString &name);
+// None for a name that is not a well-formed network port; then *problem names the part that is
+// wrong.
+std::optional<NetworkAddress> ParseNetworkPort(const QString &name, QString *problem = nullptr);
 
 // A network port as a line. open() starts connecting and returns at once: isConnecting() is true
 // until lineReady() (connected) or lineFailed() (refused, unreachable, no answer within
@@ -64,6 +65,7 @@ public:
 
     // MODBUS TCP answers refused for a transaction id no request waits for.
     int refusedAnswers() const { return m_mbap.refused(); }
+    QString unusableInput() const override { return m_mbap.unusableInput(); }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;

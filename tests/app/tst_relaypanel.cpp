@@ -251,6 +251,31 @@ private slots:
         QCOMPARE(sent(), QString());
     }
 
+    // A line that floods: the received box keeps at most a longest frame of it, whether the
+    // bytes come as the reply or after it.
+    void floodIsBounded_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        const QByteArray flood(200000, char(0xA5));
+        QTest::newRow("one reply") << QList<QByteArray>{flood};
+        QTest::newRow("an answer and a flood behind it")
+            << QList<QByteArray>{rtu("0103020005") + flood, flood};
+        QTest::newRow("many pieces") << QList<QByteArray>(50, flood.first(4000));
+    }
+    void floodIsBounded()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        click(form->Readzt);
+        QCOMPARE(sent(), QString("01 03 00 00 00 01 84 0A"));
+        QSignalSpy read(&form->replies->reader(), &ReplyReader::replyRead);
+        for (const QByteArray &chunk : chunks)
+            line->feed(chunk);
+        QVERIFY(read.wait(2000));
+        QTRY_VERIFY(!form->replies->collecting());
+        const qsizetype shown = form->LblIn->text().split(u' ', Qt::SkipEmptyParts).size();
+        QVERIFY2(shown > 0 && shown <= 256, qPrintable(QString::number(shown)));
+    }
+
     // Replies to the configuration requests move the address box and the PC baud list.
     void configurationReplies_data()
     {

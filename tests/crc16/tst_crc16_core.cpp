@@ -218,6 +218,18 @@ private slots:
         QVERIFY(outcome.err.isEmpty());
     }
 
+    // In Chinese, Qt's own texts (the edit menu, the standard buttons) are Chinese too.
+    void qtTextsFollowChinese()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("the Windows programs find Qt's texts beside them, as the zip puts them");
+#endif
+        QVERIFY(crccalc::installLanguage(crccalc::Language::Chinese));
+        for (const auto &[context, text] :
+             {std::pair{"QPlatformTheme", "&Yes"}, std::pair{"QWidgetTextControl", "&Copy"}})
+            QVERIFY2(QCoreApplication::translate(context, text) != QLatin1String(text), text);
+    }
+
     // The English built into the program is found and used. Runs last: the English stays
     // installed.
     void englishIsInstalled()

@@ -29,6 +29,7 @@ fail() { echo "FAIL: $*"; status=1; }
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libqt6widgets6* && $depends == *libqt6serialport6* ]] ||
     fail "Depends does not name the Qt libraries found by dpkg-shlibdeps: $depends"
+[[ $depends == *qt6-translations-l10n* ]] || fail "Depends does not name Qt's own translations: $depends"
 dpkg-deb -f "$deb" Description | grep -q dialout || fail "the description does not tell about dialout"
 
 dpkg-deb -x "$deb" "$tmp/root"

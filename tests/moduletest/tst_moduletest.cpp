@@ -13,7 +13,7 @@
 namespace {
 
 // A line with one module on it that answers at once; answer number spoil (1-based) gets a
-// wrong CRC.
+// wrong CRC, answer number drop is lost.
 class ModuleLine : public bus::Line
 {
 public:
@@ -27,7 +27,7 @@ public:
         module.answerSent();
         if (writes == spoil && !answer.isEmpty())
             answer[answer.size() - 1] = char(answer.back() ^ 0x5A);
-        if (!answer.isEmpty())
+        if (!answer.isEmpty() && writes != drop)
             QTimer::singleShot(0, this, [this, answer] { emit received(answer); });
         return true;
     }
@@ -46,6 +46,7 @@ public:
     sim::RelayModule module;
     int writes = 0;
     int spoil = 0;
+    int drop = 0; // the answer to this write (1-based) never comes
 
 private:
     QElapsedTimer m_clock;
@@ -70,6 +71,8 @@ private slots:
     void stopLeavesRelaysOff_data();
     void stopLeavesRelaysOff();
     void failuresKeptBounded();
+    void communicationAnswerLost_data();
+    void communicationAnswerLost();
 };
 
 void TstModuleTest::spoiltAnswer()
@@ -153,6 +156,36 @@ void TstModuleTest::failuresKeptBounded()
     QCOMPARE(m.failures.back().cycle, settings.keptFailures);
     QVERIFY(runner.report().stopped);
     QCOMPARE(line.relays(), 0);
+}
+
+void TstModuleTest::communicationAnswerLost_data()
+{
+    QTest::addColumn<int>("drop");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<bool>("offConfirmed");
+    // Only the state read says whether the module answers; a lost closing all-off is a failure
+    // of its own, and leaves the relays unconfirmed.
+    QTest::newRow("state read lost") << 1 << false << true;
+    QTest::newRow("closing all-off lost") << 2 << true << false;
+    QTest::newRow("nothing lost") << 0 << true << true;
+}
+
+void TstModuleTest::communicationAnswerLost()
+{
+    QFETCH(int, drop);
+    QFETCH(bool, answered);
+    QFETCH(bool, offConfirmed);
+    ModuleLine line({1, 5, 8, {}});
+    line.drop = drop;
+    bus::Master master(line);
+    moduletest::Runner runner(master, SettingsOf({moduletest::Step::Communication}));
+    QSignalSpy finished(&runner, &moduletest::Runner::finished);
+    runner.start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+    const moduletest::ModuleResult &m = runner.report().modules.at(0);
+    QCOMPARE(m.answered, answered);
+    QCOMPARE(m.failureCount, quint64(drop ? 1 : 0));
+    QCOMPARE(runner.channelsOffConfirmed(), offConfirmed);
 }
 
 QTEST_GUILESS_MAIN(TstModuleTest)

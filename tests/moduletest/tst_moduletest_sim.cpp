@@ -7,9 +7,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+
+#include <csignal>
 
 class TstModuleTestSim : public QObject
 {
@@ -19,6 +22,8 @@ private slots:
     void faults_data();
     void faults();
     void busScan();
+    void endedEarly_data();
+    void endedEarly();
 };
 
 namespace {
@@ -164,6 +169,103 @@ void TstModuleTestSim::busScan()
     const QString xml = QString::fromUtf8(xmlFile.readAll());
     QVERIFY(xml.contains(u"<testcase classname=\"module7.channels\" name=\"channel 2\""));
     QCOMPARE(xml.count(u"<failure"), 1);
+}
+
+void TstModuleTestSim::endedEarly_data()
+{
+    QTest::addColumn<int>("signal"); // 0: the line is lost instead
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorCase"); // the JUnit error case of each module's suite
+    QTest::addColumn<QString>("csvResult");
+
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 5 << "interrupted"
+                            << "interrupted";
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 5 << "interrupted"
+                             << "interrupted";
+    QTest::newRow("SIGHUP") << int(SIGHUP) << 5 << "interrupted"
+                            << "interrupted";
+    QTest::newRow("line lost") << 0 << 3 << "port failure"
+                               << "fail";
+}
+
+void TstModuleTestSim::endedEarly()
+{
+    QFETCH(int, signal);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorCase);
+    QFETCH(QString, csvResult);
+
+    // A line lost is a network port whose server goes away; a signal comes over a terminal.
+    SimProcess sim(
+        signal ? QStringList{"--module", "3:QV-08:115200"}
+               : QStringList{"--tcp", "0", "--bus-baud", "115200", "--module", "3:QV-08:115200"});
+    QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), 10000);
+    QTemporaryDir dir;
+    const QString junit = dir.filePath(QStringLiteral("r.xml"));
+    const QString csv = dir.filePath(QStringLiteral("r.csv"));
+    // What an earlier run left: it must never be read as this run's.
+    for (const QString &path : {junit, csv}) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("passed\n");
+    }
+
+    QProcess qvctl;
+    qvctl.setProgram(QStringLiteral(QVCTL));
+    qvctl.setArguments({"--port", sim.path(), "--baud", "115200", "--address", "3", "--timeout",
+                        "1000", "--verbose", "test", "--cycles", "200", "--json", "--junit", junit,
+                        "--csv", csv});
+    qvctl.start();
+    QVERIFY(qvctl.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(junit) && !QFile::exists(csv), 10000);
+    // In the middle of the channel step: a relay has just been asked to switch on.
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += qvctl.readAllStandardError()).contains("05 00 01 FF 00"),
+                             20000);
+    if (signal)
+        ::kill(pid_t(qvctl.processId()), signal);
+    else
+        sim.stop();
+    QVERIFY(qvctl.waitForFinished(20000));
+    QCOMPARE(qvctl.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(qvctl.exitCode(), exitCode);
+
+    const QJsonObject report = QJsonDocument::fromJson(qvctl.readAllStandardOutput()).object();
+    QCOMPARE(report.value(u"passed").toBool(true), false);
+    QCOMPARE(report.value(u"interrupted").toBool(), signal != 0);
+    QCOMPARE(report.value(u"modules").toArray().at(0).toObject().value(u"passed").toBool(true),
+             false);
+
+    QFile xmlFile(junit);
+    QVERIFY(xmlFile.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&xmlFile);
+    QString caseName;
+    QStringList errorCases;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"testcase")
+            caseName = xml.attributes().value(QStringLiteral("name")).toString();
+        else if (xml.name() == u"error")
+            errorCases.append(caseName);
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(errorCases, QStringList{errorCase});
+
+    QFile csvFile(csv);
+    QVERIFY(csvFile.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(csvFile.readAll()).split(QStringLiteral("\r\n"));
+    const QStringList runRows = rows.filter(u',' + errorCase + u',');
+    QCOMPARE(runRows.size(), 1);
+    QVERIFY2(runRows.front().contains(u',' + csvResult + u','), qPrintable(runRows.front()));
+
+    if (signal) {
+        // Every relay is off again, as the module itself says.
+        const QvctlRun state =
+            RunQvctl({"--port", sim.path(), "--baud", "115200", "--address", "3", "state"});
+        QCOMPARE(state.exitCode, 0);
+        QVERIFY2(!state.out.contains(u":on"), qPrintable(state.out));
+    }
 }
 
 QTEST_GUILESS_MAIN(TstModuleTestSim)

@@ -1,6 +1,7 @@
 // The frame splitter as a pure function: chunks in, frames out.
 
 #include "modbus/splitter.h"
+#include "monitor/decode.h"
 #include "support/frames.h"
 #include "support/randomstreams.h"
 
@@ -86,6 +87,8 @@ private slots:
     void splits();
     void timesFirstByteAndEnd();
     void randomStreamsLoseNothing();
+    void damagedFramesNotDecoded_data();
+    void damagedFramesNotDecoded();
 };
 
 void TestSplitter::splits_data()
@@ -215,6 +218,35 @@ void TestSplitter::randomStreamsLoseNothing()
             QFAIL(qPrintable(
                 QStringLiteral("stream %1: %2 in, %3 out").arg(s).arg(hexOf(stream), hexOf(out))));
     }
+}
+
+void TestSplitter::damagedFramesNotDecoded_data()
+{
+    QTest::addColumn<QByteArray>("frame"); // hex, its CRC appended
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("field"); // a decoded field of the frame as it would read
+
+    QTest::newRow("write registers")
+        << QByteArray("01 10 B2 32 F6 62 00") << int(FrameRole::Request) << "0xB232";
+    QTest::newRow("state read") << QByteArray("01 03 00 07 00 01") << int(FrameRole::Request)
+                                << "0x0007";
+    QTest::newRow("answer") << QByteArray("01 03 02 00 05") << int(FrameRole::Answer) << "0x0005";
+    QTest::newRow("broadcast switch")
+        << QByteArray("00 05 00 02 FF 00") << int(FrameRole::Broadcast) << "（广播）";
+}
+
+void TestSplitter::damagedFramesNotDecoded()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, role);
+    QFETCH(QString, field);
+    SplitFrame good{rtu(frame.constData()), FrameRole(role), true, 0, 0};
+    QVERIFY2(monitor::Summary(good).contains(field), qPrintable(monitor::Summary(good)));
+    SplitFrame damaged = good;
+    damaged.bytes[damaged.bytes.size() - 1] ^= 0x5A;
+    damaged.crcOk = false;
+    const QString summary = monitor::Summary(damaged);
+    QVERIFY2(!summary.contains(field) && summary.contains(u"CRC"), qPrintable(summary));
 }
 
 QTEST_GUILESS_MAIN(TestSplitter)

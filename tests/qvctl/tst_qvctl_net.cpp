@@ -4,8 +4,10 @@
 #include "qvctlrun.h"
 #include "support/simprocess.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace {
@@ -70,6 +72,43 @@ private slots:
         QVERIFY2(run.exitCode == exitCode, qPrintable(Describe(run)));
         const QString text = exitCode == 0 ? run.out : run.err;
         QVERIFY2(QRegularExpression(output).match(text).hasMatch(), qPrintable(Describe(run)));
+    }
+
+    // A gateway that answers, but not in a way that makes an answer: the message says what came
+    // instead of a bare "no answer".
+    void gatewayOddities_data()
+    {
+        QTest::addColumn<QByteArray>("header"); // transaction id, protocol id, length, unit
+        QTest::addColumn<QByteArray>("said");   // what the message must name of it
+        QTest::newRow("another transaction id")
+            << QByteArray::fromHex("0063 0000 0005 01") << QByteArray("99");
+        QTest::newRow("a length beyond the data")
+            << QByteArray::fromHex("0001 0000 0040 01") << QByteArray("64");
+    }
+    void gatewayOddities()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QByteArray, said);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QTcpSocket *client = nullptr;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            client = server.nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, client, [&] {
+                client->readAll();
+                // A state read's answer PDU, 03 02 00 05, under the row's header.
+                client->write(header + QByteArray::fromHex("03020005"));
+            });
+        });
+        QProcess qvctl;
+        qvctl.start(QStringLiteral(QVCTL),
+                    {"--port", QString("mbtcp://127.0.0.1:%1").arg(server.serverPort()),
+                     "--timeout", "300", "state"});
+        QTRY_VERIFY_WITH_TIMEOUT(qvctl.state() == QProcess::NotRunning, 20000);
+        const QString err = QString::fromUtf8(qvctl.readAllStandardError());
+        QVERIFY2(qvctl.exitCode() == 1, qPrintable(err));
+        QVERIFY2(err.contains(QString::fromLatin1(said)) && err.contains(u"03 02 00 05"),
+                 qPrintable(err));
     }
 
     void refusedConnection_data()

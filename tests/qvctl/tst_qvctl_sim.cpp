@@ -415,6 +415,23 @@ private slots:
         QTest::newRow("send odd digits") << port + QStringList{"send", "010"} << "not hex bytes";
         QTest::newRow("--crc elsewhere")
             << port + QStringList{"state", "--crc"} << "--crc belongs to send";
+        QTest::newRow("send beyond the longest frame")
+            << port + QStringList{"send"} + QStringList(257, "00") << "257";
+        for (const char *seconds : {"inf", "nan", "3e6", "-1"}) {
+            for (const char *command : {"monitor", "test"})
+                QTest::newRow(qPrintable(QStringLiteral("%1 --duration %2").arg(command, seconds)))
+                    << port + QStringList{command, "--duration", seconds} << seconds;
+        }
+        // A malformed network port is a wrong command line, named by its wrong part.
+        const QList<std::pair<QString, QString>> networkPorts = {
+            {"mbtcp://h:502/256", "256 is not"},
+            {"tcp://h", "no port number"},
+            {"tcp://h:0", "port number 0"},
+            {"tcp://u@h:1", "(u@)"},
+            {"tcp://h:1/3", "(/3)"},
+        };
+        for (const auto &[name, part] : networkPorts)
+            QTest::newRow(qPrintable(name)) << QStringList{"--port", name, "state"} << part;
     }
     void usageErrors()
     {
