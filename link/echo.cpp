@@ -1,6 +1,7 @@
 #include "link/echo.h"
 
 #include "modbus/answer.h"
+#include "modbus/crc.h"
 #include "modbus/frames.h"
 
 namespace bus {
@@ -31,7 +32,7 @@ QString EchoText(Echo echo)
 
 bool AnswerCopiesRequest(const QByteArray &request)
 {
-    if (request.size() < 2 || modbus::IsProbe(request))
+    if (request.size() < 2 || modbus::IsProbe(request) || !modbus::CrcRight(request))
         return false;
     const auto function = std::uint8_t(request.at(1));
     return function == modbus::function::WriteSingleCoil ||

@@ -284,7 +284,8 @@ QString CommandsHelp()
     text += QStringLiteral("\nBaud rates: %1\n").arg(RateList());
     text += QStringLiteral(
         "\n"
-        "Exit status: 0 done and confirmed; 1 no answer within the timeout; 2 usage error;\n"
+        "Exit status: 0 done and confirmed; 1 no answer within the timeout (or only the\n"
+        "adapter's echo); 2 usage error;\n"
         "3 the port cannot be opened (missing, busy, no permission); 4 a wrong answer\n"
         "(bad CRC, exception, mismatched echo). scan: 0 when at least one module answered.\n");
     return text;
@@ -421,6 +422,14 @@ struct Options
                                QStringLiteral("Send a request up to N more times when no answer "
                                               "or a garbled one comes (default 0)."),
                                QStringLiteral("N")};
+    QCommandLineOption echo{
+        QStringLiteral("echo"),
+        QStringLiteral(
+            "Whether the line's adapter hears itself: auto (default) learns it from what "
+            "comes back, with one state read of the address at most before a command "
+            "whose answer is a copy of itself; drop takes the copy of each request off "
+            "before the answer is read; none reads answers as they come."),
+        QStringLiteral("auto|drop|none")};
     QCommandLineOption json{QStringLiteral("json"),
                             QStringLiteral("One JSON object per result on standard output.")};
     QCommandLineOption verbose{QStringLiteral("verbose"),
@@ -434,7 +443,7 @@ struct Options
 Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocation &in)
 {
     for (const QCommandLineOption *single :
-         {&o.baud, &o.address, &o.model, &o.timeout, &o.retries}) {
+         {&o.baud, &o.address, &o.model, &o.timeout, &o.retries, &o.echo}) {
         if (parser.values(*single).size() > 1)
             return QStringLiteral("--%1 given more than once").arg(single->names().front());
     }
@@ -464,6 +473,12 @@ Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocati
             return QStringLiteral("--timeout: not a time of 1..600000 ms: %1")
                 .arg(parser.value(o.timeout));
         in.timeoutMs = *value;
+    }
+    if (parser.isSet(o.echo)) {
+        const auto echo = bus::EchoFromText(parser.value(o.echo));
+        if (!echo)
+            return QStringLiteral("--echo: not auto, drop or none: %1").arg(parser.value(o.echo));
+        in.echo = *echo;
     }
     if (parser.isSet(o.retries)) {
         const auto value = WholeNumber(parser.value(o.retries), 0, 100);
@@ -513,7 +528,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
                                  QStringLiteral("COMMAND [ARGS]"));
     const Options o;
     parser.addOptions({o.help, o.version, o.port, o.baud, o.address, o.model, o.timeout, o.retries,
-                       o.json, o.verbose, o.crc});
+                       o.echo, o.json, o.verbose, o.crc});
     parser.addOptions(TestOptions());
     parser.addOptions(MonitorOptions());
     if (!parser.parse(arguments))
