@@ -248,6 +248,10 @@ Exit Runner::failure(const QByteArray &request, const bus::Outcome &outcome, con
 {
     if (outcome.onlyEcho)
         return fail(Exit::NoAnswer, OnlyEcho);
+    // Told the line does not echo, yet the bytes back are the start of the request itself.
+    if (!outcome.silent() && outcome.check.verdict != Verdict::Good &&
+        request.startsWith(outcome.received))
+        return fail(Exit::NoAnswer, OnlyEcho + QStringLiteral(" (the line echoes: --echo auto)"));
     if (outcome.check.verdict != Verdict::Incomplete)
         return fail(Exit::WrongAnswer, outcome.check.message);
     if (!outcome.silent())
