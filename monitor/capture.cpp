@@ -137,10 +137,13 @@ bool Capture::takeCopy(CapturedFrame &c)
     if (!m_waiting)
         return false;
     const CapturedFrame &r = m_held[*m_waiting];
-    // In a row: right after the request, or right after its first copy.
+    // In a row: right after the request, or right after its first copy (noise between aside).
     const std::size_t before = m_copy ? *m_copy : *m_waiting;
-    if (c.frame.bytes != r.frame.bytes || m_held.size() != before + 1 || c.sent)
+    if (c.frame.bytes != r.frame.bytes || c.sent)
         return false;
+    for (std::size_t k = before + 1; k < m_held.size(); ++k)
+        if (m_held[k].frame.role != FrameRole::Noise)
+            return false;
     if (m_copy) {
         // A third copy: the second was the adapter's, this one the module's answer.
         m_held[*m_copy].echo = true;

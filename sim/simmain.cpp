@@ -490,6 +490,8 @@ int main(int argc, char **argv)
         if (options.master && up && now >= nextPoll) {
             const sim::DemoMaster::Poll poll = polling.next();
             writeOut(poll.wire);
+            if (options.echo)
+                writeOut(poll.wire); // its adapter hears it too
             bus.receive(poll.request, masterRate, now);
             nextPoll = now + masterPeriod;
         }

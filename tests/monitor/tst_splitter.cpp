@@ -99,6 +99,7 @@ void TestSplitter::splits_data()
     const QByteArray read = rtu("010300000001");
     const QByteArray answer = rtu("0103020005");
     const QByteArray on = rtu("01050002FF00");
+    const QByteArray off = rtu("010500020000");
     const QByteArray all4 = rtu("0131F000000A0014001E0028");
     const QByteArray all8 = rtu("0533F000000100020003000400050006000700 08");
     const QByteArray coils = rtu("010F0000001002FFFF");
@@ -124,6 +125,10 @@ void TestSplitter::splits_data()
         << QStringList{Line("req", read), Line("ans!", hurt), Line("req", read)};
     QTest::newRow("an echoed write: request, then the same bytes as its answer")
         << QList<Chunk>{{on + on}} << QStringList{Line("req", on), Line("ans", on)};
+    QTest::newRow("a write heard back, answered, then the next write heard back")
+        << QList<Chunk>{{on + on}, {on, 5}, {off + off, 100}, {off, 5}}
+        << QStringList{Line("req", on),  Line("ans", on),  Line("ans", on),
+                       Line("req", off), Line("ans", off), Line("ans", off)};
     QTest::newRow("an unanswered write, asked again 300 ms later: two requests")
         << QList<Chunk>{{on}, {on, 300}} << QStringList{Line("req", on), Line("req", on)};
     QTest::newRow("reads 01, 02, 04 and their answers")
@@ -193,6 +198,7 @@ void TestSplitter::pairsBehindAnEcho_data()
     const QByteArray read = rtu("01 03 00 00 00 01");
     const QByteArray readAnswer = rtu("01 03 02 00 05");
     const QByteArray on = rtu("01 05 00 00 FF 00");
+    const QByteArray off = rtu("01 05 00 00 00 00");
     const QByteArray exception = rtu("01 85 02");
     const QByteArray probe = hex("24 FF 03 A0 00 C6");
     const QByteArray probeAnswer = rtu("07 03 02 00 07");
@@ -221,6 +227,14 @@ void TestSplitter::pairsBehindAnEcho_data()
         << QList<Chunk>{{on}, {on, 5}, {read, 20}, {readAnswer, 5}}
         << QStringList{line(1, "req", on), line(2, "ans", on, " -> 1"), line(3, "req", read),
                        line(4, "ans", readAnswer, " -> 3")};
+    QTest::newRow("a write heard back and answered, then the next write heard back")
+        << QList<Chunk>{{on + on}, {on, 5}, {off + off, 100}, {off, 5}}
+        << QStringList{line(1, "req", on),  line(2, "echo", on),  line(3, "ans", on, " -> 1"),
+                       line(4, "req", off), line(5, "echo", off), line(6, "ans", off, " -> 4")};
+    QTest::newRow("a garbled byte and a write, heard back, then answered")
+        << QList<Chunk>{{hex("A5") + on}, {hex("A5") + on}, {on, 5}}
+        << QStringList{line(1, "noise", hex("A5")), line(2, "req", on), line(3, "noise", hex("A5")),
+                       line(4, "echo", on), line(5, "ans", on, " -> 2")};
     QTest::newRow("the probe heard back, then an answer")
         << QList<Chunk>{{probe}, {probe}, {probeAnswer, 5}}
         << QStringList{line(1, "probe", probe), line(2, "echo", probe),
