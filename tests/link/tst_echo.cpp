@@ -111,27 +111,6 @@ private slots:
         QCOMPARE(hexOf(received.first(split.echoLength) + split.rest), hexOf(received));
         QCOMPARE(bus::JudgeEcho(request, received), seen);
     }
-
-    void settingText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("auto") << "auto" << true;
-        QTest::newRow("drop") << "drop" << true;
-        QTest::newRow("none") << "none" << true;
-        QTest::newRow("upper case") << "AUTO" << false;
-        QTest::newRow("empty") << "" << false;
-    }
-
-    void settingText()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, valid);
-        const auto echo = bus::EchoFromText(text);
-        QCOMPARE(echo.has_value(), valid);
-        if (echo)
-            QCOMPARE(bus::EchoText(*echo), text);
-    }
 };
 
 QTEST_GUILESS_MAIN(TstEcho)

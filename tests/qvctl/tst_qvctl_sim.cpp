@@ -443,6 +443,9 @@ private slots:
         QTest::newRow("model") << port + QStringList{"--model", "QV-16", "state"} << "--model";
         QTest::newRow("timeout 0") << port + QStringList{"--timeout", "0", "state"} << "--timeout";
         QTest::newRow("retries") << port + QStringList{"--retries", "x", "state"} << "--retries";
+        QTest::newRow("echo") << port + QStringList{"--echo", "maybe", "state"} << "--echo";
+        QTest::newRow("echo twice")
+            << port + QStringList{"--echo", "drop", "--echo", "none", "state"} << "--echo";
         QTest::newRow("option without value")
             << port + QStringList{"state", "--timeout"} << "Missing value";
         QTest::newRow("on without channel") << port + QStringList{"on"} << "on takes one or more";
