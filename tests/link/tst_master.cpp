@@ -250,6 +250,8 @@ private slots:
         bus::PortLine line(port);
         bus::Master master(line);
         master.setEcho(echo);
+        // The learning read's wait, long enough for a loaded machine.
+        master.setPacing({0, 400, 0});
         QSignalSpy learnedSpy(&master, &bus::Master::echoLearned);
         ScriptedPeer peer(pty.master(), script, Baud);
 

@@ -243,7 +243,10 @@ private slots:
 
         SimProcess sim(modules);
         QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
-        const QvctlRun run = OnPort(sim.path(), QStringList{"--echo", echo} + arguments);
+        // A wait long enough that a loaded machine does not make the echo late: without a
+        // module each exchange waits it out.
+        const QStringList wait = {"--timeout", exitCode == 0 ? "1000" : "500"};
+        const QvctlRun run = OnPort(sim.path(), QStringList{"--echo", echo} + wait + arguments);
         QVERIFY(run.finished);
         QVERIFY2(run.exitCode == exitCode, qPrintable(Describe(run)));
         QVERIFY2(Matches(run.out, output), qPrintable(Describe(run)));
@@ -257,7 +260,7 @@ private slots:
         if (!then.isEmpty()) {
             QvctlRun after;
             QTRY_VERIFY2_WITH_TIMEOUT(
-                Matches((after = OnPort(sim.path(), QStringList{"--echo", echo} + then)).out,
+                Matches((after = OnPort(sim.path(), QStringList{"--echo", echo} + wait + then)).out,
                         thenOutput),
                 qPrintable(Describe(after)), Deadline);
         }
