@@ -5,7 +5,9 @@
 // 1. One "on 1" round trip at 9600 baud against quorvane-sim over a pseudo-terminal: the write
 //    of the request to the checked echo, inside the program, median over RUNS (default 50);
 //    beside it the wire-time floor and the whole command (start to exit) of qvctl and of mbpoll
-//    writing the same coil.
+//    writing the same coil; the whole command with --echo none and --echo auto beside each other
+//    (auto reads the state once first to learn whether the line echoes), and behind an adapter
+//    that hears itself (quorvane-sim --echo) with auto and drop.
 // 2. The same round trip over each kind of port: the pseudo-terminal, tcp:// (RTU over TCP) and
 //    mbtcp:// (MODBUS TCP) on loopback, the simulator's bus at 9600 baud behind each.
 // 3. "scan 1-255" with two modules on the line, at 9600 and at 2400 baud: duration and what it
@@ -115,6 +117,7 @@ void RoundTrip(int runs)
         qvctl::Invocation in;
         in.port = sim.path();
         in.baud = 9600;
+        in.echo = bus::Echo::None;
         qvctl::Runner runner(
             in, [](const QString &) {},
             [](const QString &text) { std::fputs(qPrintable(text), stderr); });
@@ -143,13 +146,34 @@ void RoundTrip(int runs)
                 modbus::Ms(modbus::WireTime(8, 9600)) + turnaround);
 
     const QString qvctl = QCoreApplication::applicationDirPath() + QStringLiteral("/qvctl");
-    int qvFailures = 0;
-    const double qv = MedianCommand(
-        runs, qvctl,
-        {QStringLiteral("--port"), sim.path(), QStringLiteral("on"), QStringLiteral("1")},
-        &qvFailures);
-    std::printf("  whole command, start to exit: qvctl on 1          median %.2f ms (%d failed)\n",
-                qv, qvFailures);
+    for (const char *echo : {"none", "auto"}) {
+        int qvFailures = 0;
+        const double qv =
+            MedianCommand(runs, qvctl,
+                          {QStringLiteral("--port"), sim.path(), QStringLiteral("--echo"),
+                           QString::fromLatin1(echo), QStringLiteral("on"), QStringLiteral("1")},
+                          &qvFailures);
+        std::printf("  whole command, start to exit: qvctl --echo %s on 1  median %.2f ms (%d "
+                    "failed)\n",
+                    echo, qv, qvFailures);
+    }
+    {
+        SimProcess echoing(
+            {QStringLiteral("--echo"), QStringLiteral("--module"), QStringLiteral("1")});
+        if (StartSim(echoing)) {
+            for (const char *echo : {"auto", "drop"}) {
+                int qvFailures = 0;
+                const double qv = MedianCommand(
+                    runs, qvctl,
+                    {QStringLiteral("--port"), echoing.path(), QStringLiteral("--echo"),
+                     QString::fromLatin1(echo), QStringLiteral("on"), QStringLiteral("1")},
+                    &qvFailures);
+                std::printf("  behind an echo (quorvane-sim --echo): qvctl --echo %s on 1  median "
+                            "%.2f ms (%d failed)\n",
+                            echo, qv, qvFailures);
+            }
+        }
+    }
     const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
     if (mbpoll.isEmpty()) {
         std::printf("  mbpoll is not installed\n");
@@ -173,6 +197,7 @@ double MedianTransact(const QString &port, int runs, int *failures)
     qvctl::Invocation in;
     in.port = port;
     in.baud = 9600;
+    in.echo = bus::Echo::None;
     qvctl::Runner runner(
         in, [](const QString &) {},
         [](const QString &text) { std::fputs(qPrintable(text), stderr); });

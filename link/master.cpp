@@ -1,5 +1,6 @@
 #include "link/master.h"
 
+#include "modbus/crc.h"
 #include "modbus/frames.h"
 #include "modbus/timing.h"
 
@@ -128,8 +129,12 @@ void Master::pump()
     if (!m_current) {
         if (m_queue.empty())
             return;
-        m_current = Current{std::move(m_queue.front()), {}, 0, false};
-        m_queue.pop_front();
+        if (std::optional<Queued> read = learningRead(m_queue.front())) {
+            m_current = Current{std::move(*read), {}, 0, false};
+        } else {
+            m_current = Current{std::move(m_queue.front()), {}, 0, false};
+            m_queue.pop_front();
+        }
     }
     // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
     const double wait = m_lineFreeAt - now();
@@ -147,6 +152,9 @@ void Master::write()
     ++c.attempt;
     c.outcome.attempts = c.attempt;
     c.outcome.received.clear();
+    c.outcome.echo.clear();
+    c.outcome.onlyEcho = false;
+    c.echoSettled = false;
     c.outcome.droppedBytes = 0;
     c.outcome.firstByteMs = -1;
     c.outcome.check = {};
@@ -201,7 +209,8 @@ void Master::onReceived(const QByteArray &chunk)
         const qsizetype room = KeptBytes - c.outcome.received.size();
         c.outcome.received += chunk.first(std::min(room, chunk.size()));
         c.outcome.droppedBytes += std::max<qsizetype>(0, chunk.size() - room);
-        if (t.enough && t.enough(c.outcome.received)) {
+        const bool settled = settleEcho(c.outcome.received);
+        if (settled && !c.outcome.received.isEmpty() && t.enough && t.enough(c.outcome.received)) {
             attemptOver();
         } else if (t.quietMs > 0) {
             m_quiet.start(t.quietMs);
@@ -210,9 +219,14 @@ void Master::onReceived(const QByteArray &chunk)
     }
     m_buffer += chunk;
     takeLateAnswers();
+    if (!settleEcho(m_buffer))
+        return;
     const modbus::Check check = modbus::CheckAnswer(t.request, m_buffer);
     if (check.verdict == modbus::Verdict::Incomplete && m_buffer.size() < KeptBytes)
         return;
+    if (learning() && c.outcome.echo.isEmpty() &&
+        JudgeEcho(t.request, m_buffer) == EchoSeen::Absent)
+        learn(false);
     c.outcome.check = check;
     c.outcome.received =
         m_buffer.first(check.length > 0 ? check.length : std::min(m_buffer.size(), KeptBytes));
@@ -253,6 +267,7 @@ void Master::onDeadline()
     Current &c = *m_current;
     const Transaction &t = c.queued.transaction;
     if (t.expect == Expect::Answer) {
+        endEcho(m_buffer);
         c.outcome.check = modbus::CheckAnswer(t.request, m_buffer);
         c.outcome.received = m_buffer.first(std::min(m_buffer.size(), KeptBytes));
         if (c.outcome.check.verdict == modbus::Verdict::Incomplete) {
@@ -300,6 +315,8 @@ void Master::attemptOver()
     m_quiet.stop();
     Current &c = *m_current;
     c.outcome.doneMs = now();
+    if (c.queued.transaction.expect == Expect::Window)
+        endEcho(c.outcome.received);
     if (shouldRetry()) {
         emit retrying(c.attempt, c.queued.transaction.retries.value_or(m_pacing.retries));
         c.written = false;
@@ -325,6 +342,102 @@ void Master::complete()
     schedule();
     if (c.queued.done)
         c.queued.done(c.outcome);
+}
+
+// --- the adapter's echo ----------------------------------------------------------------------
+
+void Master::setEcho(Echo echo)
+{
+    m_echo = echo;
+    m_learned.reset();
+    m_learningReadSent = false;
+}
+
+std::optional<bool> Master::lineEchoes() const
+{
+    switch (m_echo) {
+    case Echo::Auto:
+        return m_learned;
+    case Echo::Drop:
+        return true;
+    case Echo::None:
+        return false;
+    }
+    return std::nullopt;
+}
+
+bool Master::dropsEcho() const
+{
+    return m_echo == Echo::Drop || (m_echo == Echo::Auto && m_learned == true);
+}
+
+bool Master::learning() const
+{
+    return m_echo == Echo::Auto && !m_learned;
+}
+
+void Master::learn(bool echoes)
+{
+    if (!learning())
+        return;
+    m_learned = echoes;
+    emit echoLearned(echoes);
+}
+
+bool Master::settleEcho(QByteArray &bytes)
+{
+    Current &c = *m_current;
+    if (c.echoSettled || !(dropsEcho() || learning()))
+        return true;
+    const QByteArray &request = c.queued.transaction.request;
+    const EchoSplit split = SplitEcho(request, bytes);
+    if (split.partial)
+        return false;
+    c.echoSettled = true;
+    if (!split.whole())
+        return true;
+    // A copy where the true answer differs shows the echo; a copy of a request whose answer is
+    // that copy shows nothing by itself and is read as the answer until the line is known.
+    if (!AnswerCopiesRequest(request))
+        learn(true);
+    if (dropsEcho()) {
+        c.outcome.echo = request;
+        bytes = split.rest;
+    }
+    return true;
+}
+
+void Master::endEcho(QByteArray &bytes)
+{
+    Current &c = *m_current;
+    if (!c.echoSettled && dropsEcho() && SplitEcho(c.queued.transaction.request, bytes).partial) {
+        c.outcome.echo = bytes; // broken off: the adapter's still
+        bytes.clear();
+    }
+    c.echoSettled = true;
+    c.outcome.onlyEcho = !c.outcome.echo.isEmpty() && bytes.isEmpty();
+}
+
+std::optional<Master::Queued> Master::learningRead(const Queued &next)
+{
+    const Transaction &t = next.transaction;
+    if (!learning() || m_learningReadSent || t.expect == Expect::Nothing ||
+        !AnswerCopiesRequest(t.request) || t.request.at(0) == 0)
+        return std::nullopt;
+    m_learningReadSent = true;
+    Queued read;
+    // 03, register 0, one register: the relay states.
+    const char address = t.request.at(0);
+    read.transaction.request =
+        modbus::WithCrc(QByteArray::fromRawData(&address, 1) + QByteArray::fromHex("0300000001"));
+    read.transaction.retries = 0;
+    read.done = [this](const Outcome &outcome) {
+        // An adapter that echoes echoes every request: silence after a whole request shows that
+        // this one does not.
+        if (outcome.delivered() && outcome.silent() && outcome.echo.isEmpty())
+            learn(false);
+    };
+    return read;
 }
 
 void Master::failAll()

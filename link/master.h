@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/echo.h"
 #include "link/line.h"
 #include "modbus/answer.h"
 
@@ -45,9 +46,13 @@ struct Outcome
 {
     // Answer: the verdict of the last attempt (Incomplete: silence or a part of an answer).
     modbus::Check check;
-    // What came back in the last attempt: the answer's bytes, or the window's (at most
-    // Master::KeptBytes of them).
+    // What came back in the last attempt after the adapter's echo: the answer's bytes, or the
+    // window's (at most Master::KeptBytes of them).
     QByteArray received;
+    // The adapter's copy of the request taken off the front (whole, or as far as it came).
+    QByteArray echo;
+    // Nothing but the adapter's echo came back: no module answered (never answered()).
+    bool onlyEcho = false;
     qsizetype droppedBytes = 0;  // what came beyond KeptBytes
     bool portFailed = false;     // the port failed or could not take the request
     bool refused = false;        // another holds the line (Master::claim)
@@ -91,6 +96,12 @@ public:
     void setPacing(const Pacing &pacing) { m_pacing = pacing; }
     const Pacing &pacing() const { return m_pacing; }
 
+    // How the line's echo is treated (Echo::None until set). Setting it forgets what was learned.
+    void setEcho(Echo echo);
+    Echo echo() const { return m_echo; }
+    // Auto: what was learned so far (none: not yet). Drop: true; None: false.
+    std::optional<bool> lineEchoes() const;
+
     // Queues a transaction; done follows from the event loop. Answers 0 and calls nothing when
     // the line is claimed by another owner, else an id for cancel(). Polls wait behind every
     // command.
@@ -129,6 +140,8 @@ signals:
     // Bytes nobody asked for, dropped.
     void stray(const QByteArray &bytes);
     void failed(const QString &reason);
+    // Auto: the line was learned to echo (true) or not (false); said once per setEcho.
+    void echoLearned(bool echoes);
 
 private:
     struct Queued
@@ -144,6 +157,7 @@ private:
         Outcome outcome;
         int attempt = 0;
         bool written = false;
+        bool echoSettled = false; // the front of this attempt's bytes is judged: echo or not
     };
 
     void schedule();
@@ -157,6 +171,18 @@ private:
     void complete();
     void failAll();
     bool shouldRetry() const;
+    // The line is known to echo (drop, or auto and learned so).
+    bool dropsEcho() const;
+    // Auto and not learned yet.
+    bool learning() const;
+    void learn(bool echoes);
+    // Takes the adapter's copy of the request off the front of bytes, as far as it can be told;
+    // false while a copy may still be arriving.
+    bool settleEcho(QByteArray &bytes);
+    // The attempt is over: a copy that broke off is the adapter's too; nothing else: only echo.
+    void endEcho(QByteArray &bytes);
+    // Auto, before a request whose answer is its own copy: one state read of the same address.
+    std::optional<Queued> learningRead(const Queued &next);
 
     Line &m_line;
     Pacing m_pacing;
@@ -171,6 +197,9 @@ private:
     double m_lineFreeAt = 0;
     quint64 m_nextId = 1;
     const void *m_owner = nullptr;
+    Echo m_echo = Echo::None;
+    std::optional<bool> m_learned; // auto: what the line showed
+    bool m_learningReadSent = false;
 };
 
 } // namespace bus

@@ -286,6 +286,11 @@ void FrameSplitter::take(std::vector<SplitFrame> &out, qsizetype length, FrameRo
     frame.startUs = timeOf(0);
     frame.endUs = timeOf(length - 1) + Micros(WireTime(1, m_baud, m_format));
     m_start += length;
+    noteCopies(frame.bytes);
+    // A request heard three times in a row: the request, its adapter's echo, and the module's
+    // answer that copies it.
+    if (frame.role == FrameRole::Request && m_copies == 3)
+        frame.role = FrameRole::Answer;
     expectAfter(frame);
     out.push_back(std::move(frame));
 }
@@ -332,6 +337,12 @@ void FrameSplitter::flushNoise(std::vector<SplitFrame> &out)
         out.push_back(std::move(damaged));
     }
     m_noise.clear();
+}
+
+void FrameSplitter::noteCopies(const QByteArray &bytes)
+{
+    m_copies = bytes == m_lastFrame ? m_copies + 1 : 1;
+    m_lastFrame = bytes;
 }
 
 void FrameSplitter::expectAfter(const SplitFrame &frame)

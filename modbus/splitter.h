@@ -79,7 +79,11 @@ public:
     std::vector<SplitFrame> finish();
 
     // A request this side wrote itself (it is not heard): its answer is expected next.
-    void noteSent(const SplitFrame &frame) { expectAfter(frame); }
+    void noteSent(const SplitFrame &frame)
+    {
+        noteCopies(frame.bytes);
+        expectAfter(frame);
+    }
 
     // Bytes held while a frame is incomplete.
     qsizetype pendingBytes() const { return m_buffer.size() - m_start; }
@@ -112,6 +116,8 @@ private:
     void take(std::vector<SplitFrame> &out, qsizetype length, FrameRole role, bool crcOk);
     void flushNoise(std::vector<SplitFrame> &out);
     void expectAfter(const SplitFrame &frame);
+    // Counts the frames in a row with the same bytes as this one.
+    void noteCopies(const QByteArray &bytes);
     qint64 timeOf(qsizetype relative) const;
     void compact();
 
@@ -129,6 +135,8 @@ private:
     qint64 m_noiseStartUs = 0;
     qint64 m_noiseEndUs = 0;
     std::optional<Expectation> m_expect;
+    QByteArray m_lastFrame; // the bytes of the last frame
+    int m_copies = 0;       // how many frames in a row had them
 };
 
 } // namespace modbus

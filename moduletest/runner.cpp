@@ -394,9 +394,17 @@ void Runner::judge(const Exchange &ex, const bus::Outcome &outcome)
             // after it is a failure of its own.
             if (m_step == Step::Communication && m_phase != Phase::AllOff)
                 m.answered = false;
-            recordFailure(
-                ex, Channels(ex.channel), Fault::NoAnswer,
-                QStringLiteral("no answer to %1 within %2 ms").arg(ex.what).arg(outcome.timeoutMs));
+            if (outcome.onlyEcho)
+                recordFailure(ex, Channels(ex.channel), Fault::NoAnswer,
+                              QStringLiteral("only the adapter's echo came back to %1: no module "
+                                             "answered")
+                                  .arg(ex.what),
+                              outcome.echo);
+            else
+                recordFailure(ex, Channels(ex.channel), Fault::NoAnswer,
+                              QStringLiteral("no answer to %1 within %2 ms")
+                                  .arg(ex.what)
+                                  .arg(outcome.timeoutMs));
         } else {
             recordFailure(ex, Channels(ex.channel), Fault::WrongAnswer,
                           QStringLiteral("incomplete answer to %1: %2").arg(ex.what, Hex(received)),

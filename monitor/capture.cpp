@@ -1,5 +1,6 @@
 #include "monitor/capture.h"
 
+#include "link/echo.h"
 #include "modbus/crc.h"
 #include "modbus/frames.h"
 #include "modbus/timing.h"
@@ -112,9 +113,60 @@ void Capture::take(std::vector<SplitFrame> frames, bool sent)
 void Capture::expire(qint64 nowUs)
 {
     if (m_waiting && nowUs > m_deadlineUs) {
-        m_held[*m_waiting].unanswered = true;
+        if (m_copy)
+            settleCopy();
+        else
+            m_held[*m_waiting].unanswered = true;
         m_waiting.reset();
     }
+}
+
+void Capture::settleCopy()
+{
+    CapturedFrame &r = m_held[*m_waiting];
+    CapturedFrame &c = m_held[*m_copy];
+    c.answers = r.index;
+    c.responseUs = std::max<qint64>(0, c.frame.startUs - r.frame.endUs);
+    c.summary = Summary(c.frame, r.frame.bytes);
+    m_copy.reset();
+    m_waiting.reset();
+}
+
+bool Capture::takeCopy(CapturedFrame &c)
+{
+    if (!m_waiting)
+        return false;
+    const CapturedFrame &r = m_held[*m_waiting];
+    // In a row: right after the request, or right after its first copy (noise between aside).
+    const std::size_t before = m_copy ? *m_copy : *m_waiting;
+    if (c.frame.bytes != r.frame.bytes || c.sent)
+        return false;
+    for (std::size_t k = before + 1; k < m_held.size(); ++k)
+        if (m_held[k].frame.role != FrameRole::Noise)
+            return false;
+    if (m_copy) {
+        // A third copy: the second was the adapter's, this one the module's answer.
+        m_held[*m_copy].echo = true;
+        m_copy.reset();
+        c.frame.role = FrameRole::Answer;
+        c.answers = r.index;
+        c.responseUs = std::max<qint64>(0, c.frame.startUs - r.frame.endUs);
+        c.summary = Summary(c.frame, r.frame.bytes);
+        m_waiting.reset();
+        m_held.push_back(std::move(c));
+        return true;
+    }
+    if (!bus::AnswerCopiesRequest(r.frame.bytes) || c.frame.role == FrameRole::Probe) {
+        c.echo = true;
+        c.summary = Summary(c.frame);
+        m_held.push_back(std::move(c));
+        return true;
+    }
+    // Its echo or its answer: the next frame tells.
+    c.summary = Summary(c.frame);
+    m_copy = m_held.size();
+    m_held.push_back(std::move(c));
+    return true;
 }
 
 void Capture::add(const SplitFrame &frame, bool sent)
@@ -130,8 +182,18 @@ void Capture::add(const SplitFrame &frame, bool sent)
         c.address = static_cast<std::uint8_t>(frame.bytes[0]);
         c.function = static_cast<std::uint8_t>(frame.bytes[1]);
     }
+    if (takeCopy(c))
+        return;
     QByteArray request;
     const bool isAnswer = frame.role == FrameRole::Answer || frame.role == FrameRole::Exception;
+    if (m_copy) {
+        const CapturedFrame &r = m_held[*m_waiting];
+        if (isAnswer && r.address == c.address)
+            m_held[*m_copy].echo = true; // the copy was the adapter's; this answers
+        else
+            settleCopy();
+        m_copy.reset();
+    }
     if (isAnswer && m_waiting) {
         CapturedFrame &r = m_held[*m_waiting];
         if (r.frame.role == FrameRole::Probe || r.address == c.address) {
@@ -159,6 +221,8 @@ void Capture::release()
         m_held.pop_front();
         if (m_waiting)
             --*m_waiting;
+        if (m_copy)
+            --*m_copy;
         count(f);
         if (m_sink)
             m_sink(f);
@@ -168,6 +232,8 @@ void Capture::release()
 void Capture::count(const CapturedFrame &f)
 {
     AddressStats &s = m_stats[f.address];
+    if (f.echo)
+        return; // the adapter's copy: neither a request nor an answer
     switch (f.frame.role) {
     case FrameRole::Request:
     case FrameRole::Broadcast:

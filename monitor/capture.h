@@ -28,6 +28,8 @@ struct CapturedFrame
     qint64 answers = 0;      // an answer: the index of the request it answers (0: none)
     qint64 responseUs = -1;  // an answer: from the end of its request to its own first byte
     bool unanswered = false; // a request whose answer did not come in time
+    // A copy of the request just before it, heard back: the adapter's echo, no answer.
+    bool echo = false;
 };
 
 // Counters of one address (or of the whole line).
@@ -50,7 +52,10 @@ struct AddressStats
 
 // A capture of one line: bytes in, frames out, decoded, with each request paired to its answer
 // and counted by address. A request is held back until its answer comes or its time runs out,
-// so every frame comes out once, complete. Pure: the caller gives the times.
+// so every frame comes out once, complete. A request heard twice in a row is the adapter's echo
+// and the second copy never its answer; where the true answer is a copy of the request (05, 06,
+// the timed functions) a second copy is the answer unless a third copy or another answer from
+// the address follows. Pure: the caller gives the times.
 class Capture
 {
 public:
@@ -91,11 +96,16 @@ private:
     void release();
     void count(const CapturedFrame &f);
     void answer(CapturedFrame &answer, CapturedFrame &request);
+    // The waiting request's copy held back is its answer after all.
+    void settleCopy();
+    // A frame heard back that copies the waiting request: true when taken as such.
+    bool takeCopy(CapturedFrame &c);
 
     modbus::FrameSplitter m_splitter;
     Sink m_sink;
     std::deque<CapturedFrame> m_held;     // frames waiting behind a request that awaits its answer
     std::optional<std::size_t> m_waiting; // the request in m_held that awaits its answer
+    std::optional<std::size_t> m_copy;    // a copy of it in m_held: its echo or its answer
     qint64 m_deadlineUs = 0;
     qint64 m_lastEndUs = -1;
     qint64 m_next = 1;

@@ -118,6 +118,8 @@ public:
         }
         if (f.unanswered)
             o.insert("unanswered", true);
+        if (f.echo)
+            o.insert("echo", true);
         put(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
     }
 };
@@ -187,7 +189,7 @@ QStringList Cells(const CapturedFrame &f)
 {
     return {TimeText(f.frame.startUs),
             f.gapUs >= 0 ? Millis(f.gapUs) : QString(),
-            RoleText(f.frame.role, f.sent),
+            f.echo ? QStringLiteral("回显") : RoleText(f.frame.role, f.sent),
             f.address >= 0 ? QString::number(f.address) : QString(),
             f.function >= 0
                 ? QStringLiteral("%1").arg(f.function, 2, 16, QLatin1Char('0')).toUpper()

@@ -290,7 +290,8 @@ QString CommandsHelp()
     text += QStringLiteral("\nBaud rates: %1\n").arg(RateList());
     text += QStringLiteral(
         "\n"
-        "Exit status: 0 done and confirmed; 1 no answer within the timeout; 2 usage error;\n"
+        "Exit status: 0 done and confirmed; 1 no answer within the timeout (or only the\n"
+        "adapter's echo); 2 usage error;\n"
         "3 the port or an output file cannot be opened or written (missing, busy, no\n"
         "permission, full); 4 a wrong answer (bad CRC, exception, mismatched echo); 5 test\n"
         "interrupted by Ctrl+C, SIGTERM or SIGHUP (relays off first). scan: 0 when at least\n"
@@ -465,6 +466,14 @@ struct Options
                                                   "sending and held AFTER ms after (default "
                                                   "0,0)."),
                                    QStringLiteral("BEFORE,AFTER")};
+    QCommandLineOption echo{
+        QStringLiteral("echo"),
+        QStringLiteral(
+            "Whether the line's adapter hears itself: auto (default) learns it from what "
+            "comes back, with one state read of the address at most before a command "
+            "whose answer is a copy of itself; drop takes the copy of each request off "
+            "before the answer is read; none reads answers as they come."),
+        QStringLiteral("auto|drop|none")};
     QCommandLineOption json{QStringLiteral("json"),
                             QStringLiteral("One JSON object per result on standard output.")};
     QCommandLineOption verbose{QStringLiteral("verbose"),
@@ -479,7 +488,7 @@ Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocati
 {
     for (const QCommandLineOption *single :
          {&o.baud, &o.address, &o.model, &o.timeout, &o.retries, &o.parity, &o.stopBits, &o.gap,
-          &o.parities, &o.rs485Delays}) {
+          &o.parities, &o.rs485Delays, &o.echo}) {
         if (parser.values(*single).size() > 1)
             return QStringLiteral("--%1 given more than once").arg(single->names().front());
     }
@@ -509,6 +518,12 @@ Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocati
             return QStringLiteral("--timeout: not a time of 1..600000 ms: %1")
                 .arg(parser.value(o.timeout));
         in.timeoutMs = *value;
+    }
+    if (parser.isSet(o.echo)) {
+        const auto echo = bus::EchoFromText(parser.value(o.echo));
+        if (!echo)
+            return QStringLiteral("--echo: not auto, drop or none: %1").arg(parser.value(o.echo));
+        in.echo = *echo;
     }
     if (parser.isSet(o.retries)) {
         const auto value = WholeNumber(parser.value(o.retries), 0, 100);
@@ -610,8 +625,8 @@ ParseOutcome ParseArguments(const QStringList &arguments)
                                  QStringLiteral("COMMAND [ARGS]"));
     const Options o;
     parser.addOptions({o.help, o.version, o.port, o.baud, o.address, o.model, o.timeout, o.retries,
-                       o.parity, o.stopBits, o.gap, o.parities, o.rs485, o.rs485Delays, o.json,
-                       o.verbose, o.crc});
+                       o.parity, o.stopBits, o.gap, o.parities, o.rs485, o.rs485Delays, o.echo,
+                       o.json, o.verbose, o.crc});
     parser.addOptions(TestOptions());
     parser.addOptions(MonitorOptions());
     if (!parser.parse(arguments))

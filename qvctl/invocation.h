@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/echo.h"
 #include "link/line.h"
 #include "moduletest/plan.h"
 #include "monitor/writers.h"
@@ -18,7 +19,7 @@ namespace qvctl {
 // What the exit status says.
 enum class Exit : int {
     Done = 0,        // done and confirmed
-    NoAnswer = 1,    // no answer within the timeout, after the retries
+    NoAnswer = 1,    // no answer within the timeout, after the retries (or only the adapter's echo)
     Usage = 2,       // the command line is wrong
     Port = 3,        // the port or an output file cannot be opened or written
     WrongAnswer = 4, // bad CRC, an exception answer, a mismatched echo
@@ -71,6 +72,7 @@ struct Invocation
     QString model = "QV-08";                // as the model is named
     std::optional<int> timeoutMs;           // --timeout; none: derived from the wire time
     int retries = 0;
+    bus::Echo echo = bus::Echo::Auto; // --echo
     bool json = false;
     bool verbose = false;
 

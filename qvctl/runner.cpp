@@ -45,6 +45,9 @@ QString PermissionGroup(const QString &path)
     return group;
 }
 
+// What is said when the bytes back were the adapter's copy of the request and nothing else.
+const QString OnlyEcho = QStringLiteral("only the adapter's echo came back: no module answered");
+
 } // namespace
 
 Runner::Runner(const Invocation &invocation, Sink out, Sink err, QObject *parent)
@@ -97,6 +100,15 @@ bus::Master &Runner::master()
         m_line = std::make_unique<bus::PortLine>(m_port);
         m_master = std::make_unique<bus::Master>(*m_line);
         m_master->setPacing({double(m_in.gapMs), m_in.timeoutMs, m_in.retries});
+        m_master->setEcho(m_in.echo);
+        connect(m_master.get(), &bus::Master::echoLearned, this, [this](bool echoes) {
+            // Said once a run: the adapter's echo is news; a line without one is as expected.
+            if (echoes)
+                m_err(QStringLiteral("qvctl: the adapter echoes what is sent: its copy of each "
+                                     "request is taken off before the answer is read\n"));
+            else
+                log(QStringLiteral("the line does not echo"));
+        });
         connect(m_master.get(), &bus::Master::wrote, this,
                 [this](const QByteArray &frame) { log(QStringLiteral("out %1").arg(Hex(frame))); });
         connect(m_master.get(), &bus::Master::heard, this,
@@ -262,6 +274,12 @@ void Runner::ask(const QByteArray &request, Answered then, const QString &silenc
 
 Exit Runner::failure(const QByteArray &request, const bus::Outcome &outcome, const QString &silence)
 {
+    if (outcome.onlyEcho)
+        return fail(Exit::NoAnswer, OnlyEcho);
+    // Told the line does not echo, yet the bytes back are the start of the request itself.
+    if (!outcome.silent() && outcome.check.verdict != Verdict::Good &&
+        request.startsWith(outcome.received))
+        return fail(Exit::NoAnswer, OnlyEcho + QStringLiteral(" (the line echoes: --echo auto)"));
     if (outcome.check.verdict != Verdict::Incomplete)
         return fail(Exit::WrongAnswer, outcome.check.message);
     if (!outcome.silent())
@@ -458,6 +476,10 @@ void Runner::probeAddress()
     master().submit(t, [this, t](const bus::Outcome &outcome) {
         if (outcome.portFailed) {
             finish(portFailed());
+            return;
+        }
+        if (outcome.onlyEcho) {
+            finish(fail(Exit::NoAnswer, OnlyEcho));
             return;
         }
         if (outcome.silent()) {
@@ -696,6 +718,10 @@ void Runner::sendRaw()
         }
         // The master keeps at most the longest frame of what came back.
         const QByteArray &received = outcome.received;
+        if (outcome.onlyEcho) {
+            finish(fail(Exit::NoAnswer, OnlyEcho));
+            return;
+        }
         if (received.isEmpty()) {
             finish(fail(Exit::NoAnswer,
                         withUnusableInput(QStringLiteral("no answer within %1 ms at %2 baud")

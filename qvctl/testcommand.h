@@ -31,10 +31,11 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
 // one cannot be removed.
 Exit RemoveEarlierReports(const Invocation &in, const std::function<void(const QString &)> &err);
 
-// Runs the test through the open port's master: progress on err, the summary (or the JSON report with --json)
-// on out, the JUnit and CSV files where asked (written straight into what is not a regular
-// file). 0 all passed, 4 a step failed, 1 a module did not answer, 3 the port failed or a report
-// could not be written (before 4), 5 interrupted by a signal (every relay switched off first).
+// Runs the test through the open port's master: progress on err, the summary (or the JSON report
+// with --json) on out, the JUnit and CSV files where asked (written straight into what is not a
+// regular file). 0 all passed, 4 a step failed, 1 a module did not answer, 3 the port failed or a
+// report could not be written (before 4), 5 interrupted by a signal (every relay switched off
+// first).
 Exit RunModuleTest(const Invocation &in, bus::Master &master,
                    const std::function<void(const QString &)> &out,
                    const std::function<void(const QString &)> &err);

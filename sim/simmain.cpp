@@ -2,7 +2,7 @@
 // 127.0.0.1, for trying Quorvane (or any MODBUS master) without hardware and for the end-to-end
 // tests.
 //
-//   quorvane-sim [--module ADDR[:MODEL[:BAUD]][:FAULT]...]... [--link PATH] [--log]
+//   quorvane-sim [--module ADDR[:MODEL[:BAUD]][:FAULT]...]... [--link PATH] [--log] [--echo]
 //   quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT) [--bus-baud RATE] [--log]
 //
 // Prints the port to open on its first line (the terminal's path, or tcp://127.0.0.1:PORT and
@@ -54,7 +54,7 @@ void onStopSignal(int)
 void usage(FILE *to)
 {
     std::fputs("usage: quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]\n"
-               "                    [--master]\n"
+               "                    [--master] [--echo]\n"
                "       quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT)\n"
                "                    [--bus-baud RATE] [--log]\n"
                "  --module  a relay module on the line: address 1..255, model QV-04 or QV-08\n"
@@ -70,6 +70,9 @@ void usage(FILE *to)
                "  --master  also play a master polling the modules (state reads, switches, now\n"
                "            and then a garbled byte or an absent address): the terminal carries\n"
                "            the whole bus, for the monitor\n"
+               "  --echo    the adapter hears itself: every byte written to the terminal comes\n"
+               "            straight back, before the modules' answers (with --module at an\n"
+               "            address nobody asks, the echo alone)\n"
                "  --tcp     serve the modules on 127.0.0.1:PORT, RTU over TCP (0: a free port)\n"
                "  --mbtcp   serve them on 127.0.0.1:PORT as a MODBUS TCP gateway (0: a free port)\n"
                "  --bus-baud  the rate of the bus behind the network port (default 9600)\n"
@@ -86,6 +89,7 @@ struct Options
     std::string link;
     bool log = false;
     bool master = false;
+    bool echo = false;
     Serve serve = Serve::Terminal;
     int tcpPort = 0;
     qint32 busBaud = 9600;
@@ -119,6 +123,8 @@ bool parseArguments(int argc, char **argv, Options &options)
             options.log = true;
         } else if (arg == "--master") {
             options.master = true;
+        } else if (arg == "--echo") {
+            options.echo = true;
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             std::exit(0);
@@ -155,6 +161,10 @@ bool parseArguments(int argc, char **argv, Options &options)
         options.modules.push_back(sim::ModuleConfig{});
     if (options.serve != Serve::Terminal && !options.link.empty()) {
         std::fprintf(stderr, "quorvane-sim: --link is for the terminal only\n");
+        return false;
+    }
+    if (options.serve != Serve::Terminal && options.echo) {
+        std::fprintf(stderr, "quorvane-sim: --echo is for the terminal only\n");
         return false;
     }
     return true;
@@ -482,6 +492,8 @@ int main(int argc, char **argv)
         if (options.master && up && now >= nextPoll) {
             const sim::DemoMaster::Poll poll = polling.next();
             writeOut(poll.wire);
+            if (options.echo)
+                writeOut(poll.wire); // its adapter hears it too
             bus.receive(poll.request, masterRate, now);
             nextPoll = now + masterPeriod;
         }
@@ -519,6 +531,9 @@ int main(int argc, char **argv)
             for (;;) {
                 const ssize_t n = ::read(master, buffer, sizeof buffer);
                 if (n > 0) {
+                    // An adapter that hears itself hands every byte straight back.
+                    if (options.echo)
+                        writeOut(QByteArray(buffer, n));
                     // The rate is read for every chunk: the program may change it at any time.
                     sim::CharacterFormat format;
                     const qint32 rate = sim::LineRateOf(master, &format);

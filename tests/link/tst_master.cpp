@@ -62,6 +62,7 @@ QByteArray Garbled(QByteArray frame)
 Q_DECLARE_METATYPE(QList<Ask>)
 Q_DECLARE_METATYPE(QList<ScriptedPeer::Step>)
 Q_DECLARE_METATYPE(QList<Ended>)
+Q_DECLARE_METATYPE(bus::Echo)
 
 class TstMaster : public QObject
 {
@@ -149,6 +150,139 @@ private slots:
                 QVERIFY(outcomes[i].sentMs >= outcomes[i - 1].doneMs);
         }
         QTRY_COMPARE(late.size(), lateAnswers);
+    }
+
+    // Behind an adapter that hears itself: each row is the echo setting, a few transactions, what
+    // the peer plays back for each frame it hears (the echo is the frame itself), how each ends,
+    // whether it was only the echo, what the master learned (-1: nothing) and every frame the
+    // peer heard (the learning read included).
+    void echoes_data()
+    {
+        QTest::addColumn<bus::Echo>("echo");
+        QTest::addColumn<QList<Ask>>("asks");
+        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
+        QTest::addColumn<QList<Ended>>("ended");
+        QTest::addColumn<QList<bool>>("onlyEcho");
+        QTest::addColumn<int>("learned");
+        QTest::addColumn<QList<QByteArray>>("heard");
+
+        using Steps = QList<ScriptedPeer::Step>;
+        using Frames = QList<QByteArray>;
+        using bus::Echo;
+        const QByteArray probe = hex("24 FF 03 A0 00 C6");
+        const QByteArray probeAnswer = rtu("07 03 02 00 07");
+        const Ask on{SwitchOn, Expect::Answer, 150};
+        const Ended onOk{Verdict::Good, 1, SwitchOn};
+        const Ended nothing{Verdict::Incomplete, 1, {}};
+
+        QTest::newRow("none: a copy is the answer, as ever")
+            << Echo::None << QList<Ask>{on} << Steps{{8, SwitchOn, 2}} << QList<Ended>{onOk}
+            << QList<bool>{false} << -1 << Frames{SwitchOn};
+        QTest::newRow("drop: echo and answer")
+            << Echo::Drop << QList<Ask>{on} << Steps{{8, SwitchOn + SwitchOn, 2}}
+            << QList<Ended>{onOk} << QList<bool>{false} << -1 << Frames{SwitchOn};
+        QTest::newRow("drop: the echo alone is no answer")
+            << Echo::Drop << QList<Ask>{on} << Steps{{8, SwitchOn, 2}} << QList<Ended>{nothing}
+            << QList<bool>{true} << -1 << Frames{SwitchOn};
+        QTest::newRow("drop: a read behind its echo")
+            << Echo::Drop << QList<Ask>{{StateRead}} << Steps{{8, StateRead + StateAnswer, 2}}
+            << QList<Ended>{{Verdict::Good, 1, StateAnswer}} << QList<bool>{false} << -1
+            << Frames{StateRead};
+        QTest::newRow("drop: asked again after the echo alone")
+            << Echo::Drop << QList<Ask>{{SwitchOn, Expect::Answer, 150, 1}}
+            << Steps{{8, SwitchOn, 2}, {8, SwitchOn + SwitchOn, 2}}
+            << QList<Ended>{{Verdict::Good, 2, SwitchOn}} << QList<bool>{false} << -1
+            << Frames{SwitchOn, SwitchOn};
+        QTest::newRow("drop: the probe's window without its echo")
+            << Echo::Drop << QList<Ask>{{probe, Expect::Window, 250}}
+            << Steps{{6, probe + probeAnswer, 2}}
+            << QList<Ended>{{Verdict::Incomplete, 1, probeAnswer}} << QList<bool>{false} << -1
+            << Frames{probe};
+        QTest::newRow("auto: a read's echo learned from its answer")
+            << Echo::Auto << QList<Ask>{{StateRead}} << Steps{{8, StateRead + StateAnswer, 2}}
+            << QList<Ended>{{Verdict::Good, 1, StateAnswer}} << QList<bool>{false} << 1
+            << Frames{StateRead};
+        QTest::newRow("auto: a read answered without echo")
+            << Echo::Auto << QList<Ask>{{StateRead}} << Steps{{8, StateAnswer, 2}}
+            << QList<Ended>{{Verdict::Good, 1, StateAnswer}} << QList<bool>{false} << 0
+            << Frames{StateRead};
+        QTest::newRow("auto: a read's echo alone")
+            << Echo::Auto << QList<Ask>{{StateRead, Expect::Answer, 150}}
+            << Steps{{8, StateRead, 2}} << QList<Ended>{nothing} << QList<bool>{true} << 1
+            << Frames{StateRead};
+        QTest::newRow("auto: a switch behind an echo, learned by one read")
+            << Echo::Auto << QList<Ask>{on, on}
+            << Steps{{8, StateRead + StateAnswer, 2},
+                     {8, SwitchOn + SwitchOn, 2},
+                     {8, SwitchOn + SwitchOn, 2}}
+            << QList<Ended>{onOk, onOk} << QList<bool>{false, false} << 1
+            << Frames{StateRead, SwitchOn, SwitchOn};
+        QTest::newRow("auto: a switch's echo with no module")
+            << Echo::Auto << QList<Ask>{on} << Steps{{8, StateRead, 2}, {8, SwitchOn, 2}}
+            << QList<Ended>{nothing} << QList<bool>{true} << 1 << Frames{StateRead, SwitchOn};
+        QTest::newRow("auto: a switch without echo")
+            << Echo::Auto << QList<Ask>{on, on}
+            << Steps{{8, StateAnswer, 2}, {8, SwitchOn, 2}, {8, SwitchOn, 2}}
+            << QList<Ended>{onOk, onOk} << QList<bool>{false, false} << 0
+            << Frames{StateRead, SwitchOn, SwitchOn};
+        QTest::newRow("auto: silence shows no echo, and is read once")
+            << Echo::Auto << QList<Ask>{on, on} << Steps{{8, {}}, {8, {}}, {8, {}}}
+            << QList<Ended>{nothing, nothing} << QList<bool>{false, false} << 0
+            << Frames{StateRead, SwitchOn, SwitchOn};
+    }
+
+    void echoes()
+    {
+        QFETCH(bus::Echo, echo);
+        QFETCH(QList<Ask>, asks);
+        QFETCH(QList<ScriptedPeer::Step>, script);
+        QFETCH(QList<Ended>, ended);
+        QFETCH(QList<bool>, onlyEcho);
+        QFETCH(int, learned);
+        QFETCH(QList<QByteArray>, heard);
+
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        serial::CommPort port;
+        port.setPortName(pty.slavePath());
+        port.setLineSettings({Baud, 'N', 8, 1});
+        QCOMPARE(port.open(), serial::OpenResult::Ok);
+        bus::PortLine line(port);
+        bus::Master master(line);
+        master.setEcho(echo);
+        // The learning read's wait, long enough for a loaded machine.
+        master.setPacing({0, 400, 0});
+        QSignalSpy learnedSpy(&master, &bus::Master::echoLearned);
+        ScriptedPeer peer(pty.master(), script, Baud);
+
+        QList<bus::Outcome> outcomes;
+        for (const Ask &ask : asks) {
+            bus::Transaction t;
+            t.request = ask.request;
+            t.expect = ask.expect;
+            t.timeoutMs = ask.timeoutMs;
+            t.retries = ask.retries;
+            QVERIFY(master.submit(t, [&](const bus::Outcome &o) { outcomes.append(o); }) != 0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), asks.size(), 10000);
+        for (int i = 0; i < ended.size(); ++i) {
+            QCOMPARE(outcomes[i].check.verdict, ended[i].verdict);
+            QCOMPARE(outcomes[i].attempts, ended[i].attempts);
+            QCOMPARE(hexOf(outcomes[i].received), hexOf(ended[i].received));
+            QCOMPARE(outcomes[i].onlyEcho, onlyEcho[i]);
+            // Only the module's answer counts.
+            if (onlyEcho[i])
+                QVERIFY(!outcomes[i].answered());
+        }
+        QTRY_COMPARE(peer.heard().size(), heard.size());
+        QCOMPARE(peer.heard(), heard);
+        if (learned < 0) {
+            QCOMPARE(learnedSpy.size(), 0);
+        } else {
+            // Said once.
+            QCOMPARE(learnedSpy.size(), 1);
+            QCOMPARE(learnedSpy.front().front().toBool(), learned == 1);
+        }
     }
 
     // The line stays quiet between frames for the frame gap, and for the pause the user sets.

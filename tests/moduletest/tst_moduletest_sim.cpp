@@ -24,6 +24,8 @@ private slots:
     void busScan();
     void endedEarly_data();
     void endedEarly();
+    void behindAnEcho_data();
+    void behindAnEcho();
 };
 
 namespace {
@@ -266,6 +268,39 @@ void TstModuleTestSim::endedEarly()
         QCOMPARE(state.exitCode, 0);
         QVERIFY2(!state.out.contains(u":on"), qPrintable(state.out));
     }
+}
+
+// Behind an adapter that hears itself: every step passes with the module there, in auto and
+// drop; without it the test says no module answered, never a pass on the echo.
+void TstModuleTestSim::behindAnEcho_data()
+{
+    QTest::addColumn<QString>("echo");
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("module, auto") << "auto"
+                                  << "3:QV-08:115200" << 0;
+    QTest::newRow("module, drop") << "drop"
+                                  << "3:QV-08:115200" << 0;
+    QTest::newRow("no module, auto") << "auto"
+                                     << "9:QV-08:115200" << 1;
+}
+
+void TstModuleTestSim::behindAnEcho()
+{
+    QFETCH(QString, echo);
+    QFETCH(QString, module);
+    QFETCH(int, exitCode);
+    SimProcess sim({QStringLiteral("--echo"), QStringLiteral("--module"), module});
+    QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), 10000);
+    const QvctlRun run =
+        RunQvctl({"--port", sim.path(), "--baud", "115200", "--address", "3", "--echo", echo,
+                  "--timeout", "1000", "test", "--json", "--steps", "comm,channels,all"});
+    QVERIFY2(run.finished, qPrintable(run.err));
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.out + run.err));
+    const QJsonObject report = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(report.value(u"passed").toBool(), exitCode == 0);
+    QCOMPARE(report.value(u"modules").toArray().at(0).toObject().value(u"answered").toBool(),
+             exitCode == 0);
 }
 
 QTEST_GUILESS_MAIN(TstModuleTestSim)

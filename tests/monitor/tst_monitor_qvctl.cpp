@@ -20,6 +20,7 @@ private slots:
     void initTestCase();
     void framesPairedAndCounted();
     void tsharkReadsThePcapAsModbus();
+    void echoesMarkedNeverPaired();
 
 private:
     QTemporaryDir m_dir;
@@ -102,6 +103,46 @@ void TestMonitorQvctl::tsharkReadsThePcapAsModbus()
     QVERIFY(rows.size() >= 20);
     for (const QString &row : rows)
         QCOMPARE(row, QString("user_dlt:mbrtu:modbus\t1")); // MODBUS RTU, CRC good
+}
+
+// The master's requests heard back by its adapter: each copy is marked, and no answer is paired
+// with a copy, only with the request itself.
+void TestMonitorQvctl::echoesMarkedNeverPaired()
+{
+    SimProcess sim({"--master", "--echo", "--module", "1"});
+    QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), 10000);
+    QProcess qvctl;
+    qvctl.start(QStringLiteral(QVCTL),
+                {"monitor", "--port", sim.path(), "--format", "jsonl", "--timeout", "1000"});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += qvctl.readAllStandardOutput()).count('\n') >= 30, 20000);
+    ::kill(pid_t(qvctl.processId()), SIGINT);
+    QVERIFY(qvctl.waitForFinished(10000));
+    out += qvctl.readAllStandardOutput();
+
+    QHash<qint64, QJsonObject> byIndex;
+    int echoes = 0, answers = 0;
+    for (const QByteArray &line : out.trimmed().split('\n')) {
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QVERIFY2(!o.isEmpty(), line.constData());
+        byIndex.insert(o["index"].toInteger(), o);
+        if (o["echo"].toBool()) {
+            ++echoes;
+            QVERIFY2(!o.contains("answers"), line.constData());
+            // The copy of the frame just before it (noise aside).
+            qint64 k = o["index"].toInteger() - 1;
+            while (byIndex.value(k)["role"].toString() == "noise")
+                --k;
+            QCOMPARE(o["hex"], byIndex.value(k)["hex"]);
+        } else if (o.contains("answers")) {
+            ++answers;
+            const QJsonObject request = byIndex.value(o["answers"].toInteger());
+            QVERIFY2(!request["echo"].toBool(), line.constData());
+            QCOMPARE(request["address"].toInt(), o["address"].toInt());
+        }
+    }
+    QVERIFY(echoes >= 5);
+    QVERIFY(answers >= 5);
 }
 
 QTEST_GUILESS_MAIN(TestMonitorQvctl)

@@ -1,6 +1,7 @@
-// The frame splitter as a pure function: chunks in, frames out.
+// The frame splitter as a pure function: chunks in, frames out; and the capture that pairs them.
 
 #include "modbus/splitter.h"
+#include "monitor/capture.h"
 #include "monitor/decode.h"
 #include "support/frames.h"
 #include "support/randomstreams.h"
@@ -86,6 +87,8 @@ private slots:
     void splits_data();
     void splits();
     void timesFirstByteAndEnd();
+    void pairsBehindAnEcho_data();
+    void pairsBehindAnEcho();
     void randomStreamsLoseNothing();
     void damagedFramesNotDecoded_data();
     void damagedFramesNotDecoded();
@@ -99,6 +102,7 @@ void TestSplitter::splits_data()
     const QByteArray read = rtu("010300000001");
     const QByteArray answer = rtu("0103020005");
     const QByteArray on = rtu("01050002FF00");
+    const QByteArray off = rtu("010500020000");
     const QByteArray all4 = rtu("0131F000000A0014001E0028");
     const QByteArray all8 = rtu("0533F000000100020003000400050006000700 08");
     const QByteArray coils = rtu("010F0000001002FFFF");
@@ -124,6 +128,10 @@ void TestSplitter::splits_data()
         << QStringList{Line("req", read), Line("ans!", hurt), Line("req", read)};
     QTest::newRow("an echoed write: request, then the same bytes as its answer")
         << QList<Chunk>{{on + on}} << QStringList{Line("req", on), Line("ans", on)};
+    QTest::newRow("a write heard back, answered, then the next write heard back")
+        << QList<Chunk>{{on + on}, {on, 5}, {off + off, 100}, {off, 5}}
+        << QStringList{Line("req", on),  Line("ans", on),  Line("ans", on),
+                       Line("req", off), Line("ans", off), Line("ans", off)};
     QTest::newRow("an unanswered write, asked again 300 ms later: two requests")
         << QList<Chunk>{{on}, {on, 300}} << QStringList{Line("req", on), Line("req", on)};
     QTest::newRow("reads 01, 02, 04 and their answers")
@@ -181,6 +189,97 @@ void TestSplitter::splits()
             got << Describe(f);
         QCOMPARE(got, expected);
     }
+}
+
+// What the capture makes of a request heard back: each frame as "index role hex", "echo" for the
+// adapter's copy, "-> k" for the request it answers, "unanswered" for a request without answer.
+void TestSplitter::pairsBehindAnEcho_data()
+{
+    QTest::addColumn<QList<Chunk>>("chunks");
+    QTest::addColumn<QStringList>("expected");
+
+    const QByteArray read = rtu("01 03 00 00 00 01");
+    const QByteArray readAnswer = rtu("01 03 02 00 05");
+    const QByteArray on = rtu("01 05 00 00 FF 00");
+    const QByteArray off = rtu("01 05 00 00 00 00");
+    const QByteArray exception = rtu("01 85 02");
+    const QByteArray probe = hex("24 FF 03 A0 00 C6");
+    const QByteArray probeAnswer = rtu("07 03 02 00 07");
+    const auto line = [](int index, const char *role, const QByteArray &bytes,
+                         const QString &more = {}) {
+        return QStringLiteral("%1 %2 %3%4").arg(index).arg(role, hexOf(bytes), more);
+    };
+
+    QTest::newRow("a read heard back, then its answer")
+        << QList<Chunk>{{read}, {read}, {readAnswer, 5}}
+        << QStringList{line(1, "req", read), line(2, "echo", read),
+                       line(3, "ans", readAnswer, " -> 1")};
+    QTest::newRow("a read heard back alone")
+        << QList<Chunk>{{read}, {read}}
+        << QStringList{line(1, "req", read, " unanswered"), line(2, "echo", read)};
+    QTest::newRow("a write heard back, then its answer")
+        << QList<Chunk>{{on}, {on}, {on, 5}}
+        << QStringList{line(1, "req", on), line(2, "echo", on), line(3, "ans", on, " -> 1")};
+    QTest::newRow("a write and its answer on a line without echo")
+        << QList<Chunk>{{on}, {on, 5}}
+        << QStringList{line(1, "req", on), line(2, "ans", on, " -> 1")};
+    QTest::newRow("a write heard back, then an exception answer")
+        << QList<Chunk>{{on}, {on}, {exception, 5}}
+        << QStringList{line(1, "req", on), line(2, "echo", on), line(3, "exc", exception, " -> 1")};
+    QTest::newRow("a write answered, then the next request")
+        << QList<Chunk>{{on}, {on, 5}, {read, 20}, {readAnswer, 5}}
+        << QStringList{line(1, "req", on), line(2, "ans", on, " -> 1"), line(3, "req", read),
+                       line(4, "ans", readAnswer, " -> 3")};
+    QTest::newRow("a write heard back and answered, then the next write heard back")
+        << QList<Chunk>{{on + on}, {on, 5}, {off + off, 100}, {off, 5}}
+        << QStringList{line(1, "req", on),  line(2, "echo", on),  line(3, "ans", on, " -> 1"),
+                       line(4, "req", off), line(5, "echo", off), line(6, "ans", off, " -> 4")};
+    QTest::newRow("a garbled byte and a write, heard back, then answered")
+        << QList<Chunk>{{hex("A5") + on}, {hex("A5") + on}, {on, 5}}
+        << QStringList{line(1, "noise", hex("A5")), line(2, "req", on), line(3, "noise", hex("A5")),
+                       line(4, "echo", on), line(5, "ans", on, " -> 2")};
+    QTest::newRow("the probe heard back, then an answer")
+        << QList<Chunk>{{probe}, {probe}, {probeAnswer, 5}}
+        << QStringList{line(1, "probe", probe), line(2, "echo", probe),
+                       line(3, "ans", probeAnswer, " -> 1")};
+}
+
+void TestSplitter::pairsBehindAnEcho()
+{
+    QFETCH(QList<Chunk>, chunks);
+    QFETCH(QStringList, expected);
+    constexpr int Baud = 9600;
+    monitor::Capture capture(Baud);
+    QStringList got;
+    capture.setSink([&got](const monitor::CapturedFrame &f) {
+        QString text = QStringLiteral("%1 %2 %3")
+                           .arg(f.index)
+                           .arg(f.echo ? QStringLiteral("echo") : RoleName(f.frame.role),
+                                hexOf(f.frame.bytes));
+        if (f.answers > 0)
+            text += QStringLiteral(" -> %1").arg(f.answers);
+        if (f.unanswered)
+            text += QStringLiteral(" unanswered");
+        got << text;
+    });
+    qint64 now = 1'000'000;
+    for (const Chunk &c : chunks) {
+        now += c.pauseMs * 1000 + c.bytes.size() * 10'000'000LL / Baud;
+        capture.received(c.bytes, now);
+    }
+    capture.idle(now + 500'000);
+    capture.finish();
+    QCOMPARE(got, expected);
+    // The adapter's copies count neither as requests nor as answers.
+    const monitor::AddressStats total = capture.total();
+    const auto asked = std::count_if(expected.begin(), expected.end(), [](const QString &line) {
+        const QString role = line.section(' ', 1, 1);
+        return role == "req" || role == "probe";
+    });
+    QCOMPARE(total.requests, qint64(asked));
+    QCOMPARE(total.answers + total.exceptions,
+             qint64(std::count_if(expected.begin(), expected.end(),
+                                  [](const QString &line) { return line.contains("->"); })));
 }
 
 void TestSplitter::timesFirstByteAndEnd()

@@ -21,6 +21,8 @@ QString Summary(const Invocation &in)
         parts << QStringLiteral("timeout=%1").arg(*in.timeoutMs);
     if (in.retries)
         parts << QStringLiteral("retries=%1").arg(in.retries);
+    if (in.echo != bus::Echo::Auto)
+        parts << QStringLiteral("echo=%1").arg(bus::EchoText(in.echo));
     if (in.json)
         parts << QStringLiteral("json");
     if (in.verbose)
@@ -75,6 +77,12 @@ private slots:
                            "1"}
             << "off port=/dev/pts/3 baud=2400 address=200 channels=4 timeout=500 retries=3 json "
                "verbose ch=4,1";
+        QTest::newRow("echo dropped") << p + QStringList{"--echo", "drop", "on", "1"}
+                                      << "on port=/dev/ttyUSB0 baud=9600 address=1 channels=8 "
+                                         "echo=drop ch=1";
+        QTest::newRow("no echo") << p + QStringList{"state", "--echo=none"}
+                                 << "state port=/dev/ttyUSB0 baud=9600 address=1 channels=8 "
+                                    "echo=none";
         QTest::newRow("options after the command")
             << QStringList{"qvctl", "on", "2", "--port", "/dev/x", "--address", "0"}
             << "on port=/dev/x baud=9600 address=0 channels=8 ch=2";
