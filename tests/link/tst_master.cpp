@@ -57,6 +57,37 @@ QByteArray Garbled(QByteArray frame)
     return frame;
 }
 
+// A master on a real pseudo-terminal opened at Baud; the test plays the other end.
+struct PtyMaster
+{
+    PtyMaster()
+    {
+        port.setPortName(pty.slavePath());
+        port.setLineSettings({Baud, 'N', 8, 1});
+        opened = pty.isValid() && port.open() == serial::OpenResult::Ok;
+    }
+    PtyPair pty;
+    serial::CommPort port;
+    bool opened = false;
+    bus::PortLine line{port};
+    bus::Master master{line};
+};
+
+// Submits every ask in turn; each outcome lands in outcomes, in order.
+bool SubmitAll(bus::Master &master, const QList<Ask> &asks, QList<bus::Outcome> &outcomes)
+{
+    for (const Ask &ask : asks) {
+        bus::Transaction t;
+        t.request = ask.request;
+        t.expect = ask.expect;
+        t.timeoutMs = ask.timeoutMs;
+        t.retries = ask.retries;
+        if (master.submit(t, [&outcomes](const bus::Outcome &o) { outcomes.append(o); }) == 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Ask>)
@@ -119,26 +150,14 @@ private slots:
         QFETCH(QList<Ended>, ended);
         QFETCH(int, lateAnswers);
 
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        serial::CommPort port;
-        port.setPortName(pty.slavePath());
-        port.setLineSettings({Baud, 'N', 8, 1});
-        QCOMPARE(port.open(), serial::OpenResult::Ok);
-        bus::PortLine line(port);
-        bus::Master master(line);
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
         QSignalSpy late(&master, &bus::Master::lateAnswer);
-        ScriptedPeer peer(pty.master(), script, Baud);
+        ScriptedPeer peer(m.pty.master(), script, Baud);
 
         QList<bus::Outcome> outcomes;
-        for (const Ask &ask : asks) {
-            bus::Transaction t;
-            t.request = ask.request;
-            t.expect = ask.expect;
-            t.timeoutMs = ask.timeoutMs;
-            t.retries = ask.retries;
-            QVERIFY(master.submit(t, [&](const bus::Outcome &o) { outcomes.append(o); }) != 0);
-        }
+        QVERIFY(SubmitAll(master, asks, outcomes));
         QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), asks.size(), 10000);
         for (int i = 0; i < ended.size(); ++i) {
             QCOMPARE(outcomes[i].check.verdict, ended[i].verdict);
@@ -241,29 +260,17 @@ private slots:
         QFETCH(int, learned);
         QFETCH(QList<QByteArray>, heard);
 
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        serial::CommPort port;
-        port.setPortName(pty.slavePath());
-        port.setLineSettings({Baud, 'N', 8, 1});
-        QCOMPARE(port.open(), serial::OpenResult::Ok);
-        bus::PortLine line(port);
-        bus::Master master(line);
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
         master.setEcho(echo);
         // The learning read's wait, long enough for a loaded machine.
         master.setPacing({0, 400, 0});
         QSignalSpy learnedSpy(&master, &bus::Master::echoLearned);
-        ScriptedPeer peer(pty.master(), script, Baud);
+        ScriptedPeer peer(m.pty.master(), script, Baud);
 
         QList<bus::Outcome> outcomes;
-        for (const Ask &ask : asks) {
-            bus::Transaction t;
-            t.request = ask.request;
-            t.expect = ask.expect;
-            t.timeoutMs = ask.timeoutMs;
-            t.retries = ask.retries;
-            QVERIFY(master.submit(t, [&](const bus::Outcome &o) { outcomes.append(o); }) != 0);
-        }
+        QVERIFY(SubmitAll(master, asks, outcomes));
         QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), asks.size(), 10000);
         for (int i = 0; i < ended.size(); ++i) {
             QCOMPARE(outcomes[i].check.verdict, ended[i].verdict);
@@ -296,13 +303,9 @@ private slots:
     void pacing()
     {
         QFETCH(double, pauseMs);
-        PtyPair pty;
-        serial::CommPort port;
-        port.setPortName(pty.slavePath());
-        port.setLineSettings({Baud, 'N', 8, 1});
-        QCOMPARE(port.open(), serial::OpenResult::Ok);
-        bus::PortLine line(port);
-        bus::Master master(line);
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
         master.setPacing({pauseMs, std::nullopt, 0});
         QList<double> written;
         connect(&master, &bus::Master::wrote, this, [&] { written.append(master.now()); });
@@ -320,12 +323,9 @@ private slots:
     // While one owner holds the line, everyone else is refused; commands go before polls.
     void claimAndOrder()
     {
-        PtyPair pty;
-        serial::CommPort port;
-        port.setPortName(pty.slavePath());
-        QCOMPARE(port.open(), serial::OpenResult::Ok);
-        bus::PortLine line(port);
-        bus::Master master(line);
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
         int owner = 0;
         QVERIFY(master.claim(&owner));
         QVERIFY(!master.claim(this));
@@ -348,18 +348,15 @@ private slots:
     // The port failing ends what is on the line and what waits, each as a port failure.
     void portFails()
     {
-        PtyPair pty;
-        serial::CommPort port;
-        port.setPortName(pty.slavePath());
-        QCOMPARE(port.open(), serial::OpenResult::Ok);
-        bus::PortLine line(port);
-        bus::Master master(line);
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
         QList<bus::Outcome> outcomes;
         for (int i = 0; i < 2; ++i)
             master.submit(Tx(StateRead, Expect::Answer, 5000),
                           [&](const bus::Outcome &o) { outcomes.append(o); });
-        QTRY_VERIFY(!pty.received().isEmpty());
-        pty.closeMaster();
+        QTRY_VERIFY(!m.pty.received().isEmpty());
+        m.pty.closeMaster();
         QTRY_COMPARE(outcomes.size(), 2);
         QVERIFY(outcomes[0].portFailed && outcomes[1].portFailed);
     }
