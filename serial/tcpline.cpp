@@ -104,6 +104,8 @@ TcpLine::TcpLine(const NetworkAddress &address, QObject *parent)
 {
     // A gateway on the plant's network is reached directly, never through a proxy.
     m_socket.setProxy(QNetworkProxy::NoProxy);
+    // A peer that sends without pause is held back by the network, not by this program's memory.
+    m_socket.setReadBufferSize(64 * 1024);
     m_connectTimer.setSingleShot(true);
     m_connectTimer.setInterval(ConnectTimeoutMs);
     m_pieceTimer.setSingleShot(true);

@@ -5,10 +5,12 @@
 #include "support/simprocess.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -109,6 +111,50 @@ private slots:
         QVERIFY2(qvctl.exitCode() == 1, qPrintable(err));
         QVERIFY2(err.contains(QString::fromLatin1(said)) && err.contains(u"03 02 00 05"),
                  qPrintable(err));
+    }
+
+    // A gateway that floods the line with random bytes without pause: qvctl keeps at most the
+    // longest frame of them, skips the rest as they come, and ends on its own wait.
+    void flood_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("send") << QStringList{"send", "01", "02", "03", "--timeout", "3000"} << 4;
+        QTest::newRow("scan") << QStringList{"scan", "1-20"} << 1;
+    }
+    void flood()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QTcpSocket *client = nullptr;
+        QTimer pump;
+        QRandomGenerator random(7);
+        QByteArray noise(64 * 1024, Qt::Uninitialized);
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            client = server.nextPendingConnection();
+            pump.start(0);
+        });
+        connect(&pump, &QTimer::timeout, this, [&] {
+            if (!client || client->bytesToWrite() > 1024 * 1024)
+                return;
+            random.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+            client->write(noise);
+        });
+        // The peak of qvctl's memory, as the system counts it (kB), on the last line of stderr.
+        QProcess qvctl;
+        qvctl.start(QStringLiteral("/usr/bin/time"),
+                    QStringList{"-f", "%M", QStringLiteral(QVCTL), "--port",
+                                QString("tcp://127.0.0.1:%1").arg(server.serverPort())} +
+                        arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(qvctl.state() == QProcess::NotRunning, 60000);
+        pump.stop();
+        const QStringList err =
+            QString::fromUtf8(qvctl.readAllStandardError()).trimmed().split(u'\n');
+        QVERIFY2(qvctl.exitCode() == exitCode, qPrintable(err.join(u'\n')));
+        const int peakKb = err.last().toInt();
+        QVERIFY2(peakKb > 0 && peakKb < 100 * 1024, qPrintable(err.join(u'\n')));
     }
 
     void refusedConnection_data()
