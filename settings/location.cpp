@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace settings {
 
@@ -20,14 +21,21 @@ QString ConfigPath(const QString &overridePath, const QString &executableDir,
 {
     if (!overridePath.isEmpty())
         return QFileInfo(overridePath).absoluteFilePath();
-    const QFileInfo beside(executableDir);
-    if (!executableDir.isEmpty() && beside.isDir() && beside.isWritable())
-        return QDir(beside.absoluteFilePath()).filePath(FileName);
+    if (!executableDir.isEmpty() && FolderTakesFiles(executableDir))
+        return QDir(QFileInfo(executableDir).absoluteFilePath()).filePath(FileName);
     QDir().mkpath(userConfigDir);
     const QString userFile = QDir(QFileInfo(userConfigDir).absoluteFilePath()).filePath(FileName);
     if (!executableDir.isEmpty())
         StartUserFileFrom(QDir(executableDir).filePath(FileName), userFile);
     return userFile;
+}
+
+bool FolderTakesFiles(const QString &folder)
+{
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return false;
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("Config.ini.probe.XXXXXX")));
+    return probe.open(); // removed again when probe goes
 }
 
 bool StartUserFileFrom(const QString &besideFile, const QString &userFile)

@@ -69,6 +69,8 @@ private slots:
     void largeFiles();
     void fullDisk();
     void location();
+    void folderTakesFiles_data();
+    void folderTakesFiles();
 };
 
 // Config.ini as the Windows program writes it: GBK, CR LF, the baud entry's trailing space.
@@ -388,6 +390,52 @@ void TestIni::location()
         QCOMPARE(ConfigPath(QString(), program, user), userFile);
         QCOMPARE(Read(userFile), QByteArray("[s]\r\nk=v\r\n"));
     }
+}
+
+void TestIni::folderTakesFiles_data()
+{
+    QTest::addColumn<QString>("folder"); // under the temporary folder, or absolute
+    QTest::addColumn<bool>("readOnly");  // take the write permission away first
+    QTest::addColumn<bool>("takesFiles");
+
+    QTest::newRow("plain folder") << u"bin"_qs << false << true;
+    QTest::newRow("folder that is not there") << u"gone"_qs << false << false;
+    QTest::newRow("a file, not a folder") << u"file"_qs << false << false;
+    QTest::newRow("empty name") << QString() << false << false;
+    if (FolderPermissionsHold())
+        QTest::newRow("read-only folder") << u"bin"_qs << true << false;
+#if defined(Q_OS_LINUX)
+    // Shows itself writable to root, as a Program Files folder does to a user, yet refuses
+    // every new file: only trying tells.
+    QTest::newRow("the kernel's /proc") << u"/proc"_qs << false << false;
+#endif
+}
+
+void TestIni::folderTakesFiles()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, readOnly);
+    QFETCH(bool, takesFiles);
+    QTemporaryDir dir;
+    QVERIFY(QDir().mkpath(dir.filePath(u"bin"_qs)));
+    Write(dir.filePath(u"file"_qs), "x");
+    Write(dir.filePath(u"bin/Config.ini"_qs), "[s]\r\nk=v\r\n");
+    const QString program =
+        folder.isEmpty() || QDir::isAbsolutePath(folder) ? folder : dir.filePath(folder);
+    const QString user = dir.filePath(u"home/.config/Quorvane"_qs);
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+    const QStringList before =
+        QDir(dir.filePath(u"bin"_qs)).entryList(QDir::AllEntries | QDir::Hidden);
+
+    QCOMPARE(FolderTakesFiles(program), takesFiles);
+    QCOMPARE(ConfigPath(QString(), program, user),
+             takesFiles ? program + u"/Config.ini"_qs : user + u"/Config.ini"_qs);
+    // The trial file is gone again and the file beside the program untouched.
+    QCOMPARE(QDir(dir.filePath(u"bin"_qs)).entryList(QDir::AllEntries | QDir::Hidden), before);
+    QCOMPARE(Read(dir.filePath(u"bin/Config.ini"_qs)), QByteArray("[s]\r\nk=v\r\n"));
+    QFile::setPermissions(dir.filePath(u"bin"_qs),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QTEST_GUILESS_MAIN(TestIni)
