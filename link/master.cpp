@@ -426,10 +426,7 @@ std::optional<Master::Queued> Master::learningRead(const Queued &next)
         return std::nullopt;
     m_learningReadSent = true;
     Queued read;
-    // 03, register 0, one register: the relay states.
-    const char address = t.request.at(0);
-    read.transaction.request =
-        modbus::WithCrc(QByteArray::fromRawData(&address, 1) + QByteArray::fromHex("0300000001"));
+    read.transaction.request = StateRead(std::uint8_t(t.request.at(0)));
     read.transaction.retries = 0;
     read.done = [this](const Outcome &outcome) {
         // An adapter that echoes echoes every request: silence after a whole request shows that
@@ -456,6 +453,14 @@ void Master::failAll()
         if (q.done)
             q.done(outcome);
     }
+}
+
+QByteArray StateRead(std::uint8_t address)
+{
+    QByteArray frame;
+    frame.append(char(address));
+    frame.append("\x03\x00\x00\x00\x01", 5);
+    return modbus::WithCrc(frame);
 }
 
 } // namespace bus

@@ -202,4 +202,8 @@ private:
     bool m_learningReadSent = false;
 };
 
+// A read of register 0, the relay bitmap every module has: the state read of a scan, a poll and
+// the echo's learning.
+QByteArray StateRead(std::uint8_t address);
+
 } // namespace bus

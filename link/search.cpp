@@ -11,15 +11,6 @@ namespace bus {
 
 namespace {
 
-QByteArray ScanRead(int address)
-{
-    // A read of register 0, the relay bitmap, which every module has.
-    QByteArray frame;
-    frame.append(char(address));
-    frame.append("\x03\x00\x00\x00\x01", 5);
-    return modbus::WithCrc(frame);
-}
-
 int AddressOf(const QByteArray &answer)
 {
     return answer.isEmpty() ? 0 : std::uint8_t(answer.at(0));
@@ -49,7 +40,7 @@ BusScan::BusScan(Master &master, const Options &options, QObject *parent)
             [this](const QByteArray &request, const QByteArray &answer) {
                 // A module that turned round slowly: credited to the address it names.
                 const int address = AddressOf(answer);
-                if (m_running && request == ScanRead(address) && address < m_next)
+                if (m_running && request == StateRead(std::uint8_t(address)) && address < m_next)
                     credit(address, answer.size() > 1 && (answer.at(1) & 0x80));
             });
 }
@@ -95,7 +86,7 @@ void BusScan::askNext()
     const int address = m_next;
     const bool last = address == m_options.to;
     Transaction t;
-    t.request = ScanRead(address);
+    t.request = StateRead(std::uint8_t(address));
     t.timeoutMs = last ? m_options.lastMs
                        : m_options.stepMs.value_or(modbus::ScanWaitMs(m_master.line().rate()));
     t.retries = m_options.retries;

@@ -266,6 +266,9 @@ constexpr CommandEntry Commands[] = {
      TestArguments},
     {"monitor", Command::Monitor, "", "listen without sending: one line per frame (options below)",
      NoArguments},
+    {"watch", Command::Watch, "",
+     "the state of every module of --addresses or --scan, read in turn and shown as it changes",
+     TestArguments},
 };
 
 const CommandEntry *FindCommand(const QString &name)

@@ -51,6 +51,7 @@ enum class Command {
     Send,
     Test,    // the module test: testcommand.h
     Monitor, // listening without sending: monitor.h
+    Watch,   // the modules at a glance: watch.h
 };
 
 // The command's name as typed ("delay-on", "all jog").

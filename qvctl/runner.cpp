@@ -11,6 +11,7 @@
 #include "protocol/requests.h"
 #include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
+#include "qvctl/watch.h"
 #include "serial/portenumerator.h"
 
 #include <QDateTime>
@@ -81,6 +82,8 @@ Exit Runner::run()
     if (m_in.command == Command::Monitor) {
         // Listens only: the port's bytes are the monitor's, no master reads them.
         status = RunMonitor(m_in, m_port, m_out, m_err);
+    } else if (m_in.command == Command::Watch) {
+        status = RunWatch(m_in, master(), m_out, m_err);
     } else if (m_in.command == Command::Test) {
         status = RunModuleTest(m_in, master(), m_out, m_err);
     } else {
@@ -130,6 +133,7 @@ void Runner::runCommand()
     switch (m_in.command) {
     case Command::Ports:
     case Command::Test:
+    case Command::Watch:
     case Command::Monitor:
         finish(Exit::Done);
         return;

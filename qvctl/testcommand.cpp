@@ -1,5 +1,7 @@
 #include "qvctl/testcommand.h"
 
+#include "qvctl/watch.h"
+
 #include "qvctl/interrupt.h"
 #include "qvctl/outputs.h"
 
@@ -72,6 +74,8 @@ QList<QCommandLineOption> TestOptions()
 std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const QStringList &args,
                                        Invocation &in)
 {
+    if (in.command == Command::Watch)
+        return ReadWatchOptions(parser, args, in);
     if (in.command != Command::Test) {
         for (const QCommandLineOption &option : Options()) {
             const bool shared = in.command == Command::Monitor &&

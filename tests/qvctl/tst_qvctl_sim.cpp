@@ -8,6 +8,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -312,6 +313,27 @@ private slots:
             << QStringList{"address"} << 4 << "^qvctl: more than one module answered \\(1, 200\\)"
             << "^$";
     }
+    // watch: each module's state once it is known, the absent one offline after its misses.
+    void watch()
+    {
+        SimProcess sim(TwoModules);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
+        const QvctlRun on = OnPort(sim.path(), {"--address", "200", "--model", "QV-04", "on", "2"});
+        QVERIFY2(on.exitCode == 0, qPrintable(Describe(on)));
+        const QvctlRun run = OnPort(sim.path(), {"--model", "QV-04", "--json", "watch",
+                                                 "--addresses", "1,7,200", "--duration", "2"});
+        QVERIFY2(run.exitCode == 0, qPrintable(Describe(run)));
+        QMap<int, QJsonObject> seen;
+        for (const QString &line : run.out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject json = QJsonDocument::fromJson(line.toUtf8()).object();
+            seen[json.value(u"address").toInt()] = json;
+        }
+        QCOMPARE(seen.keys(), (QList<int>{1, 7, 200}));
+        QVERIFY(seen[1].value(u"online").toBool());
+        QVERIFY(!seen[7].value(u"online").toBool());
+        QCOMPARE(seen[200].value(u"channels").toObject().value(u"2").toString(), "on");
+    }
+
     // --gap keeps at least that pause between one answer and the next request.
     void gap()
     {
