@@ -154,7 +154,12 @@ private slots:
             QString::fromUtf8(qvctl.readAllStandardError()).trimmed().split(u'\n');
         QVERIFY2(qvctl.exitCode() == exitCode, qPrintable(err.join(u'\n')));
         const int peakKb = err.last().toInt();
-        QVERIFY2(peakKb > 0 && peakKb < 100 * 1024, qPrintable(err.join(u'\n')));
+        QVERIFY2(peakKb > 0, qPrintable(err.join(u'\n')));
+#if !defined(__SANITIZE_ADDRESS__)
+        // Under AddressSanitizer freed memory waits in its quarantine, so the peak says nothing
+        // of what qvctl keeps; the plain build checks it.
+        QVERIFY2(peakKb < 100 * 1024, qPrintable(err.join(u'\n')));
+#endif
     }
 
     void refusedConnection_data()
