@@ -83,6 +83,7 @@ void ConnectionStrip::Command2_Click()
     }
 
     f.Command2->setCaption(app::Caption(CloseCaption));
+    f.LineEchoes.reset(); // another port, or the same one anew: its adapter is learned again
     f.MSComm1.setPortName(portName);
     f.MSComm1.setSettings(serial::SettingsText(f.Combo3->currentText()));
     const serial::OpenResult result = f.MSComm1.open();

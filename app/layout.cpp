@@ -379,6 +379,11 @@ LayoutTable MakePage6()
          .twips = {4800, 1920, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "界面语言")},
         {.name = "Combo10", .kind = K::ListCombo, .container = "Frame11",
          .twips = {6600, 1880, 1170, 300}, .items = LanguageList()},
+        // Whether the line's adapter hears itself: learned, dropped, or none.
+        {.name = "Label23", .kind = K::Label, .container = "Frame11",
+         .twips = {4800, 2640, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "适配器回显")},
+        {.name = "Combo11", .kind = K::ListCombo, .container = "Frame11",
+         .twips = {6600, 2600, 1170, 300}, .items = EchoList()},
     };
 }
 
@@ -565,6 +570,13 @@ QStringList LanguageList()
     return {QT_TRANSLATE_NOOP("Form1", "跟随系统"), QT_TRANSLATE_NOOP("Form1", "中文"), "English"};
 }
 
+QStringList EchoList()
+{
+    // In the order of bus::Echo: Auto, Drop, None.
+    return {QT_TRANSLATE_NOOP("Form1", "自动识别"), QT_TRANSLATE_NOOP("Form1", "去除回显"),
+            QT_TRANSLATE_NOOP("Form1", "无回显")};
+}
+
 QStringList LinkList()
 {
     return {"RS232", "RS485"};
@@ -590,8 +602,8 @@ const LayoutTable &TabStripLayout()
 
 const LayoutTable &PageLayout(int page)
 {
-    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),      MakePage2(),
-                                                 MakePage3(), MakePage4(),      MakePage5(),
+    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),       MakePage2(),
+                                                 MakePage3(), MakePage4(),       MakePage5(),
                                                  MakePage6(), MakeMonitorPage(), MakeTestPage()};
     return pages[page >= 0 && page < PageCount ? page : 0];
 }

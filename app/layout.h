@@ -67,6 +67,8 @@ QStringList ModelList(); // "QV-04", "QV-08"
 QStringList LinkList();  // "RS232", "RS485"
 // The choices of the window's language: the system's, "中文", "English".
 QStringList LanguageList();
+// The echo settings, in the order of bus::Echo.
+QStringList EchoList();
 
 // A text of the tables as the window shows it, in the window's language: where table texts
 // become captions, and where the window shows texts of its own (context "Form1").

@@ -403,11 +403,13 @@ void Form1::bindMembers()
     BIND(Label12);
     BIND(Label13);
     BIND(Label22);
+    BIND(Label23);
     BIND(Combo5);
     BIND(Combo6);
     BIND(Combo9);
     BIND(Combo8);
     BIND(Combo10);
+    BIND(Combo11);
     BIND(Text4);
     BIND(bkps);
     BIND(prots);

@@ -4,6 +4,7 @@
 #include "app/layout.h"
 #include "app/messages.h"
 #include "app/services.h"
+#include "link/echo.h"
 #include "protocol/requests.h"
 #include "serial/commport.h"
 #include "serial/portenumerator.h"
@@ -136,9 +137,10 @@ public:
     QGroupBox *Frame11 = nullptr;
     QLabel *Label20 = nullptr, *Label7 = nullptr, *Label11 = nullptr, *Label6 = nullptr,
            *Label10 = nullptr, *Label21 = nullptr, *Label5 = nullptr, *Label12 = nullptr,
-           *Label13 = nullptr, *Label22 = nullptr;
+           *Label13 = nullptr, *Label22 = nullptr, *Label23 = nullptr;
     QComboBox *Combo5 = nullptr, *Combo6 = nullptr, *Combo9 = nullptr, *Combo8 = nullptr,
-              *Combo10 = nullptr; // the window's language
+              *Combo10 = nullptr,     // the window's language
+                  *Combo11 = nullptr; // the adapter's echo
     QLineEdit *Text4 = nullptr;
     SwitchControl *bkps = nullptr, *prots = nullptr, *dizhi = nullptr, *RUN = nullptr,
                   *sp = nullptr, *duqu = nullptr;
@@ -166,6 +168,10 @@ public:
     int ChannelCount = 0;
     // True: replies go to the interpreter; false: on the console page, to the console.
     bool Text9 = true;
+    // Whether the line's adapter hears itself (system settings), and what the window has
+    // learned of the open port (none until it knows; set anew at every open).
+    bus::Echo EchoMode = bus::Echo::Auto;
+    std::optional<bool> LineEchoes;
     // The regions of the window.
     ConnectionStrip *connectionStrip = nullptr;
     RelayPanel *relayPanel = nullptr;

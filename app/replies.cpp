@@ -6,6 +6,7 @@
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "modbus/frames.h"
+#include "modbus/timing.h"
 #include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 
@@ -17,6 +18,17 @@
 
 Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
 {
+    m_learning.setSingleShot(true);
+    connect(&m_learning, &QTimer::timeout, this, [this] {
+        if (m_reader.collecting()) {
+            m_learning.start(20); // its reply is being read: that decides
+            return;
+        }
+        // Nothing came back: an adapter that echoes echoes every request.
+        if (!f.LineEchoes)
+            f.LineEchoes = false;
+        sendHeldBack();
+    });
     connect(&f.MSComm1, &serial::CommPort::received, this, &Replies::OnComm);
     connect(&m_reader, &ReplyReader::replyRead, this, &Replies::Interpret);
     connect(&m_reader, &ReplyReader::tailRead, this, &Replies::ShowTail);
@@ -78,13 +90,45 @@ void Replies::ParseReply()
         m_reader.start();
 }
 
+bool Replies::learnsEchoBefore(const protocol::Request &request)
+{
+    if (f.EchoMode != bus::Echo::Auto || f.LineEchoes || m_heldBack || request.frame.isEmpty() ||
+        request.frame.at(0) == 0 || !bus::AnswerCopiesRequest(request.frame))
+        return false;
+    m_heldBack = request;
+    // The state read and its answer (after a copy) on the wire, the turnaround, the window.
+    m_learning.start(modbus::AnswerTimeoutMs(8, 7 + 8, f.MSComm1.lineSettings().baudRate) +
+                     int(ReplyReader::DefaultWindow.count()));
+    return true;
+}
+
+bool Replies::dropsEcho() const
+{
+    return f.EchoMode == bus::Echo::Drop || (f.EchoMode == bus::Echo::Auto && f.LineEchoes == true);
+}
+
+void Replies::sendHeldBack()
+{
+    m_learning.stop();
+    if (!m_heldBack)
+        return;
+    const protocol::Request request = *m_heldBack;
+    m_heldBack.reset();
+    // Once the learning read's reply has been dealt with.
+    QMetaObject::invokeMethod(
+        this, [this, request] { SendRequest(f, request); }, Qt::QueuedConnection);
+}
+
 std::optional<ReplyReader::EarlyEnd> Replies::earlyEnd() const
 {
     if (!m_written || f.RequestKind != m_written->kind || f.safetabs1->activeTab() == ConsolePage)
         return std::nullopt;
     ReplyReader::EarlyEnd early;
-    early.whole = [request = *m_written](const QByteArray &received) {
-        return protocol::ReplyIsWhole(request.kind, request.frame, received);
+    early.whole = [request = *m_written, drop = dropsEcho()](const QByteArray &received) {
+        if (!drop)
+            return protocol::ReplyIsWhole(request.kind, request.frame, received);
+        const bus::EchoSplit split = bus::SplitEcho(request.frame, received);
+        return !split.partial && protocol::ReplyIsWhole(request.kind, request.frame, split.rest);
     };
     // Another request recorded since (even one not sent): what arrives is read in its light.
     early.sameRequest = [this, kind = m_written->kind] { return f.RequestKind == kind; };
@@ -115,8 +159,48 @@ void Replies::ShowTail(const QByteArray &bytes)
     f.LblIn->setText(f.LblIn->text() + protocol::HexFrameText(kept));
 }
 
-void Replies::Interpret(const QByteArray &reply)
+void Replies::Interpret(const QByteArray &received)
 {
+    // The adapter's copy of the request, learned or dropped, is no part of the module's answer.
+    QByteArray reply = received;
+    const bool learningRead = m_heldBack.has_value();
+    bool learnedNow = false;
+    if (m_written && f.EchoMode == bus::Echo::Auto && !f.LineEchoes) {
+        const bus::EchoSeen seen = bus::JudgeEcho(m_written->frame, received);
+        if (seen != bus::EchoSeen::Unknown || learningRead) {
+            f.LineEchoes = seen == bus::EchoSeen::Present;
+            learnedNow = *f.LineEchoes;
+        }
+    }
+    bool echoTakenOff = false;
+    if (m_written && dropsEcho()) {
+        const bus::EchoSplit split = bus::SplitEcho(m_written->frame, received);
+        if (split.whole()) {
+            reply = split.rest;
+            echoTakenOff = true;
+        }
+    }
+    // Said once, with the bytes that showed it.
+    const QString note =
+        echoTakenOff && reply.isEmpty()
+            ? app::Caption(QT_TRANSLATE_NOOP("Form1", " （只有适配器回显，没有模块应答）"))
+        : learnedNow ? app::Caption(QT_TRANSLATE_NOOP("Form1", " （适配器有回显，已去除）"))
+                     : QString();
+    if (learningRead)
+        sendHeldBack();
+    if (echoTakenOff && reply.isEmpty()) {
+        // Only the adapter's echo came back: no relay switched, so a switch the user flipped
+        // goes back to where it was.
+        const QByteArray &frame = m_written->frame;
+        if (frame.size() >= 6 && std::uint8_t(frame.at(1)) == modbus::function::WriteSingleCoil &&
+            std::uint8_t(frame.at(3)) < f.SafeSwitch.size())
+            SetSwitchQuietly(f.SafeSwitch[std::uint8_t(frame.at(3))], frame.at(4) == 0);
+        const QByteArray kept = received.first(std::min(received.size(), modbus::MaxRtuLength));
+        m_shown = kept.size();
+        f.LblIn->setText(protocol::HexFrameText(kept) + note);
+        return;
+    }
+
     protocol::ReplyContext context;
     context.kind = f.RequestKind;
     context.channelCount = f.ChannelCount;
@@ -128,7 +212,10 @@ void Replies::Interpret(const QByteArray &reply)
     const QByteArray kept = reply.first(std::min(reply.size(), modbus::MaxRtuLength));
     m_shown = kept.size();
     const protocol::ReplyActions a = protocol::InterpretReply(kept, context);
-    f.LblIn->setText(a.receivedText);
+    f.LblIn->setText(echoTakenOff ? protocol::HexFrameText(received.first(
+                                        std::min(received.size(), modbus::MaxRtuLength))) +
+                                        note
+                                  : a.receivedText + note);
     if (a.scanAddress) {
         f.Text1->addItem(*a.scanAddress);
         f.Text1->setCurrentIndex(0);

@@ -4,6 +4,7 @@
 #include "protocol/requests.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -48,6 +49,13 @@ public:
     // Whether arriving bytes go to the reply interpreter now.
     bool routesToInterpreter() const;
 
+    // The adapter's echo. True when request must wait for a state read that learns whether the
+    // line echoes (set to learn, on a line not yet learned, before the first request whose answer
+    // is a copy of itself); the request is then sent once the line is learned.
+    bool learnsEchoBefore(const protocol::Request &request);
+    // The leading copy of the request is the adapter's and is taken off before reading.
+    bool dropsEcho() const;
+
     // The module test claims the port: until released, what arrives goes to onArrival alone
     // (which reads it from the port), whatever page is on view, and the window's other senders
     // are refused (wire.h). Claim only while no reply is being collected.
@@ -69,9 +77,14 @@ private:
     // not on view. None otherwise.
     std::optional<ReplyReader::EarlyEnd> earlyEnd() const;
 
+    // The learning read is over: the request it held back goes now.
+    void sendHeldBack();
+
     Form1 &f;
     ReplyReader m_reader;
     std::optional<protocol::Request> m_written;
+    std::optional<protocol::Request> m_heldBack; // waits for the learning read
+    QTimer m_learning;                           // the learning read's wait for its first byte
     // Bytes of the current reply in the received box: no answer is longer than a longest frame,
     // and a line that floods keeps no more than that.
     qsizetype m_shown = 0;

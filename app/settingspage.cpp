@@ -70,6 +70,7 @@ void SettingsPage::connectControls()
     connect(f.RUN, &::SafeSwitch::Click, this, &SettingsPage::RUN_Click);
     // Only the user's choice: start-up shows the stored language without writing it again.
     connect(f.Combo10, &QComboBox::activated, this, &SettingsPage::Combo10_Click);
+    connect(f.Combo11, &QComboBox::activated, this, &SettingsPage::Combo11_Click);
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
 }
 
@@ -92,6 +93,8 @@ void SettingsPage::Restore()
     f.Combo8->setCurrentIndex(
         StoredPosition(read(ModelKey, QStringLiteral("0")), f.Combo8->count()));
     f.Combo10->setCurrentIndex(LanguagePosition(read(LanguageKey, QString())));
+    f.EchoMode = bus::EchoFromText(read(EchoKey, QString())).value_or(bus::Echo::Auto);
+    f.Combo11->setCurrentIndex(int(f.EchoMode));
 
     // Off is written while the switch shows disabled; its handler runs all the same.
     if (read(AutoStartKey, QStringLiteral("0")) == u"1")
@@ -285,6 +288,16 @@ QString SettingsPage::LanguageCodeAt(int position)
     return position == 1   ? app::CodeOfLanguage(app::Language::Chinese)
            : position == 2 ? app::CodeOfLanguage(app::Language::English)
                            : QString();
+}
+
+void SettingsPage::Combo11_Click()
+{
+    const int position = f.Combo11->currentIndex();
+    if (position < 0)
+        return;
+    f.EchoMode = bus::Echo(position);
+    f.LineEchoes.reset(); // learned again under the new setting
+    write(EchoKey, bus::EchoText(f.EchoMode));
 }
 
 void SettingsPage::Combo10_Click()

@@ -40,6 +40,7 @@ public:
     void RUN_Click();
     // The window's language, chosen by the user: kept for the next start.
     void Combo10_Click();
+    void Combo11_Click();
     // The entry of the language list for a stored code, and the code of an entry.
     static int LanguagePosition(const QString &stored);
     static QString LanguageCodeAt(int position);

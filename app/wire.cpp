@@ -100,6 +100,10 @@ bool SendRequest(Form1 &form, const protocol::Request &request)
             TellTestRunning(form);
         return false;
     }
+    // Before the first request whose answer is a copy of itself on a line not yet learned, one
+    // state read of the same address tells whether the adapter echoes; the request follows it.
+    if (form.replies && form.MSComm1.isOpen() && form.replies->learnsEchoBefore(request))
+        return SendRequest(form, protocol::StateRequest(std::uint8_t(request.frame.at(0))));
     RecordRequest(form, request.kind);
     if (!form.MSComm1.write(request.frame))
         return false;

@@ -12,6 +12,10 @@
 #include "bench/measure.h"
 #include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
+#include "settings/configkeys.h"
+#include "settings/ini.h"
+#include "settings/configkeys.h"
+#include "settings/ini.h"
 #include "tests/support/simprocess.h"
 
 #include <QApplication>
@@ -39,7 +43,7 @@ int main(int argc, char *argv[])
 
     std::printf("switch 1 flipped in the window, module at 9600 baud, %d rounds per port\n",
                 rounds);
-    std::printf("%-18s %14s %14s %10s\n", "port", "first byte", "switch set", "x sim");
+    std::printf("%-24s %14s %14s %10s\n", "port, echo", "first byte", "switch set", "x sim");
     const struct
     {
         const char *label;
@@ -49,62 +53,67 @@ int main(int argc, char *argv[])
         {"tcp:// loopback", {QStringLiteral("--tcp"), QStringLiteral("0")}},
         {"mbtcp:// loopback", {QStringLiteral("--mbtcp"), QStringLiteral("0")}},
     };
-    for (const auto &kind : kinds) {
-        SimProcess sim(kind.arguments +
-                       QStringList{QStringLiteral("--module"), QStringLiteral("1")});
-        if (!RunUntil(
-                [&] {
-                    sim.process().waitForReadyRead(50);
-                    return sim.ready();
-                },
-                10000)) {
-            std::printf("%-18s quorvane-sim did not start\n", kind.label);
-            continue;
-        }
-        app::RecordedMessages messages;
-        app::StartOptions options;
-        options.extraPorts = {sim.path()};
-        app::Services services;
-        services.messages = &messages;
-        services.iniPath = dir.filePath(QStringLiteral("Config.ini"));
-        Form1 form(options, services);
-        form.show();
-        RunUntil([&] { return !form.Timer4.isActive(); });
-        form.Combo2->setCurrentIndex(form.Combo2->findText(sim.path()));
-        emit form.Command2->Click();
-        if (!RunUntil([&] { return form.MSComm1.isOpen(); })) {
-            std::printf("%-18s did not open\n", kind.label);
-            continue;
-        }
-        form.Combo1->setCurrentIndex(1);
-        form.Text1->setEditText(QStringLiteral("1"));
+    // Each port with the adapter's echo off ("none", a line known not to echo) and learned
+    // ("auto": one state read before the first flip).
+    for (const QString &echo : {QStringLiteral("none"), QStringLiteral("auto")})
+        for (const auto &kind : kinds) {
+            const QByteArray label = QByteArray(kind.label) + ", " + echo.toLatin1();
+            SimProcess sim(kind.arguments +
+                           QStringList{QStringLiteral("--module"), QStringLiteral("1")});
+            if (!RunUntil(
+                    [&] {
+                        sim.process().waitForReadyRead(50);
+                        return sim.ready();
+                    },
+                    10000)) {
+                std::printf("%-24s quorvane-sim did not start\n", label.constData());
+                continue;
+            }
+            app::RecordedMessages messages;
+            app::StartOptions options;
+            options.extraPorts = {sim.path()};
+            app::Services services;
+            services.messages = &messages;
+            services.iniPath = dir.filePath(QStringLiteral("Config.ini"));
+            settings::WriteIni(services.iniPath, settings::SystemSection, settings::EchoKey, echo);
+            Form1 form(options, services);
+            form.show();
+            RunUntil([&] { return !form.Timer4.isActive(); });
+            form.Combo2->setCurrentIndex(form.Combo2->findText(sim.path()));
+            emit form.Command2->Click();
+            if (!RunUntil([&] { return form.MSComm1.isOpen(); })) {
+                std::printf("%-24s did not open\n", label.constData());
+                continue;
+            }
+            form.Combo1->setCurrentIndex(1);
+            form.Text1->setEditText(QStringLiteral("1"));
 
-        std::vector<double> firstByte, confirmed;
-        QElapsedTimer clock;
-        double noticed = -1;
-        QObject::connect(&form.MSComm1, &serial::CommPort::received, &form, [&] {
-            if (noticed < 0)
-                noticed = double(clock.nsecsElapsed()) / 1e6;
-        });
-        bool read = false;
-        QObject::connect(&form.replies->reader(), &ReplyReader::replyRead, &form,
-                         [&] { read = true; });
-        for (int i = 0; i < rounds * 2; ++i) {
-            const bool on = i % 2 == 0;
-            noticed = -1;
-            read = false;
-            clock.start();
-            form.SafeSwitch[0]->setValue(on);
-            if (!RunUntil([&] { return read; }))
-                break;
-            firstByte.push_back(noticed);
-            confirmed.push_back(double(clock.nsecsElapsed()) / 1e6);
-            RunUntil([] { return false; }, 30); // the line quiet before the next flip
+            std::vector<double> firstByte, confirmed;
+            QElapsedTimer clock;
+            double noticed = -1;
+            QObject::connect(&form.MSComm1, &serial::CommPort::received, &form, [&] {
+                if (noticed < 0)
+                    noticed = double(clock.nsecsElapsed()) / 1e6;
+            });
+            bool read = false;
+            QObject::connect(&form.replies->reader(), &ReplyReader::replyRead, &form,
+                             [&] { read = true; });
+            for (int i = 0; i < rounds * 2; ++i) {
+                const bool on = i % 2 == 0;
+                noticed = -1;
+                read = false;
+                clock.start();
+                form.SafeSwitch[0]->setValue(on);
+                if (!RunUntil([&] { return read; }))
+                    break;
+                firstByte.push_back(noticed);
+                confirmed.push_back(double(clock.nsecsElapsed()) / 1e6);
+                RunUntil([] { return false; }, 30); // the line quiet before the next flip
+            }
+            std::printf("%-24s %11.2f ms %11.2f ms %10.2f   (median of %zu flips)\n",
+                        label.constData(), Median(firstByte), Median(confirmed),
+                        Median(confirmed) / SimPartMs, confirmed.size());
         }
-        std::printf("%-18s %11.2f ms %11.2f ms %10.2f   (median of %zu flips)\n", kind.label,
-                    Median(firstByte), Median(confirmed), Median(confirmed) / SimPartMs,
-                    confirmed.size());
-    }
     std::printf("(the simulator's own part: 8 bytes at 9600 baud and 4 ms turnaround, %.2f ms; "
                 "an echo that is not whole would wait out the 100 ms reply window)\n",
                 SimPartMs);

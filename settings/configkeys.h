@@ -25,6 +25,8 @@ inline const QString ReadStateKey = QStringLiteral("自动读取状态");    // 
 // The window's language, "zh" or "en"; missing or empty: the system's. The Windows program
 // ignores keys it does not know.
 inline const QString LanguageKey = QStringLiteral("界面语言");
+// The adapter's echo: "auto", "drop" or "none".
+inline const QString EchoKey = QStringLiteral("适配器回显");
 
 // What a key holds when Config.ini lacks it.
 inline const QString DefaultBaud = QStringLiteral("1,9600");

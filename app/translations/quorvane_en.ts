@@ -671,6 +671,30 @@
         <source>  发送 %1  收到 %2</source>
         <translation>  sent %1  received %2</translation>
     </message>
+    <message>
+        <source>适配器回显</source>
+        <translation>Adapter echo</translation>
+    </message>
+    <message>
+        <source>自动识别</source>
+        <translation>Detect</translation>
+    </message>
+    <message>
+        <source>去除回显</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>无回显</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source> （只有适配器回显，没有模块应答）</source>
+        <translation> (only the adapter&apos;s echo came back: no module answered)</translation>
+    </message>
+    <message>
+        <source> （适配器有回显，已去除）</source>
+        <translation> (the adapter echoes: its copy is taken off)</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>

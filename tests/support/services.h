@@ -6,6 +6,8 @@
 
 #include "app/services.h"
 #include "settings/autostart.h"
+#include "settings/configkeys.h"
+#include "settings/ini.h"
 
 #include <QTemporaryDir>
 
@@ -24,11 +26,17 @@ inline settings::RecordingAutoStart &TestAutoStart()
     return autoStart;
 }
 
-inline app::Services TestServices(app::Messages *messages)
+// The window's line is a perfect one unless a test says otherwise: its adapter does not echo, so
+// no request waits for a state read that learns it (the echo's own tests choose "auto").
+inline app::Services TestServices(app::Messages *messages, const QString &echo = "none")
 {
     app::Services services;
     services.messages = messages;
     services.iniPath = TestDirectory().filePath(QStringLiteral("Config.ini"));
+    if (echo != QLatin1String("none") ||
+        settings::ReadIni(services.iniPath, settings::SystemSection, settings::EchoKey, {})
+            .isEmpty())
+        settings::WriteIni(services.iniPath, settings::SystemSection, settings::EchoKey, echo);
     services.autoStart = &TestAutoStart();
     return services;
 }
