@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #if defined(Q_OS_UNIX)
@@ -110,9 +111,10 @@ Exit RunWatch(const Invocation &in, bus::Master &master,
 {
     QEventLoop loop;
     Exit status = Exit::Done;
+    // The modules given, or (below) only those the scan finds.
     QList<std::uint8_t> addresses;
-    for (const std::uint8_t a : in.test.addresses)
-        addresses << a;
+    if (!in.test.scan)
+        addresses = in.test.addresses;
 
     InterruptGuard guard("\nqvctl: interrupted again: ended at once\n", int(Exit::Done));
     QTimer watch;
@@ -180,7 +182,17 @@ Exit RunWatch(const Invocation &in, bus::Master &master,
     poller.start();
     loop.exec();
     poller.stop();
-    return status; // a standard output that failed is said, with its status, by main()
+    if (status != Exit::Done)
+        return status; // a standard output that failed is said, with its status, by main()
+    // Watching modules none of which ever answered is no watch: said as for any command.
+    const bool anyAnswered = std::any_of(addresses.begin(), addresses.end(), [&](std::uint8_t a) {
+        return poller.module(a)->lastAnswer.isValid();
+    });
+    if (!anyAnswered) {
+        err(QStringLiteral("qvctl: no module answered while watching\n"));
+        return Exit::NoAnswer;
+    }
+    return status;
 }
 
 } // namespace qvctl

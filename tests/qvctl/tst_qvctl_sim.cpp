@@ -152,6 +152,13 @@ private slots:
         QTest::newRow("RS-485 mode refused by a pseudo-terminal")
             << TwoModules << none << QStringList{"--rs485", "on", "1"} << 3 << "^$"
             << QStringList{"state"} << "^1:off ";
+        // watch says when nothing it watched ever answered.
+        QTest::newRow("watch: a scan that finds nobody")
+            << TwoModules << none << QStringList{"watch", "--scan", "20-25", "--duration", "1"} << 1
+            << "^$" << QStringList{} << QString();
+        QTest::newRow("watch: a module that never answers")
+            << TwoModules << none << QStringList{"--address", "7", "watch", "--duration", "1"} << 1
+            << "^  7: \\?  offline since " << QStringList{} << QString();
         QTest::newRow("ports lists a --port path")
             << TwoModules << none << QStringList{"ports"} << 0 << "(^|\n)%PORT%\n$" << QStringList{}
             << QString();
