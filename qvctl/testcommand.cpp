@@ -71,6 +71,39 @@ QList<QCommandLineOption> TestOptions()
     return Options();
 }
 
+std::optional<QString> ReadModuleChoice(const QCommandLineParser &parser, const QStringList &args,
+                                        Invocation &in)
+{
+    const auto value = [&](const char *name) { return parser.value(QLatin1String(name)); };
+    const auto isSet = [&](const char *name) { return parser.isSet(QLatin1String(name)); };
+    moduletest::Settings &s = in.test;
+    QString error;
+    if (isSet("addresses") && isSet("scan"))
+        return QStringLiteral("--addresses and --scan: give one of them");
+    if (isSet("addresses")) {
+        const auto addresses = moduletest::ParseAddresses(value("addresses"), &error);
+        if (!addresses)
+            return QStringLiteral("--addresses: %1").arg(error);
+        s.addresses = *addresses;
+    }
+    if (!args.isEmpty() && !isSet("scan"))
+        return QStringLiteral("%1 takes no arguments (a range only after --scan)")
+            .arg(CommandName(in.command));
+    if (isSet("scan")) {
+        s.scan = true;
+        if (args.size() > 1)
+            return QStringLiteral("--scan takes at most one range: --scan 1-32");
+        if (!args.isEmpty()) {
+            const auto range = moduletest::ParseAddresses(args[0], &error);
+            if (!range || args[0].contains(u','))
+                return QStringLiteral("--scan: not a range FROM-TO within 1-255: %1").arg(args[0]);
+            s.scanFrom = range->front();
+            s.scanTo = range->back();
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const QStringList &args,
                                        Invocation &in)
 {
@@ -135,28 +168,8 @@ std::optional<QString> ReadTestOptions(const QCommandLineParser &parser, const Q
             return QStringLiteral("--tolerance: not a time in ms: %1").arg(value("tolerance"));
         s.toleranceMs = *ms;
     }
-    if (isSet("addresses") && isSet("scan"))
-        return QStringLiteral("--addresses and --scan: give one of them");
-    if (isSet("addresses")) {
-        const auto addresses = moduletest::ParseAddresses(value("addresses"), &error);
-        if (!addresses)
-            return QStringLiteral("--addresses: %1").arg(error);
-        s.addresses = *addresses;
-    }
-    if (!args.isEmpty() && !isSet("scan"))
-        return QStringLiteral("test takes no arguments (a range only after --scan)");
-    if (isSet("scan")) {
-        s.scan = true;
-        if (args.size() > 1)
-            return QStringLiteral("--scan takes at most one range: --scan 1-32");
-        if (!args.isEmpty()) {
-            const auto range = moduletest::ParseAddresses(args[0], &error);
-            if (!range || args[0].contains(u','))
-                return QStringLiteral("--scan: not a range FROM-TO within 1-255: %1").arg(args[0]);
-            s.scanFrom = range->front();
-            s.scanTo = range->back();
-        }
-    }
+    if (const auto problem = ReadModuleChoice(parser, args, in))
+        return problem;
     in.junitPath = value("junit");
     in.csvPath = value("csv");
     return std::nullopt;

@@ -20,6 +20,11 @@ namespace qvctl {
 // --max-failures, --junit, --csv, --time, --tolerance.
 QList<QCommandLineOption> TestOptions();
 
+// Reads --addresses A,B-C or --scan [FROM-TO] (args: what follows the command) into
+// in.test, for test and watch; the message of a usage error otherwise.
+std::optional<QString> ReadModuleChoice(const QCommandLineParser &parser, const QStringList &args,
+                                        Invocation &in);
+
 // Reads the test's options and arguments (args: what follows the word test, a scan range)
 // into in.test; the message of a usage error otherwise. For another command, refuses any of
 // the test's options.

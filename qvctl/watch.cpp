@@ -4,6 +4,7 @@
 #include "link/search.h"
 #include "qvctl/interrupt.h"
 #include "qvctl/report.h"
+#include "qvctl/testcommand.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -73,29 +74,8 @@ std::optional<QString> ReadWatchOptions(const QCommandLineParser &parser, const 
         return QStringLiteral("watch needs the address of a module (1..255), not the broadcast "
                               "address 0");
     in.test.addresses = {in.address};
-    QString error;
-    if (isSet("addresses") && isSet("scan"))
-        return QStringLiteral("--addresses and --scan: give one of them");
-    if (isSet("addresses")) {
-        const auto addresses = moduletest::ParseAddresses(value("addresses"), &error);
-        if (!addresses)
-            return QStringLiteral("--addresses: %1").arg(error);
-        in.test.addresses = *addresses;
-    }
-    if (!args.isEmpty() && !isSet("scan"))
-        return QStringLiteral("watch takes no arguments (a range only after --scan)");
-    if (isSet("scan")) {
-        in.test.scan = true;
-        if (args.size() > 1)
-            return QStringLiteral("--scan takes at most one range: --scan 1-32");
-        if (!args.isEmpty()) {
-            const auto range = moduletest::ParseAddresses(args[0], &error);
-            if (!range || args[0].contains(u','))
-                return QStringLiteral("--scan: not a range FROM-TO within 1-255: %1").arg(args[0]);
-            in.test.scanFrom = range->front();
-            in.test.scanTo = range->back();
-        }
-    }
+    if (const auto problem = ReadModuleChoice(parser, args, in))
+        return problem;
     if (isSet("duration")) {
         const auto seconds = ParseDuration(value("duration"));
         if (!seconds)
