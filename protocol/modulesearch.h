@@ -1,5 +1,7 @@
 #pragma once
 
+#include "modbus/timing.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -10,8 +12,10 @@ namespace protocol {
 
 using Micros = std::chrono::microseconds;
 
-// What a module may take between the end of a request and the first byte of its answer.
-inline constexpr std::chrono::milliseconds ModuleTurnaround{10};
+// What a module may take between the end of a request and the first byte of its answer: the
+// one allowance of modbus/timing.
+inline constexpr std::chrono::milliseconds ModuleTurnaround{
+    static_cast<std::chrono::milliseconds::rep>(modbus::TurnaroundMs)};
 
 // --- Address scan -------------------------------------------------------------------------
 //
