@@ -15,6 +15,9 @@ namespace {
 constexpr int NetworkMarginMs = 200;
 // How many unanswered requests are remembered, so that their late answers are recognised.
 constexpr std::size_t RememberedRequests = 8;
+// How late the system may hand on bytes that have already come: a reading window is over only
+// once the line has been quiet this much longer than a frame gap.
+constexpr double ArrivalJitterMs = 10;
 
 int WholeMs(double ms)
 {
@@ -189,12 +192,17 @@ void Master::onReceived(const QByteArray &chunk)
     emit heard(chunk);
     const LineSettings line = m_line.settings();
     m_lineFreeAt = std::max(m_lineFreeAt, now() + modbus::QuietGapMs(line.rate, line.format()));
+    m_lastByteMs = now();
     const bool waiting =
         m_current && m_current->written && m_current->queued.transaction.expect != Expect::Nothing;
     if (!waiting) {
         // Nobody asked for these; they may still be a late answer to an earlier request.
         m_buffer += chunk;
         takeLateAnswers();
+        if (m_listenMs > 0 && !m_current && !m_buffer.isEmpty()) {
+            startListening();
+            return;
+        }
         if (m_buffer.size() > KeptBytes) {
             emit stray(m_buffer);
             m_buffer.clear();
@@ -203,8 +211,11 @@ void Master::onReceived(const QByteArray &chunk)
     }
     Current &c = *m_current;
     const Transaction &t = c.queued.transaction;
-    if (c.outcome.firstByteMs < 0)
+    if (c.outcome.firstByteMs < 0) {
         c.outcome.firstByteMs = now();
+        if (t.expect == Expect::Window && t.windowMs)
+            m_deadline.start(*t.windowMs);
+    }
     if (t.expect == Expect::Window) {
         const qsizetype room = KeptBytes - c.outcome.received.size();
         c.outcome.received += chunk.first(std::min(room, chunk.size()));
@@ -260,12 +271,65 @@ void Master::takeLateAnswers()
     }
 }
 
+void Master::listen(int windowMs, std::function<bool(const QByteArray &)> enough)
+{
+    m_listenMs = std::max(0, windowMs);
+    m_listenEnough = std::move(enough);
+}
+
+void Master::startListening()
+{
+    Queued listening;
+    listening.id = m_nextId++;
+    listening.transaction.expect = Expect::Window;
+    listening.transaction.windowMs = m_listenMs;
+    listening.transaction.retries = 0;
+    listening.transaction.enough = m_listenEnough;
+    listening.done = [this](const Outcome &outcome) {
+        if (!outcome.received.isEmpty())
+            emit unasked(outcome.received, outcome.firstByteMs);
+    };
+    m_current = Current{std::move(listening), {}, 1, true, true};
+    Current &c = *m_current;
+    c.outcome.attempts = 1;
+    c.outcome.sentMs = c.outcome.firstByteMs = now();
+    c.outcome.timeoutMs = m_listenMs;
+    const QByteArray bytes = m_buffer;
+    m_buffer.clear();
+    m_deadline.start(m_listenMs);
+    // The bytes so far are the window's first chunk.
+    c.outcome.received = bytes.first(std::min(bytes.size(), KeptBytes));
+    c.outcome.droppedBytes = bytes.size() - c.outcome.received.size();
+    if (c.queued.transaction.enough && c.queued.transaction.enough(c.outcome.received))
+        attemptOver();
+}
+
+bool Master::windowGoesOn()
+{
+    const Current &c = *m_current;
+    const Transaction &t = c.queued.transaction;
+    if (t.expect != Expect::Window || !t.windowMs || c.outcome.firstByteMs < 0)
+        return false;
+    // A reply still arriving at the window's end is read whole; a line that never falls silent
+    // still ends it.
+    const LineSettings line = m_line.settings();
+    const double gap = modbus::QuietGapMs(line.rate, line.format()) + ArrivalJitterMs;
+    const double longest = modbus::Ms(modbus::WireTime(KeptBytes, line.rate, line.format()));
+    const double quietFor = now() - m_lastByteMs;
+    if (quietFor >= gap || now() - c.outcome.firstByteMs >= *t.windowMs + longest)
+        return false;
+    m_deadline.start(WholeMs(gap - quietFor));
+    return true;
+}
+
 void Master::onDeadline()
 {
     if (!m_current || !m_current->written)
         return;
     Current &c = *m_current;
     const Transaction &t = c.queued.transaction;
+    if (windowGoesOn())
+        return;
     if (t.expect == Expect::Answer) {
         endEcho(m_buffer);
         c.outcome.check = modbus::CheckAnswer(t.request, m_buffer);

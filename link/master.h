@@ -36,6 +36,10 @@ struct Transaction
     int quietMs = 0;
     // Window: true ends the window early (the bytes so far are enough).
     std::function<bool(const QByteArray &received)> enough;
+    // Window: the window runs this long from its first byte rather than timeoutMs from the
+    // request (timeoutMs then bounds the wait for a first byte). At its end it goes on while
+    // bytes still come, until the line is quiet for a frame gap, at most a longest frame longer.
+    std::optional<int> windowMs;
     // The line moves to these settings once the transaction is over, answered or not (a
     // module's new rate).
     std::optional<LineSettings> settingsAfter;
@@ -113,6 +117,12 @@ public:
     void cancelQueued();
     bool busy() const { return m_current.has_value() || !m_queue.empty(); }
 
+    // Bytes nobody asked for, arriving while nothing is on the line, are gathered in a window
+    // of windowMs from their first byte (ended early by enough, and at its end as a windowMs
+    // window is) and handed on by unasked(); the next request waits meanwhile, for the line is
+    // in use. Without it (windowMs 0, the default) they are kept for a late answer or dropped.
+    void listen(int windowMs, std::function<bool(const QByteArray &bytes)> enough = {});
+
     // Exclusive use: while an owner holds the claim, submissions of everyone else are refused.
     bool claim(const void *owner);
     void release(const void *owner);
@@ -139,6 +149,8 @@ signals:
     void retrying(int retry, int retries);
     // Bytes nobody asked for, dropped.
     void stray(const QByteArray &bytes);
+    // Bytes nobody asked for, gathered while listening; the first came at firstByteMs (now()).
+    void unasked(const QByteArray &bytes, double firstByteMs);
     void failed(const QString &reason);
     // Auto: the line was learned to echo (true) or not (false); said once per setEcho.
     void echoLearned(bool echoes);
@@ -171,6 +183,10 @@ private:
     void complete();
     void failAll();
     bool shouldRetry() const;
+    // Listening: the bytes in the buffer open a window of their own.
+    void startListening();
+    // A window with windowMs is at its end, or goes on while bytes still come.
+    bool windowGoesOn();
     // The line is known to echo (drop, or auto and learned so).
     bool dropsEcho() const;
     // Auto and not learned yet.
@@ -200,6 +216,9 @@ private:
     Echo m_echo = Echo::None;
     std::optional<bool> m_learned; // auto: what the line showed
     bool m_learningReadSent = false;
+    int m_listenMs = 0;
+    std::function<bool(const QByteArray &)> m_listenEnough;
+    double m_lastByteMs = 0;
 };
 
 // A read of register 0, the relay bitmap every module has: the state read of a scan, a poll and

@@ -292,6 +292,92 @@ private slots:
         }
     }
 
+    // A window counted from its first byte, as a window that reads by position wants it: each row
+    // is the window's length, the wait for its first byte, what the peer answers, whether a whole
+    // answer ends the window, what the window read, and what came after it that nobody asked for
+    // (the master listening, as the window's master does).
+    void readingWindows_data()
+    {
+        QTest::addColumn<int>("windowMs");
+        QTest::addColumn<int>("firstByteWaitMs");
+        QTest::addColumn<QList<ScriptedPeer::Step>>("script");
+        QTest::addColumn<bool>("endsWhenWhole");
+        QTest::addColumn<QByteArray>("read");
+        QTest::addColumn<QByteArray>("unasked");
+
+        using Steps = QList<ScriptedPeer::Step>;
+        const QByteArray long60 = QByteArray(58, '\x11') + QByteArray("\x22\x33", 2);
+        QTest::newRow("a late first byte still opens the whole window")
+            << 100 << 400 << Steps{{8, StateAnswer, 180}} << false << StateAnswer << QByteArray();
+        QTest::newRow("a reply outlasting its window is read whole")
+            << 20 << 400 << Steps{{8, long60, 2}} << false << long60 << QByteArray();
+        QTest::newRow("silence: the wait for a first byte ends it")
+            << 100 << 60 << Steps{{8, {}}} << false << QByteArray() << QByteArray();
+        QTest::newRow("an answer after the wait is heard as nobody's")
+            << 100 << 40 << Steps{{8, StateAnswer, 150}} << false << QByteArray() << StateAnswer;
+        QTest::newRow("a whole answer ends it; what follows is nobody's")
+            << 250 << 400 << Steps{{8, StateAnswer, 2}} << true << StateAnswer << rtu("09 09");
+    }
+
+    void readingWindows()
+    {
+        QFETCH(int, windowMs);
+        QFETCH(int, firstByteWaitMs);
+        QFETCH(QList<ScriptedPeer::Step>, script);
+        QFETCH(bool, endsWhenWhole);
+        QFETCH(QByteArray, read);
+        QFETCH(QByteArray, unasked);
+
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
+        master.listen(100);
+        QByteArray heardUnasked;
+        connect(&master, &bus::Master::unasked, this,
+                [&](const QByteArray &bytes) { heardUnasked += bytes; });
+        ScriptedPeer peer(m.pty.master(), script, Baud);
+
+        bus::Transaction t = Tx(StateRead, Expect::Window, firstByteWaitMs);
+        t.windowMs = windowMs;
+        t.retries = 0;
+        if (endsWhenWhole)
+            t.enough = [](const QByteArray &received) { return received == StateAnswer; };
+        std::optional<bus::Outcome> outcome;
+        master.submit(t, [&](const bus::Outcome &o) { outcome = o; });
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 5000);
+        QCOMPARE(hexOf(outcome->received), hexOf(read));
+        if (endsWhenWhole)
+            QVERIFY(m.pty.write(unasked)); // within the window, after it ended early
+        if (!read.isEmpty() && !endsWhenWhole)
+            QVERIFY(outcome->doneMs - outcome->firstByteMs >= windowMs - 1);
+        QTRY_COMPARE(hexOf(heardUnasked), hexOf(unasked));
+    }
+
+    // Bytes nobody asked for are one reply while they keep coming within the window, and a
+    // request waits until the talker's window is over rather than talking over it.
+    void listening()
+    {
+        PtyMaster m;
+        QVERIFY(m.opened);
+        bus::Master &master = m.master;
+        master.listen(100);
+        QList<QByteArray> replies;
+        double listenedUntil = 0;
+        connect(&master, &bus::Master::unasked, this, [&](const QByteArray &bytes) {
+            replies.append(bytes);
+            listenedUntil = master.now();
+        });
+        m.pty.write(hex("01 02 03"));
+        QTRY_VERIFY(master.busy());
+        m.pty.write(hex("04 05"));
+        std::optional<bus::Outcome> outcome;
+        master.submit(Tx(rtu("00 05 00 00 FF 00"), Expect::Nothing),
+                      [&](const bus::Outcome &o) { outcome = o; });
+        QTRY_VERIFY(outcome.has_value());
+        QCOMPARE(replies, QList<QByteArray>{hex("01 02 03 04 05")});
+        QVERIFY(outcome->sentMs >= listenedUntil);
+    }
+
     // The line stays quiet between frames for the frame gap, and for the pause the user sets.
     void pacing_data()
     {
