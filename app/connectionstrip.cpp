@@ -4,7 +4,9 @@
 #include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/openfailure.h"
+#include "app/replies.h"
 #include "controls/qzbutton.h"
+#include "protocol/baud.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -35,10 +37,43 @@ void FitPopupToNames(QComboBox *combo)
                                    2 * combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
+// The port's settings at rate: eight data bits, no parity, one stop bit.
+serial::LineSettings LineAt(qint32 rate)
+{
+    return {rate, 'N', 8, 1};
+}
+
 } // namespace
+
+namespace app {
+
+void LabelRates(QComboBox *list)
+{
+    // The lists hold the baud codes' entries in code order.
+    for (int code = 0; code < list->count(); ++code)
+        list->setItemData(code, protocol::BaudRateOfCode(code).value_or(0));
+}
+
+qint32 ChosenRate(const QComboBox *list)
+{
+    return list->currentData().toInt();
+}
+
+bool ChooseRate(QComboBox *list, qint32 rate)
+{
+    const int at = list->findData(rate);
+    if (at < 0)
+        return false;
+    list->setCurrentIndex(at);
+    return true;
+}
+
+} // namespace app
 
 ConnectionStrip::ConnectionStrip(Form1 &form) : QObject(&form), f(form)
 {
+    for (QComboBox *list : {f.Combo3, f.Combo4, f.Combo5})
+        app::LabelRates(list);
     connect(f.Command2, &QzButton::Click, this, &ConnectionStrip::Command2_Click);
     connect(f.Combo3, &QComboBox::currentIndexChanged, this, &ConnectionStrip::Combo3_Click);
     connect(&f.MSComm1, &serial::CommPort::failed, this, &ConnectionStrip::PortFailed);
@@ -50,6 +85,7 @@ ConnectionStrip::ConnectionStrip(Form1 &form) : QObject(&form), f(form)
 
 void ConnectionStrip::ShowPortClosed()
 {
+    m_portUp = false;
     f.Command2->setCaption(app::Caption(OpenCaption));
     f.Label2->setText(app::Caption(QT_TRANSLATE_NOOP("Form1", "串口已关闭")));
     SetLabelColour(f.Label2, QColor(255, 0, 0));
@@ -76,16 +112,16 @@ void ConnectionStrip::Command2_Click()
     f.MSComm1.close();
     // The user's own click: a failure shown earlier no longer describes the port.
     f.Label2->setToolTip({});
-    // The caption says what the user asked for.
-    if (f.Command2->Caption() != app::Caption(OpenCaption)) {
+    if (m_portUp) {
         ShowPortClosed();
         return;
     }
 
+    m_portUp = true;
     f.Command2->setCaption(app::Caption(CloseCaption));
-    f.LineEchoes.reset(); // another port, or the same one anew: its adapter is learned again
+    f.replies->learnLineAnew(); // another port, or the same one anew: its adapter is learned again
     f.MSComm1.setPortName(portName);
-    f.MSComm1.setSettings(serial::SettingsText(f.Combo3->currentText()));
+    f.MSComm1.setLineSettings(LineAt(app::ChosenRate(f.Combo3)));
     const serial::OpenResult result = f.MSComm1.open();
     if (result == serial::OpenResult::Ok) {
         ShowPortOpen();
@@ -115,7 +151,7 @@ void ConnectionStrip::Combo3_Click()
     if (!f.MSComm1.isOpen())
         return; // the rate applies at the next open
     // The open port takes the new rate at once.
-    if (f.MSComm1.setSettings(serial::SettingsText(f.Combo3->currentText())))
+    if (f.MSComm1.setLineSettings(LineAt(app::ChosenRate(f.Combo3))))
         return;
     const QString reason = app::FailureReason(f.MSComm1.failure());
     f.MSComm1.close();

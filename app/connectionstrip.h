@@ -7,6 +7,17 @@
 #include <QObject>
 
 class Form1;
+class QComboBox;
+
+namespace app {
+// The rate lists (the PC's, the new module rate's, the default one) carry each entry's rate, so
+// that a rate is chosen and read by its value.
+void LabelRates(QComboBox *list);
+// The chosen entry's rate; 0 when none is chosen.
+qint32 ChosenRate(const QComboBox *list);
+// Chooses the entry of rate (its handler runs); false when the list has none.
+bool ChooseRate(QComboBox *list, qint32 rate);
+} // namespace app
 
 // The connection strip: the port list Combo2, the open/close button Command2, the PC baud list
 // Combo3, the port-state lamp Shape1 and label Label2, and what happens when ports come and go or
@@ -33,4 +44,6 @@ public:
 
 private:
     Form1 &f;
+    // The port is open or connecting at the user's word: the button closes it.
+    bool m_portUp = false;
 };

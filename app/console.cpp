@@ -5,6 +5,7 @@
 #include "app/replies.h"
 #include "app/wire.h"
 #include "controls/qzbutton.h"
+#include "controls/safetabs.h"
 #include "modbus/mbap.h"
 #include "protocol/hexcodec.h"
 #include "serial/tcpline.h"
@@ -108,6 +109,10 @@ void Console::connectControls()
     connect(f.qzbutton11, &QzButton::Click, this, &Console::qzbutton11_Click);
     connect(f.qzbutton13, &QzButton::Click, this, &Console::qzbutton13_Click);
     connect(f.replies, &Replies::consoleReceive, this, &Console::Receive);
+    // While its page is shown the console takes what arrives, unless a request routes replies
+    // to the interpreter.
+    connect(f.safetabs1, &SafeTabs::TabSwitch, this,
+            [this] { f.replies->setConsoleShown(f.showsPageOf(f.TxtReceive)); });
     connect(f.TxtReceive, &QWidget::customContextMenuRequested, this, &Console::showContextMenu);
     connect(m_save, &QAction::triggered, this, &Console::SaveReceived);
     // A mark describes the text it was made for; editing the text takes it away.

@@ -505,6 +505,13 @@ bool Form1::ReplyBeingCollected() const
     return (replies && replies->collecting()) || (console && console->collecting());
 }
 
+bool Form1::showsPageOf(const QWidget *control) const
+{
+    while (control && control->parentWidget() != safetabs1)
+        control = control->parentWidget();
+    return control && safetabs1->pageOf(control) == safetabs1->activeTab();
+}
+
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Unloading closes the port; every setting was stored when it changed. A start-up step still

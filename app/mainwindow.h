@@ -166,12 +166,13 @@ public:
     // of the chosen model and the reply-routing flag.
     std::optional<protocol::RequestKind> RequestKind; // none before the first request
     int ChannelCount = 0;
-    // True: replies go to the interpreter; false: on the console page, to the console.
+    // True: replies go to the interpreter; false: while the console's page is shown, to the
+    // console (Replies::setConsoleShown sets it; a request whose kind routes replies to the
+    // interpreter sets it true).
     bool Text9 = true;
-    // Whether the line's adapter hears itself (system settings), and what the window has
-    // learned of the open port (none until it knows; set anew at every open).
+    // Whether the line's adapter hears itself (system settings); what the window learned of the
+    // open port is the master's (Replies::lineEchoes).
     bus::Echo EchoMode = bus::Echo::Auto;
-    std::optional<bool> LineEchoes;
     // The regions of the window.
     ConnectionStrip *connectionStrip = nullptr;
     RelayPanel *relayPanel = nullptr;
@@ -185,6 +186,8 @@ public:
     TestPage *testPage = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
+    // Whether the tab strip shows the page that holds control.
+    bool showsPageOf(const QWidget *control) const;
 
     // The baud-search position of the module search (a window-wide variable).
     int BaudScanIndex = 0;

@@ -8,6 +8,7 @@
 #include "app/wire.h"
 #include "controls/qzbutton.h"
 #include "protocol/address.h"
+#include "protocol/baud.h"
 #include "protocol/modulesearch.h"
 
 #include <QComboBox>
@@ -34,6 +35,10 @@ ModuleConfig::ModuleConfig(Form1 &form) : QObject(&form), f(form)
 
 void ModuleConfig::connectControls()
 {
+    // The link mode is held here once chosen (a choice, or a text typed over it), before the
+    // handlers that follow it run.
+    connect(f.Combo7, &QComboBox::currentIndexChanged, this, &ModuleConfig::updateLinkMode);
+    connect(f.Combo7, &QComboBox::editTextChanged, this, &ModuleConfig::updateLinkMode);
     connect(f.Command1, &QzButton::Click, this, &ModuleConfig::Command1_Click);
     // A choice from the list, also of the entry already shown, and a change made by code.
     connect(f.Combo7, &QComboBox::currentIndexChanged, this, &ModuleConfig::Combo7_Click);
@@ -47,7 +52,7 @@ void ModuleConfig::connectControls()
     connect(&f.Timer3, &QTimer::timeout, this, &ModuleConfig::Timer3_Timer);
     connect(&f.readBT, &QTimer::timeout, this, &ModuleConfig::readBT_Timer);
     // Whatever reply is read after a search probe answers it.
-    connect(&f.replies->reader(), &ReplyReader::replyRead, this, [this](const QByteArray &reply) {
+    connect(f.replies, &Replies::replyRead, this, [this](const QByteArray &reply) {
         if (!reply.isEmpty())
             m_probeAnswered = true;
     });
@@ -59,9 +64,29 @@ void ModuleConfig::setScanNext(int address)
     f.Label18->setText(QString::number(address));
 }
 
-bool ModuleConfig::Rs232Mode() const
+void ModuleConfig::updateLinkMode()
 {
-    return f.Combo7->currentIndex() == 0 && f.Combo7->currentText() == f.Combo7->itemText(0);
+    m_rs232 = f.Combo7->currentIndex() == 0 && f.Combo7->currentText() == f.Combo7->itemText(0);
+}
+
+std::optional<int> ModuleConfig::NewBaudCode() const
+{
+    return protocol::BaudCodeOfRate(app::ChosenRate(f.Combo4));
+}
+
+void ModuleConfig::AddressFound(const QString &address)
+{
+    m_found << address;
+    f.Text1->addItem(address);
+    f.Text1->setCurrentIndex(0);
+}
+
+void ModuleConfig::OnlyAddress(const QString &address)
+{
+    m_found = {address};
+    f.Text1->clear();
+    f.Text1->addItem(address);
+    f.Text1->setCurrentIndex(0);
 }
 
 void ModuleConfig::Command1_Click()
@@ -88,6 +113,7 @@ void ModuleConfig::Command9_Click()
 void ModuleConfig::startScan()
 {
     RecordRequest(f, protocol::RequestKind::Address1);
+    m_found.clear();
     f.Text1->clear();
     setScanNext(1);
     f.Timer5.start();
@@ -131,15 +157,15 @@ void ModuleConfig::qzbutton1_Click()
     if (!f.messages().ask(QT_TRANSLATE_NOOP("Messages", "是否更新模块波特率?"), NoticeTitle,
                           app::Message::Icon::None))
         return;
-    const int code = f.Combo4->currentIndex();
-    if (code < 0)
+    const std::optional<int> code = NewBaudCode();
+    if (!code)
         return;
     RecordRequest(f, protocol::RequestKind::SetRate);
     // No range check beyond one byte: an empty box sends to address 0.
     const auto address = protocol::SlaveAddressOrBroadcast(f.Text1->currentText());
     if (!address)
         return;
-    SendRequest(f, protocol::SetRateRequest(*address, static_cast<std::uint8_t>(code)));
+    SendRequest(f, protocol::SetRateRequest(*address, static_cast<std::uint8_t>(*code)));
 }
 
 void ModuleConfig::qzbutton2_Click()
@@ -197,7 +223,7 @@ void ModuleConfig::finishScan()
     f.Timer5.stop();
     setScanNext(0);
     f.Label18->hide();
-    f.Label19->setText(protocol::ScanResultText(f.Text1->count()));
+    f.Label19->setText(protocol::ScanResultText(int(m_found.size())));
 }
 
 void ModuleConfig::qzbutton10_Click()
@@ -260,7 +286,7 @@ void ModuleConfig::Timer3_Timer()
 void ModuleConfig::endSearchUnfound()
 {
     // The list still shows the rate in use before the search: requests go out at what it shows.
-    if (f.Combo3->currentIndex() >= 0)
+    if (app::ChosenRate(f.Combo3) > 0)
         f.connectionStrip->Combo3_Click();
 }
 
@@ -287,7 +313,7 @@ void ModuleConfig::readBT_Timer()
         const int found = f.BaudScanIndex;
         f.BaudScanIndex = check.nextIndex;
         // Selecting the rate puts the open port on it.
-        f.Combo3->setCurrentIndex(found);
+        app::ChooseRate(f.Combo3, protocol::BaudRateOfCode(found).value_or(0));
         return;
     }
     case protocol::BaudCheck::Outcome::NextRate:

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QStringList>
 
 #include <optional>
 
@@ -36,8 +37,17 @@ public:
     void Timer3_Timer();
     void readBT_Timer();
 
-    // Whether the link mode is RS232 (the first entry chosen and shown).
-    bool Rs232Mode() const;
+    // Whether the link mode is RS232 (the first entry chosen and shown, not a typed text).
+    bool Rs232Mode() const { return m_rs232; }
+
+    // The baud code chosen as the module's new rate; none while no entry is chosen.
+    std::optional<int> NewBaudCode() const;
+
+    // A scan found a module (its address as the reply gives it): listed, the list's first
+    // entry shown.
+    void AddressFound(const QString &address);
+    // A module named its address: the list holds it alone.
+    void OnlyAddress(const QString &address);
 
     // The bus scan runs while it has a next address to ask (1..255; 0: no scan). Label18 shows
     // that address.
@@ -46,6 +56,7 @@ public:
 
 private:
     void connectControls();
+    void updateLinkMode();
     void startScan();
     // Ends the scan, however it stopped: the counter at 0 and hidden, the count shown.
     void finishScan();
@@ -53,6 +64,9 @@ private:
     void endSearchUnfound();
 
     Form1 &f;
+    bool m_rs232 = true;
+    // The addresses the scan under way (or the last one) found, as the address list shows them.
+    QStringList m_found;
     int m_scanNext = 0;
     // When the last scan request went out, and at what rate.
     QElapsedTimer m_sinceScanRequest;

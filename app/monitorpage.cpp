@@ -183,7 +183,9 @@ void MonitorPage::newCapture()
 
 void MonitorPage::tabSwitched()
 {
-    const bool shown = f.safetabs1->activeTab() == Page;
+    const bool shown = f.showsPageOf(m_table);
+    // While its page is shown the monitor takes what arrives.
+    f.replies->setMonitorListening(shown);
     if (shown == m_shown)
         return;
     m_shown = shown;

@@ -18,41 +18,11 @@
 using protocol::PanelCommand;
 using Outcome = protocol::PanelDecision::Outcome;
 
-namespace {
-
-// The kind of request a command sends, for its port-closed message.
-protocol::RequestKind KindOf(PanelCommand command)
-{
-    using K = protocol::RequestKind;
-    switch (command) {
-    case PanelCommand::SwitchOn:
-        return K::Connect;
-    case PanelCommand::SwitchOff:
-        return K::DisConnect;
-    case PanelCommand::Jog:
-    case PanelCommand::AllJog:
-    case PanelCommand::DelayedOn:
-        return K::Connect1;
-    case PanelCommand::DelayedOff:
-        return K::DisConnect1;
-    case PanelCommand::AllOn:
-    case PanelCommand::AllDelayedOn:
-        return K::AllConnect;
-    case PanelCommand::AllOff:
-    case PanelCommand::AllDelayedOff:
-        return K::AllDisConnect;
-    case PanelCommand::Mask:
-        return K::Connect2;
-    case PanelCommand::ReadState:
-        return K::State;
-    }
-    return K::State;
-}
-
-} // namespace
-
 RelayPanel::RelayPanel(Form1 &form) : QObject(&form), f(form)
 {
+    // Each model entry carries its channel count: what a caption says never decides it.
+    for (int i = 0; i < f.Combo1->count(); ++i)
+        f.Combo1->setItemData(i, protocol::ChannelCountOfModel(f.Combo1->itemText(i)));
     connectControls();
 }
 
@@ -97,7 +67,7 @@ void RelayPanel::run(PanelCommand command, int channel)
     const protocol::PanelDecision d = protocol::DecideCommand(command, in);
     switch (d.outcome) {
     case Outcome::PortClosed:
-        TellPortClosed(f, KindOf(command));
+        TellPortClosed(f, protocol::KindOfCommand(command));
         break;
     case Outcome::BadTime:
         f.messages().inform(app::Message::Icon::Error, protocol::TimeRangeMessage,
@@ -110,8 +80,7 @@ void RelayPanel::run(PanelCommand command, int channel)
     case Outcome::Send:
         if (command == PanelCommand::SwitchOn)
             f.SafeSwitch[channel]->setFocus();
-        // The send path clears the received box for the kinds that clear it, as the decision
-        // says (d.clearReceived).
+        // The send path clears the received box for the kinds that clear it.
         if (!SendRequest(f, *d.request)) {
             // Nothing went out (the module test holds the port): a switch turned on goes back
             // off, as on a closed port (the module test ends with every relay off).
@@ -140,7 +109,7 @@ void RelayPanel::SafeSwitch_Click(int index)
 
 void RelayPanel::Combo1_Click()
 {
-    f.ChannelCount = protocol::ChannelCountOfModel(f.Combo1->currentText());
+    f.ChannelCount = f.Combo1->currentData().toInt();
     for (int i = 0; i < 8; ++i) {
         const bool on = protocol::RowEnabled(i, f.ChannelCount);
         f.SafeSwitch[i]->setEnable(on);

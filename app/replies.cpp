@@ -1,12 +1,13 @@
 #include "app/replies.h"
 
+#include "app/connectionstrip.h"
 #include "app/mainwindow.h"
 #include "app/moduleconfig.h"
-#include "app/wire.h"
 #include "controls/safeswitch.h"
-#include "controls/safetabs.h"
+#include "link/portline.h"
 #include "modbus/frames.h"
 #include "modbus/timing.h"
+#include "protocol/baud.h"
 #include "protocol/hexcodec.h"
 #include "protocol/reply.h"
 
@@ -16,140 +17,214 @@
 
 #include <algorithm>
 
-Replies::Replies(Form1 &form) : QObject(&form), f(form), m_reader(&form.MSComm1)
+// The window's port as the master's line: it writes to the port and hands on what the router
+// gives it.
+class Replies::WindowLine : public bus::Line
 {
-    m_learning.setSingleShot(true);
-    connect(&m_learning, &QTimer::timeout, this, [this] {
-        if (m_reader.collecting()) {
-            m_learning.start(20); // its reply is being read: that decides
-            return;
-        }
-        // Nothing came back: an adapter that echoes echoes every request.
-        if (!f.LineEchoes)
-            f.LineEchoes = false;
-        sendHeldBack();
+public:
+    explicit WindowLine(serial::CommPort &port) : m_port(port)
+    {
+        connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &x) {
+            emit failed(x.detail.isEmpty() ? QStringLiteral("the port failed") : x.detail);
+        });
+    }
+    bool write(const QByteArray &frame) override { return m_port.write(frame); }
+    bus::LineSettings settings() const override
+    {
+        const serial::LineSettings port = m_port.lineSettings();
+        return {port.baudRate, bus::Parity(port.parity), port.stopBits};
+    }
+    bool setSettings(const bus::LineSettings &settings) override
+    {
+        return m_port.setLineSettings(bus::PortSettings(settings));
+    }
+    bool isNetwork() const override { return m_port.isNetworkPort(); }
+    QString failure() const override
+    {
+        return m_port.isOpen() ? m_port.errorText() : QStringLiteral("the port was closed");
+    }
+    void deliver(const QByteArray &chunk)
+    {
+        if (!chunk.isEmpty())
+            emit received(chunk);
+    }
+
+private:
+    serial::CommPort &m_port;
+};
+
+Replies::Replies(Form1 &form)
+    : QObject(&form), f(form), m_line(std::make_unique<WindowLine>(form.MSComm1)),
+      m_master(std::make_unique<bus::Master>(*m_line))
+{
+    m_master->setEcho(f.EchoMode);
+    m_master->listen(int(m_window.count()), [this](const QByteArray &bytes) {
+        return m_lastWritten && f.RequestKind == m_lastWritten->kind &&
+               wholeAnswer(*m_lastWritten, bytes);
     });
+    connect(m_master.get(), &bus::Master::unasked, this, &Replies::unasked);
+    connect(m_master.get(), &bus::Master::echoLearned, this,
+            [this](bool echoes) { m_echoLearned = echoes; });
     connect(&f.MSComm1, &serial::CommPort::received, this, &Replies::OnComm);
-    connect(&m_reader, &ReplyReader::replyRead, this, &Replies::Interpret);
-    connect(&m_reader, &ReplyReader::tailRead, this, &Replies::ShowTail);
-    connect(f.safetabs1, &SafeTabs::TabSwitch, this, &Replies::safetabs1_TabSwitch);
+}
+
+Replies::~Replies() = default;
+
+void Replies::setWindow(std::chrono::milliseconds window)
+{
+    m_window = window;
+    m_master->listen(int(window.count()), [this](const QByteArray &bytes) {
+        return m_lastWritten && f.RequestKind == m_lastWritten->kind &&
+               wholeAnswer(*m_lastWritten, bytes);
+    });
+}
+
+void Replies::learnLineAnew()
+{
+    m_master->setEcho(f.EchoMode);
+    m_echoLearned = false;
+}
+
+// --- who receives ------------------------------------------------------------------------------
+
+void Replies::setConsoleShown(bool shown)
+{
+    m_consoleShown = shown;
+    // Replies go to the console on its page until a request routes them to the interpreter.
+    f.Text9 = !shown;
+}
+
+void Replies::setMonitorListening(bool listening)
+{
+    m_monitorListening = listening;
 }
 
 bool Replies::routesToInterpreter() const
 {
-    const int page = f.safetabs1->activeTab();
-    if (page == MonitorPage)
-        return false; // the monitor takes what arrives
-    return page != ConsolePage || f.Text9;
-}
-
-void Replies::claim(std::function<void()> onArrival)
-{
-    Q_ASSERT(!m_reader.collecting());
-    m_written.reset();
-    m_claim = std::move(onArrival);
-}
-
-void Replies::release()
-{
-    m_claim = nullptr;
-    m_written.reset();
+    if (m_master->claimed())
+        return true; // the module test reads through the master, whatever is shown
+    if (m_monitorListening)
+        return false;
+    return !m_consoleShown || f.Text9;
 }
 
 void Replies::OnComm()
 {
-    if (m_claim) {
-        m_claim();
-        return;
-    }
-    if (m_reader.collecting())
-        return;
     if (routesToInterpreter()) {
-        ParseReply();
+        m_line->deliver(f.MSComm1.readAll());
         return;
     }
-    if (f.safetabs1->activeTab() == MonitorPage) {
-        if (isSignalConnected(QMetaMethod::fromSignal(&Replies::monitorReceive)))
-            emit monitorReceive();
-        else
-            f.MSComm1.discardInput();
-        return;
-    }
-    if (isSignalConnected(QMetaMethod::fromSignal(&Replies::consoleReceive)))
-        emit consoleReceive();
-    else
+    const auto signal = m_monitorListening ? QMetaMethod::fromSignal(&Replies::monitorReceive)
+                                           : QMetaMethod::fromSignal(&Replies::consoleReceive);
+    if (!isSignalConnected(signal)) {
         f.MSComm1.discardInput();
-}
-
-void Replies::ParseReply()
-{
-    f.LblIn->clear();
-    if (std::optional<ReplyReader::EarlyEnd> early = earlyEnd())
-        m_reader.startUntilWhole(std::move(*early));
+        return;
+    }
+    if (m_monitorListening)
+        emit monitorReceive();
     else
-        m_reader.start();
+        emit consoleReceive();
 }
 
-bool Replies::learnsEchoBefore(const protocol::Request &request)
+// --- requests and their replies ----------------------------------------------------------------
+
+bool Replies::wholeAnswer(const protocol::Request &request, const QByteArray &received) const
 {
-    if (f.EchoMode != bus::Echo::Auto || f.LineEchoes || m_heldBack || request.frame.isEmpty() ||
-        request.frame.at(0) == 0 || !bus::AnswerCopiesRequest(request.frame))
+    // On the console's page a reply is read by its window alone.
+    return !m_consoleShown && protocol::ReplyIsWhole(request.kind, request.frame, received);
+}
+
+bool Replies::submit(const protocol::Request &request)
+{
+    if (!f.MSComm1.isOpen())
         return false;
-    m_heldBack = request;
-    // The state read and its answer (after a copy) on the wire, the turnaround, the window.
-    m_learning.start(modbus::AnswerTimeoutMs(8, 7 + 8, f.MSComm1.lineSettings().baudRate) +
-                     int(ReplyReader::DefaultWindow.count()));
+    bus::Transaction t;
+    t.request = request.frame;
+    t.expect = bus::Expect::Window;
+    // A scan asks one address per tick of its own: an answer later than the line's time is read
+    // when it comes, as one nobody waited for.
+    t.timeoutMs = request.kind == protocol::RequestKind::Address1
+                      ? modbus::ScanWaitMs(m_line->rate())
+                      : m_master->firstByteWaitFor(request.frame);
+    t.windowMs = int(m_window.count());
+    t.retries = 0;
+    t.enough = [this, request](const QByteArray &received) {
+        return wholeAnswer(request, received);
+    };
+    const quint64 id = m_master->submit(
+        t, [this, request](const bus::Outcome &outcome) { answered(request, outcome); });
+    if (id == 0)
+        return false;
+    // What arrives from now on is no tail of an earlier reply.
+    m_lastWritten = request;
+    m_tailUntil = -1;
     return true;
 }
 
-bool Replies::dropsEcho() const
+void Replies::consoleWrote()
 {
-    return f.EchoMode == bus::Echo::Drop || (f.EchoMode == bus::Echo::Auto && f.LineEchoes == true);
+    m_lastWritten.reset();
+    m_tailUntil = -1;
 }
 
-void Replies::sendHeldBack()
+void Replies::answered(const protocol::Request &request, const bus::Outcome &outcome)
 {
-    m_learning.stop();
-    if (!m_heldBack)
+    if (!outcome.delivered())
         return;
-    const protocol::Request request = *m_heldBack;
-    m_heldBack.reset();
-    // Once the learning read's reply has been dealt with.
-    QMetaObject::invokeMethod(
-        this, [this, request] { SendRequest(f, request); }, Qt::QueuedConnection);
+    const QByteArray heard = outcome.echo + outcome.received;
+    if (heard.isEmpty())
+        return; // silence: nothing to read, as before any reply
+    if (m_lastWritten && m_lastWritten->frame == request.frame)
+        m_tailUntil = outcome.firstByteMs + double(m_window.count());
+
+    const QByteArray kept = heard.first(std::min(heard.size(), modbus::MaxRtuLength));
+    // Said once, with the bytes that showed it.
+    QString note;
+    if (outcome.onlyEcho)
+        note = app::Caption(QT_TRANSLATE_NOOP("Form1", " （只有适配器回显，没有模块应答）"));
+    else if (m_echoLearned && !outcome.echo.isEmpty())
+        note = app::Caption(QT_TRANSLATE_NOOP("Form1", " （适配器有回显，已去除）"));
+    if (!outcome.echo.isEmpty())
+        m_echoLearned = false;
+
+    if (outcome.onlyEcho) {
+        // Only the adapter's echo came back: no relay switched, so a switch the user flipped
+        // goes back to where it was.
+        const QByteArray &frame = request.frame;
+        if (frame.size() >= 6 && std::uint8_t(frame.at(1)) == modbus::function::WriteSingleCoil &&
+            std::uint8_t(frame.at(3)) < f.SafeSwitch.size())
+            SetSwitchQuietly(f.SafeSwitch[std::uint8_t(frame.at(3))], frame.at(4) == 0);
+        m_shown = kept.size();
+        f.LblIn->setText(protocol::HexFrameText(kept) + note);
+    } else {
+        interpret(outcome.received, request.kind, request.frame,
+                  outcome.echo.isEmpty() ? QString() : protocol::HexFrameText(kept) + note);
+    }
+    emit replyRead(heard);
 }
 
-std::optional<ReplyReader::EarlyEnd> Replies::earlyEnd() const
+void Replies::unasked(const QByteArray &bytes, double firstByteMs)
 {
-    if (!m_written || f.RequestKind != m_written->kind || f.safetabs1->activeTab() == ConsolePage)
-        return std::nullopt;
-    ReplyReader::EarlyEnd early;
-    early.whole = [request = *m_written, drop = dropsEcho()](const QByteArray &received) {
-        if (!drop)
-            return protocol::ReplyIsWhole(request.kind, request.frame, received);
-        const bus::EchoSplit split = bus::SplitEcho(request.frame, received);
-        return !split.partial && protocol::ReplyIsWhole(request.kind, request.frame, split.rest);
-    };
+    if (m_master->claimed())
+        return; // the module test's line: nothing of the window's is waiting
     // Another request recorded since (even one not sent): what arrives is read in its light.
-    early.sameRequest = [this, kind = m_written->kind] { return f.RequestKind == kind; };
-    return early;
+    if (inTail() && firstByteMs < m_tailUntil) {
+        showTail(bytes);
+        return;
+    }
+    // What follows within its window is its tail, as after an answer to a request.
+    if (m_lastWritten)
+        m_tailUntil = firstByteMs + double(m_window.count());
+    interpret(bytes, f.RequestKind, m_lastWritten ? m_lastWritten->frame : QByteArray(), QString());
+    emit replyRead(bytes);
 }
 
-void Replies::RequestRecorded()
+bool Replies::inTail() const
 {
-    m_written.reset();
+    return m_lastWritten && f.RequestKind == m_lastWritten->kind && m_master->now() < m_tailUntil;
 }
 
-void Replies::Written(const protocol::Request *request)
-{
-    m_reader.endTail();
-    if (request)
-        m_written = *request;
-    else
-        m_written.reset();
-}
-
-void Replies::ShowTail(const QByteArray &bytes)
+void Replies::showTail(const QByteArray &bytes)
 {
     const qsizetype room = modbus::MaxRtuLength - m_shown;
     if (room <= 0 || bytes.isEmpty())
@@ -159,83 +234,31 @@ void Replies::ShowTail(const QByteArray &bytes)
     f.LblIn->setText(f.LblIn->text() + protocol::HexFrameText(kept));
 }
 
-void Replies::Interpret(const QByteArray &received)
+void Replies::interpret(const QByteArray &reply, std::optional<protocol::RequestKind> kind,
+                        const QByteArray &sentFrame, const QString &shown)
 {
-    // The adapter's copy of the request, learned or dropped, is no part of the module's answer.
-    QByteArray reply = received;
-    const bool learningRead = m_heldBack.has_value();
-    bool learnedNow = false;
-    if (m_written && f.EchoMode == bus::Echo::Auto && !f.LineEchoes) {
-        const bus::EchoSeen seen = bus::JudgeEcho(m_written->frame, received);
-        if (seen != bus::EchoSeen::Unknown || learningRead) {
-            f.LineEchoes = seen == bus::EchoSeen::Present;
-            learnedNow = *f.LineEchoes;
-        }
-    }
-    bool echoTakenOff = false;
-    if (m_written && dropsEcho()) {
-        const bus::EchoSplit split = bus::SplitEcho(m_written->frame, received);
-        if (split.whole()) {
-            reply = split.rest;
-            echoTakenOff = true;
-        }
-    }
-    // Said once, with the bytes that showed it.
-    const QString note =
-        echoTakenOff && reply.isEmpty()
-            ? app::Caption(QT_TRANSLATE_NOOP("Form1", " （只有适配器回显，没有模块应答）"))
-        : learnedNow ? app::Caption(QT_TRANSLATE_NOOP("Form1", " （适配器有回显，已去除）"))
-                     : QString();
-    if (learningRead)
-        sendHeldBack();
-    if (echoTakenOff && reply.isEmpty()) {
-        // Only the adapter's echo came back: no relay switched, so a switch the user flipped
-        // goes back to where it was.
-        const QByteArray &frame = m_written->frame;
-        if (frame.size() >= 6 && std::uint8_t(frame.at(1)) == modbus::function::WriteSingleCoil &&
-            std::uint8_t(frame.at(3)) < f.SafeSwitch.size())
-            SetSwitchQuietly(f.SafeSwitch[std::uint8_t(frame.at(3))], frame.at(4) == 0);
-        const QByteArray kept = received.first(std::min(received.size(), modbus::MaxRtuLength));
-        m_shown = kept.size();
-        f.LblIn->setText(protocol::HexFrameText(kept) + note);
-        return;
-    }
-
     protocol::ReplyContext context;
-    context.kind = f.RequestKind;
+    context.kind = kind;
     context.channelCount = f.ChannelCount;
     context.scanRunning = f.moduleConfig->ScanRunning();
-    context.sentText = f.LblOut->text();
-    context.newBaudIndex = f.Combo4->currentIndex();
+    context.sentFrame = sentFrame;
+    context.newBaudCode = f.moduleConfig->NewBaudCode();
 
     // What floods in beyond the longest frame is no part of any answer: dropped.
     const QByteArray kept = reply.first(std::min(reply.size(), modbus::MaxRtuLength));
     m_shown = kept.size();
     const protocol::ReplyActions a = protocol::InterpretReply(kept, context);
-    f.LblIn->setText(echoTakenOff ? protocol::HexFrameText(received.first(
-                                        std::min(received.size(), modbus::MaxRtuLength))) +
-                                        note
-                                  : a.receivedText + note);
-    if (a.scanAddress) {
-        f.Text1->addItem(*a.scanAddress);
-        f.Text1->setCurrentIndex(0);
-    }
-    if (a.onlyAddress) {
-        f.Text1->clear();
-        f.Text1->addItem(*a.onlyAddress);
-        f.Text1->setCurrentIndex(0);
-    }
+    f.LblIn->setText(shown.isEmpty() ? a.receivedText : shown);
+    if (a.scanAddress)
+        f.moduleConfig->AddressFound(*a.scanAddress);
+    if (a.onlyAddress)
+        f.moduleConfig->OnlyAddress(*a.onlyAddress);
     if (a.addressText)
         f.Text1->setEditText(*a.addressText);
     for (const protocol::SwitchMove &m : a.switches)
         SetSwitchQuietly(f.SafeSwitch[m.index], m.on);
-    if (a.baudIndex && *a.baudIndex < f.Combo3->count())
-        f.Combo3->setCurrentIndex(*a.baudIndex);
+    if (a.baudCode)
+        app::ChooseRate(f.Combo3, protocol::BaudRateOfCode(*a.baudCode).value_or(0));
     if (a.message)
         f.messages().inform(app::Message::Icon::Information, a.message->text, a.message->title);
-}
-
-void Replies::safetabs1_TabSwitch()
-{
-    f.Text9 = f.safetabs1->activeTab() != ConsolePage;
 }

@@ -1,92 +1,109 @@
 #pragma once
 
-#include "app/replyreader.h"
+#include "link/line.h"
+#include "link/master.h"
 #include "protocol/requests.h"
 
 #include <QObject>
-#include <QTimer>
 
-#include <functional>
+#include <chrono>
+#include <memory>
 #include <optional>
 
 class Form1;
 
-// What the window does when bytes arrive: by the active page and the routing flag Text9 they go
-// either to the reply interpreter or to the serial console. A reply is gathered for a short
-// window without blocking (ReplyReader), shown in the received box and interpreted in the light
-// of the last request (ParseReply). A reply that is a whole answer to the request last sent is
-// read at once; what still arrives within its window is only added to the received box.
+// The window's link to the modules: its one master on the port, who receives what arrives, and
+// what a reply does to the window.
+//
+// Every request of the window is a transaction of the master, one on the line at a time. Its
+// reply is gathered for a short window from its first byte (ended at once by a whole answer to
+// it), shown in the received box and interpreted by position in the light of the request's kind.
+// What arrives when nothing was asked (an answer later than its wait, another talker) is read
+// in a window of its own and interpreted in the light of the last request recorded; bytes that
+// follow a reply read early, within its window, are only added to the received box.
+//
+// Arriving bytes go to the master unless a page takes them: the bus monitor while it listens,
+// the serial console while its page is shown and no request routes replies to the interpreter.
+// While the module test holds the master, they go to the master whatever is shown.
 class Replies : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int ConsolePage = 4;
-    static constexpr int MonitorPage = 7;
+    static constexpr std::chrono::milliseconds DefaultWindow{100};
 
     explicit Replies(Form1 &form);
+    ~Replies() override;
+
+    bus::Master &master() { return *m_master; }
+
+    // Queues request; false when the port is closed or another holds the master (nothing is
+    // queued then).
+    bool submit(const protocol::Request &request);
+    // Bytes the console wrote: what arrives from now on answers no request of the window.
+    void consoleWrote();
 
     // The receive notification of the port.
     void OnComm();
-    // Starts reading a reply: the received box is cleared, the window opens.
-    void ParseReply();
-    // Interprets one reply read after the window.
-    void Interpret(const QByteArray &reply);
-    // Bytes that arrived after a reply was read early: shown after it, not interpreted.
-    void ShowTail(const QByteArray &bytes);
 
-    // A request kind is recorded: until its frame is written, no earlier frame stands for it.
-    void RequestRecorded();
-    // Something was written to the port: a request (whose answer may end its reply early) or
-    // the console's bytes. Whatever arrives from now on starts a new reply.
-    void Written(const protocol::Request *request);
-    // Keeps Text9 in step with the page on view: false on the console page, true elsewhere.
-    void safetabs1_TabSwitch();
-
-    // True while a reply is being gathered or interpreted; a sending timer step skips its tick.
-    bool collecting() const { return m_reader.collecting(); }
-    ReplyReader &reader() { return m_reader; }
-
-    // Whether arriving bytes go to the reply interpreter now.
+    // The pages tell whether they take what arrives.
+    void setConsoleShown(bool shown);
+    void setMonitorListening(bool listening);
+    // Whether arriving bytes go to the master (and from it to the reply interpreter) now.
     bool routesToInterpreter() const;
 
-    // The adapter's echo. True when request must wait for a state read that learns whether the
-    // line echoes (set to learn, on a line not yet learned, before the first request whose answer
-    // is a copy of itself); the request is then sent once the line is learned.
-    bool learnsEchoBefore(const protocol::Request &request);
-    // The leading copy of the request is the adapter's and is taken off before reading.
-    bool dropsEcho() const;
+    // True while a request is queued or on the line, or a reply is being read: a sending timer
+    // step skips its tick.
+    bool collecting() const { return m_master->busy(); }
 
-    // The module test claims the port: until released, what arrives goes to onArrival alone
-    // (which reads it from the port), whatever page is on view, and the window's other senders
-    // are refused (wire.h). Claim only while no reply is being collected.
-    void claim(std::function<void()> onArrival);
-    void release();
-    bool claimed() const { return bool(m_claim); }
+    // A reply was read before its window ended, and the window is still running: what arrives
+    // is its tail, shown and not interpreted.
+    bool inTail() const;
+
+    // The reading window (tests shorten it).
+    void setWindow(std::chrono::milliseconds window);
+
+    // The port was opened, or the echo setting changed: whether the adapter echoes is learned
+    // anew.
+    void learnLineAnew();
+    // What is known of the open port's echo (none until learned).
+    std::optional<bool> lineEchoes() const { return m_master->lineEchoes(); }
 
 signals:
-    // Bytes for the bus monitor are waiting in the port (while its page is shown).
+    // Every reply read, in full (the adapter's echo included), before it is interpreted.
+    void replyRead(const QByteArray &bytes);
+    // Bytes for the bus monitor are waiting in the port (while it listens).
     void monitorReceive();
-
     // Bytes for the serial console are waiting in the port. When nothing is connected here, they
     // are dropped so they cannot be mistaken for the next reply.
     void consoleReceive();
 
 private:
-    // How a reply starting now can end before its window: when it is a whole answer to the
-    // request last written, while that is the request RequestKind names and the console page is
-    // not on view. None otherwise.
-    std::optional<ReplyReader::EarlyEnd> earlyEnd() const;
+    class WindowLine;
 
-    // The learning read is over: the request it held back goes now.
-    void sendHeldBack();
+    // A transaction of the window's is over.
+    void answered(const protocol::Request &request, const bus::Outcome &outcome);
+    // Bytes nobody asked for: a reply in the light of the last request, or a tail.
+    void unasked(const QByteArray &bytes, double firstByteMs);
+    // Interprets one reply (echo taken off) in the light of kind; shown is what the received box
+    // shows of it, note what follows that.
+    void interpret(const QByteArray &reply, std::optional<protocol::RequestKind> kind,
+                   const QByteArray &sentFrame, const QString &shown);
+    void showTail(const QByteArray &bytes);
+    // Whether received is one whole answer to request, read at once rather than after the window.
+    bool wholeAnswer(const protocol::Request &request, const QByteArray &received) const;
 
     Form1 &f;
-    ReplyReader m_reader;
-    std::optional<protocol::Request> m_written;
-    std::optional<protocol::Request> m_heldBack; // waits for the learning read
-    QTimer m_learning;                           // the learning read's wait for its first byte
+    std::unique_ptr<WindowLine> m_line;
+    std::unique_ptr<bus::Master> m_master;
+    std::chrono::milliseconds m_window = DefaultWindow;
+    // The request written last, and until when (on the master's clock) bytes after its reply
+    // are its tail; none once the console wrote.
+    std::optional<protocol::Request> m_lastWritten;
+    double m_tailUntil = -1;
+    bool m_consoleShown = false;
+    bool m_monitorListening = false;
+    bool m_echoLearned = false; // learned to echo, not said yet
     // Bytes of the current reply in the received box: no answer is longer than a longest frame,
     // and a line that floods keeps no more than that.
     qsizetype m_shown = 0;
-    std::function<void()> m_claim;
 };

@@ -4,6 +4,7 @@
 #include "app/digitsonly.h"
 #include "app/language.h"
 #include "app/mainwindow.h"
+#include "app/replies.h"
 #include "controls/safeswitch.h"
 #include "serial/portenumerator.h"
 #include "settings/autostart.h"
@@ -95,6 +96,8 @@ void SettingsPage::Restore()
     f.Combo10->setCurrentIndex(LanguagePosition(read(LanguageKey, QString())));
     f.EchoMode = bus::EchoFromText(read(EchoKey, QString())).value_or(bus::Echo::Auto);
     f.Combo11->setCurrentIndex(int(f.EchoMode));
+    if (f.replies)
+        f.replies->learnLineAnew();
 
     // Off is written while the switch shows disabled; its handler runs all the same.
     if (read(AutoStartKey, QStringLiteral("0")) == u"1")
@@ -180,8 +183,8 @@ void SettingsPage::Combo5_Click()
     }
     write(BaudKey, FlagPairText(true, f.Combo5->currentText()));
     // The default applies at once; an open port takes the rate (the PC baud list's handler).
-    f.Combo3->setCurrentIndex(f.Combo5->currentIndex());
-    f.Combo4->setCurrentIndex(f.Combo5->currentIndex());
+    app::ChooseRate(f.Combo3, app::ChosenRate(f.Combo5));
+    app::ChooseRate(f.Combo4, app::ChosenRate(f.Combo5));
 }
 
 void SettingsPage::prots_Click()
@@ -296,7 +299,8 @@ void SettingsPage::Combo11_Click()
     if (position < 0)
         return;
     f.EchoMode = bus::Echo(position);
-    f.LineEchoes.reset(); // learned again under the new setting
+    if (f.replies)
+        f.replies->learnLineAnew(); // learned again under the new setting
     write(EchoKey, bus::EchoText(f.EchoMode));
 }
 

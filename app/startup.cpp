@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 
 #include "app/channelnames.h"
+#include "app/connectionstrip.h"
 #include "app/settingspage.h"
 #include "controls/skinstyle.h"
 
@@ -32,8 +33,8 @@ void Form1::Form_Load()
     LblIn->clear();
     // 9600 on the PC and as the new module rate; read the address over RS232. The port is
     // still closed, so the PC rate only takes effect at the next open.
-    Combo3->setCurrentIndex(5);
-    Combo4->setCurrentIndex(5);
+    app::ChooseRate(Combo3, 9600);
+    app::ChooseRate(Combo4, 9600);
     Combo7->setCurrentIndex(0);
     Text1->setEditText(QStringLiteral("1"));
     // Channel 1 keeps 1; channels 2..8 start at 3, 5, 7, 9, 20, 50 and 100 tenths.

@@ -66,34 +66,6 @@ QByteArray ReportBytes(const moduletest::Report &report, const QString &path)
 
 } // namespace
 
-// The test's line: the window's port, written through the send path while the test holds it.
-class TestPage::WindowLine : public bus::Line
-{
-public:
-    explicit WindowLine(Form1 &form) : f(form)
-    {
-        connect(&f.MSComm1, &serial::CommPort::failed, this, [this](const serial::LineFailure &x) {
-            emit failed(x.detail.isEmpty() ? QStringLiteral("the port failed") : x.detail);
-        });
-    }
-    bool write(const QByteArray &frame) override { return SendTestFrame(f, frame); }
-    bus::LineSettings settings() const override { return {f.MSComm1.lineSettings().baudRate}; }
-    bool setSettings(const bus::LineSettings &settings) override
-    {
-        const auto code = protocol::BaudCodeOfRate(settings.rate);
-        return code &&
-               f.MSComm1.setSettings(serial::SettingsText(protocol::BaudList().value(*code)));
-    }
-    bool isNetwork() const override { return f.MSComm1.isNetworkPort(); }
-    QString failure() const override
-    {
-        return f.MSComm1.isOpen() ? f.MSComm1.errorText() : QStringLiteral("the port was closed");
-    }
-
-private:
-    Form1 &f;
-};
-
 TestPage::TestPage(Form1 &form)
     : QObject(&form), f(form), m_cycles(Control<QLineEdit>(form, QStringLiteral("TestCycles"))),
       m_range(Control<QLineEdit>(form, QStringLiteral("TestRange"))),
@@ -240,10 +212,9 @@ void TestPage::begin()
         return;
     }
     m_waiting = false;
-    m_line = std::make_unique<WindowLine>(f);
-    m_master = std::make_unique<bus::Master>(*m_line);
-    m_runner = std::make_unique<moduletest::Runner>(*m_master, *m_settings);
-    f.replies->claim([this] { emit m_line->received(f.MSComm1.readAll()); });
+    // The runner holds the window's master while it runs: the window's other senders are refused
+    // and what arrives goes to the master, whatever page is shown.
+    m_runner = std::make_unique<moduletest::Runner>(f.replies->master(), *m_settings);
 
     for (int channel = 1; channel <= 8; ++channel)
         paintCell(channel, Untested);
@@ -281,14 +252,11 @@ void TestPage::end()
 {
     if (!m_runner)
         return;
-    f.replies->release();
     moduletest::Report report = m_runner->report();
     report.program = QStringLiteral("quorvane");
     report.version = QCoreApplication::applicationVersion();
     report.port = f.MSComm1.portName();
     m_runner.reset();
-    m_master.reset();
-    m_line.reset();
 
     for (const moduletest::ModuleResult &m : report.modules) {
         if (!m.answered)

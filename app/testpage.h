@@ -65,8 +65,6 @@ private:
     void log(const QString &line);
     QString failureLine(std::uint8_t address, const moduletest::Failure &failure) const;
 
-    class WindowLine;
-
     Form1 &f;
     std::array<QCheckBox *, 6> m_steps{};
     QLineEdit *m_cycles, *m_range;
@@ -76,8 +74,6 @@ private:
     QLabel *m_left;
     std::array<QLabel *, 8> m_cells{};
     QPlainTextEdit *m_log;
-    std::unique_ptr<WindowLine> m_line;
-    std::unique_ptr<bus::Master> m_master;
     std::unique_ptr<moduletest::Runner> m_runner;
     std::optional<moduletest::Settings> m_settings;
     std::optional<moduletest::Report> m_report;

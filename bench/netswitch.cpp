@@ -14,8 +14,6 @@
 #include "controls/safeswitch.h"
 #include "settings/configkeys.h"
 #include "settings/ini.h"
-#include "settings/configkeys.h"
-#include "settings/ini.h"
 #include "tests/support/simprocess.h"
 
 #include <QApplication>
@@ -96,8 +94,7 @@ int main(int argc, char *argv[])
                     noticed = double(clock.nsecsElapsed()) / 1e6;
             });
             bool read = false;
-            QObject::connect(&form.replies->reader(), &ReplyReader::replyRead, &form,
-                             [&] { read = true; });
+            QObject::connect(form.replies, &Replies::replyRead, &form, [&] { read = true; });
             for (int i = 0; i < rounds * 2; ++i) {
                 const bool on = i % 2 == 0;
                 noticed = -1;

@@ -116,6 +116,15 @@ int Master::timeoutFor(const QByteArray &request) const
            (m_line.isNetwork() ? NetworkMarginMs : 0);
 }
 
+int Master::firstByteWaitFor(const QByteArray &request) const
+{
+    const LineSettings line = m_line.settings();
+    const modbus::LineTime wire =
+        modbus::WireTime(request.size() + modbus::LongestAnswer(request), line.rate, line.format());
+    return WholeMs(modbus::Ms(wire) + modbus::TurnaroundMs) +
+           (m_line.isNetwork() ? NetworkMarginMs : 0);
+}
+
 // --- the queue --------------------------------------------------------------------------------
 
 void Master::schedule()

@@ -116,6 +116,11 @@ public:
     // Takes back every queued transaction not yet written.
     void cancelQueued();
     bool busy() const { return m_current.has_value() || !m_queue.empty(); }
+    // Transactions not written yet (queued, or waiting to be asked again).
+    qsizetype unwritten() const
+    {
+        return qsizetype(m_queue.size()) + (m_current && !m_current->written ? 1 : 0);
+    }
 
     // Bytes nobody asked for, arriving while nothing is on the line, are gathered in a window
     // of windowMs from their first byte (ended early by enough, and at its end as a windowMs
@@ -133,6 +138,9 @@ public:
 
     // The wait an answer to request gets under the current pacing.
     int timeoutFor(const QByteArray &request) const;
+    // The wait for the first byte of a reading window: the request and its longest answer on
+    // the wire and the module's turnaround (and the network's margin).
+    int firstByteWaitFor(const QByteArray &request) const;
     // ms since the master was made.
     double now() const { return double(m_clock.nsecsElapsed()) / 1e6; }
 

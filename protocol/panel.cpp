@@ -44,37 +44,43 @@ std::vector<SwitchMove> allSwitches(int channelCount, bool on)
 
 } // namespace
 
-CommandRule RuleOf(PanelCommand command)
+RequestKind KindOfCommand(PanelCommand command)
 {
+    using K = RequestKind;
     switch (command) {
     case PanelCommand::SwitchOn:
-        return {true, true, false};
+        return K::Connect;
     case PanelCommand::SwitchOff:
-        return {false, false, false};
+        return K::DisConnect;
     case PanelCommand::Jog:
-    case PanelCommand::DelayedOn:
-    case PanelCommand::DelayedOff:
     case PanelCommand::AllJog:
-    case PanelCommand::AllDelayedOn:
-    case PanelCommand::AllDelayedOff:
-        return {true, true, true};
+    case PanelCommand::DelayedOn:
+        return K::Connect1;
+    case PanelCommand::DelayedOff:
+        return K::DisConnect1;
     case PanelCommand::AllOn:
+    case PanelCommand::AllDelayedOn:
+        return K::AllConnect;
     case PanelCommand::AllOff:
-        return {false, true, false};
+    case PanelCommand::AllDelayedOff:
+        return K::AllDisConnect;
     case PanelCommand::Mask:
+        return K::Connect2;
     case PanelCommand::ReadState:
-        return {false, false, false};
+        return K::State;
     }
-    return {};
+    return K::State;
 }
 
 PanelDecision DecideCommand(PanelCommand command, const PanelInputs &in)
 {
-    const CommandRule rule = RuleOf(command);
     PanelDecision decision;
 
     if (!in.portOpen) {
-        if (rule.portClosedMessage)
+        // All on and all off with the port closed do nothing and say nothing; every other
+        // command says so as its kind does.
+        const bool silent = command == PanelCommand::AllOn || command == PanelCommand::AllOff;
+        if (!silent && RuleOfKind(KindOfCommand(command)).tellsPortClosed)
             decision.outcome = Outcome::PortClosed;
         if (command == PanelCommand::SwitchOn)
             decision.switches.push_back({in.channel, false});
@@ -87,7 +93,7 @@ PanelDecision DecideCommand(PanelCommand command, const PanelInputs &in)
         return decision;
     const auto channel = static_cast<std::uint8_t>(in.channel);
 
-    if (rule.usesTimes) {
+    if (timedActionOf(command)) {
         const auto action = *timedActionOf(command);
         if (isAllChannel(command)) {
             const int count = std::clamp(in.channelCount, 0, SwitchCount);
@@ -134,7 +140,6 @@ PanelDecision DecideCommand(PanelCommand command, const PanelInputs &in)
         }
     }
     decision.outcome = Outcome::Send;
-    decision.clearReceived = rule.clearsReceived;
     return decision;
 }
 

@@ -30,14 +30,9 @@ enum class PanelCommand {
     ReadState,     // Readzt
 };
 
-// How a command behaves around its request.
-struct CommandRule
-{
-    bool portClosedMessage = false; // "串口未打开" when the port is closed (else silence)
-    bool clearsReceived = false;    // the received box is emptied after sending
-    bool usesTimes = false;         // reads time boxes (one, or one per channel)
-};
-CommandRule RuleOf(PanelCommand command);
+// The kind of request a command sends: its rules (RuleOfKind) say whether a closed port is told
+// and whether the received box is cleared.
+RequestKind KindOfCommand(PanelCommand command);
 
 // What the panel knows when a command is given.
 struct PanelInputs
@@ -53,14 +48,13 @@ struct PanelInputs
 struct PanelDecision
 {
     enum class Outcome {
-        Send,       // write request, then clear the received box if clearReceived
+        Send,       // send request (the send path clears the received box as its kind says)
         PortClosed, // show PortClosedMessage (error icon); nothing sent
         Silent,     // nothing sent, nothing said
         BadTime,    // show TimeRangeMessage, focus the time box badTimeBox; nothing sent
     };
     Outcome outcome = Outcome::Silent;
     std::optional<Request> request;
-    bool clearReceived = false;
     int badTimeBox = -1;
     // Switches to move quietly after the outcome: back off when switching on finds the port
     // closed; all of the model's channels after an all-on or all-off is sent.

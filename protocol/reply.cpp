@@ -96,11 +96,11 @@ ReplyActions InterpretReply(const QByteArray &reply, const ReplyContext &context
         return out;
 
     if (context.kind == RequestKind::SetRate) {
-        if (out.receivedText == context.sentText && context.newBaudIndex >= 0)
-            out.baudIndex = context.newBaudIndex;
+        if (reply == context.sentFrame && context.newBaudCode)
+            out.baudCode = context.newBaudCode;
     } else if (context.kind == RequestKind::ReadRate && reply.size() == 7) {
         if (byteAt(reply, 4) <= 4)
-            out.baudIndex = byteAt(reply, 4);
+            out.baudCode = byteAt(reply, 4);
     }
     return out;
 }

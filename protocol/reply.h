@@ -22,10 +22,10 @@ struct ReplyContext
     int channelCount = 0;
     // An address scan is running: every reply adds its byte 4 to the address list.
     bool scanRunning = false;
-    // The sent box's text (the last frame sent, as hex text).
-    QString sentText;
-    // The list index of the new-baud list, which the PC side follows after a set-rate echo.
-    int newBaudIndex = -1;
+    // The frame the reply answers (the last one sent).
+    QByteArray sentFrame;
+    // The baud code a set-rate request asked for, which the PC side follows after its echo.
+    std::optional<int> newBaudCode;
 };
 
 struct SwitchMove
@@ -45,8 +45,8 @@ struct ReplyMessage
 // What the window does with one reply, in this order: show receivedText in the received box;
 // append scanAddress to the address list and select the list's first entry; replace the
 // address list by the single entry onlyAddress and select it; set the address box's text to
-// addressText; move the switches quietly (no request is sent); select baudIndex in the PC baud
-// list; show message (information icon). Every field but receivedText may be empty.
+// addressText; move the switches quietly (no request is sent); select the rate of baudCode in
+// the PC baud list; show message (information icon). Every field but receivedText may be empty.
 struct ReplyActions
 {
     QString receivedText;
@@ -54,7 +54,7 @@ struct ReplyActions
     std::optional<QString> onlyAddress;
     std::optional<QString> addressText;
     std::vector<SwitchMove> switches;
-    std::optional<int> baudIndex;
+    std::optional<int> baudCode;
     std::optional<ReplyMessage> message;
 };
 

@@ -7,6 +7,32 @@
 
 namespace protocol {
 
+KindRule RuleOfKind(RequestKind kind)
+{
+    switch (kind) {
+    case RequestKind::Connect:
+    case RequestKind::Connect1:
+    case RequestKind::DisConnect1:
+    case RequestKind::AllConnect:
+    case RequestKind::AllDisConnect:
+    case RequestKind::ReadRate:
+        return {false, true, true};
+    case RequestKind::SetRate:
+        return {true, true, false};
+    case RequestKind::Address:
+    case RequestKind::SetAddress:
+        return {true, false, false};
+    case RequestKind::Address1:
+        return {false, false, true};
+    // Switching a channel off keeps what the received box shows.
+    case RequestKind::DisConnect:
+    case RequestKind::Connect2:
+    case RequestKind::State:
+        return {false, false, false};
+    }
+    return {};
+}
+
 namespace {
 
 constexpr std::array<const char *, 13> kindTexts = {

@@ -33,6 +33,15 @@ enum class RequestKind {
 QString RequestKindText(RequestKind kind);
 std::optional<RequestKind> RequestKindFromText(const QString &text);
 
+// How the window treats a request of a kind around its frame. The one table of these rules.
+struct KindRule
+{
+    bool routesToInterpreter = false; // its reply is interpreted even on the console's page
+    bool clearsReceived = false;      // the received box is emptied once the request is out
+    bool tellsPortClosed = false;     // refused (port closed, module test) with a message
+};
+KindRule RuleOfKind(RequestKind kind);
+
 // A frame ready for the wire, CRC included, and the kind to record when it is sent.
 struct Request
 {

@@ -28,6 +28,8 @@ private:
 
     QString sent()
     {
+        if (!panelprobe::AwaitWritten(*form))
+            return QStringLiteral("(still queued)");
         const QString s = QString::fromLatin1(line->written.toHex(' ').toUpper());
         line->written.clear();
         return s;

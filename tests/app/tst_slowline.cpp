@@ -85,9 +85,9 @@ private slots:
         form.Text1->setEditText("1");
         for (auto *sw : form.SafeSwitch)
             SetSwitchQuietly(sw, false);
-        ReplyReader &reader = form.replies->reader();
+        Replies &reader = *form.replies;
         reader.setWindow(3s);
-        QSignalSpy replies(&reader, &ReplyReader::replyRead);
+        QSignalSpy replies(&reader, &Replies::replyRead);
         bool movedInWindow = false;
         connect(form.SafeSwitch[0], &SafeSwitch::Click, this,
                 [&] { movedInWindow = reader.inTail(); });

@@ -2,6 +2,7 @@
 // the module's answer, never on the adapter's copy of the request, in each echo setting.
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/replies.h"
 #include "controls/safeswitch.h"
 #include "settings/configkeys.h"
 #include "settings/ini.h"
@@ -68,7 +69,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(form.LblIn->text().contains(said), 5000);
             QCOMPARE(panelprobe::Switches(form), QString("00000000"));
         }
-        QCOMPARE(form.LineEchoes.value_or(echo == "drop"), line.contains("--echo"));
+        QCOMPARE(form.replies->lineEchoes().value_or(echo == "drop"), line.contains("--echo"));
     }
 };
 

@@ -79,7 +79,7 @@ private slots:
         const PanelDecision d = DecideCommand(command, in);
         QCOMPARE(d.outcome, Outcome::Send);
         QCOMPARE(frameOf(d), frame);
-        QCOMPARE(d.clearReceived, clears);
+        QCOMPARE(protocol::RuleOfKind(d.request->kind).clearsReceived, clears);
     }
 
     // What each control does when the port is closed or the address is unusable.

@@ -31,8 +31,8 @@ QString describe(const ReplyActions &a)
         parts << "only " + *a.onlyAddress;
     if (a.addressText)
         parts << "text " + *a.addressText;
-    if (a.baudIndex)
-        parts << QString("baud %1").arg(*a.baudIndex);
+    if (a.baudCode)
+        parts << QString("baud %1").arg(*a.baudCode);
     if (a.message)
         parts << "msg " + a.message->title + ":" + a.message->text;
     return parts.join(" | ");
@@ -171,10 +171,10 @@ private slots:
         ReplyContext context;
         context.kind = RequestKind::SetRate;
         context.channelCount = 8;
-        context.sentText = HexFrameText(hex("0106020000054871"));
-        context.newBaudIndex = 5;
+        context.sentFrame = hex("0106020000054871");
+        context.newBaudCode = 5;
         const ReplyActions actions = InterpretReply(reply, context);
-        QCOMPARE(actions.baudIndex.value_or(-1), baud);
+        QCOMPARE(actions.baudCode.value_or(-1), baud);
         QVERIFY(actions.switches.empty());
     }
 
@@ -293,8 +293,9 @@ private slots:
             context.kind = allKinds[rng.bounded(int(std::size(allKinds)))];
             context.channelCount = std::array{0, 4, 8}[rng.bounded(3)];
             context.scanRunning = rng.bounded(4) == 0;
-            context.newBaudIndex = rng.bounded(-1, 12);
-            context.sentText = rng.bounded(2) ? HexFrameText(reply) : QString();
+            if (const int code = rng.bounded(-1, 12); code >= 0)
+                context.newBaudCode = code;
+            context.sentFrame = rng.bounded(2) ? reply : QByteArray();
 
             const ReplyActions a = InterpretReply(reply, context);
             const auto at = [&](int k) { return int(std::uint8_t(reply.at(k))); };
@@ -321,8 +322,8 @@ private slots:
             QVERIFY(context.scanRunning || !a.scanAddress);
             if (context.scanRunning && reply.size() < 5)
                 QCOMPARE(describe(a), QString());
-            if (a.baudIndex)
-                QVERIFY(*a.baudIndex >= 0 && *a.baudIndex < 12);
+            if (a.baudCode)
+                QVERIFY(*a.baudCode >= 0 && *a.baudCode < 12);
             if (a.message)
                 QVERIFY(context.kind == RequestKind::Address ||
                         context.kind == RequestKind::SetAddress);

@@ -6,8 +6,10 @@
 #include "app/replies.h"
 #include "controls/safeswitch.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QString>
+#include <QTest>
 
 namespace panelprobe {
 
@@ -20,10 +22,20 @@ inline QString Switches(const Form1 &form)
     return s;
 }
 
+// Waits until every request the window queued has been written.
+inline bool AwaitWritten(Form1 &form, int timeout = 3000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (form.replies->master().unwritten() > 0 && clock.elapsed() < timeout)
+        QTest::qWait(5);
+    return form.replies->master().unwritten() == 0;
+}
+
 // Waits for the next reply to have been read and interpreted.
 inline bool AwaitReply(Form1 &form, int timeout = 3000)
 {
-    QSignalSpy read(&form.replies->reader(), &ReplyReader::replyRead);
+    QSignalSpy read(form.replies, &Replies::replyRead);
     return read.wait(timeout);
 }
 
