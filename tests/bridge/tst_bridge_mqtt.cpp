@@ -300,7 +300,10 @@ private slots:
         QCOMPARE(error.value("topic").toString(), topic);
         QCOMPARE(error.value("payload").toString().toUtf8(), payload);
         QVERIFY(!error.value("reason").toString().isEmpty());
-        // Nothing but state reads went to the bus for a refused payload.
+        // Nothing but state reads went to the bus for a refused payload (the bus's log read
+        // until two polls later).
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->log().mid(before.size()).count(" 03 00 00 00 01 ") >= 4,
+                                 20000);
         const QByteArray after = m_sim->log().mid(before.size());
         for (const QByteArray &line : after.split('\n')) {
             if (line.contains(" in "))
@@ -332,6 +335,38 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_sub->count("quorvane/hall/2/"), 0, 20000);
         QCOMPARE(m_sub->count("homeassistant/switch/quorvane_hall_1/"), 8);
         QVERIFY(m_sub->is("quorvane/hall/1/1/state", "OFF"));
+    }
+
+    // Every channel off at start, once the broker has been lost for the set time, and at stop.
+    void failSafe()
+    {
+        m_config = writeConfig(
+            QString::fromUtf8(readConfig())
+                .replace(QStringLiteral("poll_interval = 0.3\n"),
+                         QStringLiteral(
+                             "poll_interval = 0.3\nfailsafe_start = off\nfailsafe_broker_lost = "
+                             "off\nfailsafe_broker_lost_after = 1\nfailsafe_stop = off\n")));
+        const QByteArray allOff = " 01 0F 00 00 00 10 02 00 00 ";
+        startBridge();
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->log().count(allOff) == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "OFF"), 20000);
+        publish("quorvane/hall/1/1/set", "ON");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "ON"), 20000);
+        m_sub.reset();
+        m_broker->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->log().count(allOff) == 2, 20000);
+        m_broker = std::make_unique<Broker>(m_dir.path(), m_port);
+        QTRY_VERIFY_WITH_TIMEOUT(m_broker->listening(), 20000);
+        m_sub = std::make_unique<Subscriber>(m_port);
+        // The state after the fail-safe, as the module has it.
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "OFF"), 60000);
+        publish("quorvane/hall/1/1/set", "ON");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "ON"), 20000);
+        ::kill(pid_t(m_bridge->processId()), SIGTERM);
+        QVERIFY(m_bridge->waitForFinished(20000));
+        QCOMPARE(m_bridge->exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->log().count(allOff), 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/bridge/availability", "offline"), 20000);
     }
 
     void badCredentials()
