@@ -77,6 +77,8 @@ void BusBridge::opened()
     }
     m_reopenMs = 1000;
     m_portLostSaid = false;
+    m_portOpen = true;
+    m_portProblem.clear();
     emit log(QStringLiteral("bus %1: opened %2 at %3 baud %4")
                  .arg(m_config.name, m_config.port)
                  .arg(m_config.line.rate)
@@ -121,6 +123,7 @@ void BusBridge::openFailed(const QString &reason)
     if (!m_portLostSaid)
         emit log(QStringLiteral("bus %1: cannot open %2: %3; trying again")
                      .arg(m_config.name, m_config.port, reason));
+    m_portProblem = reason;
     portLost(QString());
 }
 
@@ -130,6 +133,9 @@ void BusBridge::portLost(const QString &reason)
         emit log(QStringLiteral("bus %1: the port failed: %2; opening it again")
                      .arg(m_config.name, reason));
     m_portLostSaid = true;
+    m_portOpen = false;
+    if (!reason.isEmpty())
+        m_portProblem = reason;
     if (m_poller)
         m_poller->stop();
     // No module can answer now: every one is offline until it answers again.
@@ -151,7 +157,7 @@ void BusBridge::stop(std::function<void()> done)
     m_stopping = true;
     m_reopen.stop();
     m_brokerLost.stop();
-    if (!m_poller || !m_master || m_config.atStop == FailSafe::Leave) {
+    if (!m_poller || !m_master || !m_portOpen || m_config.atStop == FailSafe::Leave) {
         if (m_poller)
             m_poller->stop();
         done();
@@ -199,7 +205,7 @@ void BusBridge::republish()
 {
     m_published.clear();
     for (const ModuleConfig &m : m_config.modules) {
-        if (!m_poller) {
+        if (!m_poller || !m_portOpen) {
             m_published[m.address].online = false;
             emit publish(m_topics.availability(m_config.name, m.address), "offline");
         } else {
@@ -210,7 +216,7 @@ void BusBridge::republish()
 
 void BusBridge::allOff(const QString &why)
 {
-    if (!m_poller) {
+    if (!m_poller || !m_portOpen) {
         emit log(QStringLiteral("bus %1: every channel off %2: not done, the port is not open")
                      .arg(m_config.name, why));
         return;
@@ -232,7 +238,7 @@ void BusBridge::allOff(const QString &why)
 void BusBridge::sync(std::uint8_t address)
 {
     const ModuleConfig *config = module(address);
-    const bus::Poller::Module *m = m_poller ? m_poller->module(address) : nullptr;
+    const bus::Poller::Module *m = m_poller && m_portOpen ? m_poller->module(address) : nullptr;
     if (!config || !m)
         return;
     Published &p = m_published[address];
@@ -284,9 +290,12 @@ void BusBridge::command(std::uint8_t address, const QByteArray &request, const Q
         emit error(topic, payload, QStringLiteral("the bridge is stopping"));
         return;
     }
-    if (!m_poller) {
+    if (!m_poller || !m_portOpen) {
         emit error(topic, payload,
-                   QStringLiteral("bus %1 is not open: nothing was sent").arg(m_config.name));
+                   QStringLiteral("the port of bus %1 is not open%2: nothing was sent")
+                       .arg(m_config.name, m_portProblem.isEmpty()
+                                               ? QString()
+                                               : QStringLiteral(" (%1)").arg(m_portProblem)));
         return;
     }
     m_poller->command(request, [this, address, topic, payload](const bus::Outcome &o) {
@@ -337,7 +346,7 @@ void BusBridge::channelSet(std::uint8_t address, int channel, const QString &top
         break;
     }
     // A toggle switches from the state the module has now: read first, then switch.
-    if (m_stopping || !m_master) {
+    if (m_stopping || !m_master || !m_portOpen) {
         command(address, {}, topic, payload); // says why nothing is sent
         return;
     }

@@ -82,6 +82,8 @@ private:
     bool m_startApplied = false;
     bool m_stopping = false;
     bool m_portLostSaid = false;
+    bool m_portOpen = false;
+    QString m_portProblem; // why the port is not open
 };
 
 } // namespace bridge

@@ -246,6 +246,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/2/availability", "online"), 30000);
     }
 
+    // The adapter pulled and plugged in again: the port is opened again, and the state
+    // published is the one the modules answer then.
+    void portLost()
+    {
+        const QString link = m_dir.filePath(QStringLiteral("adapter"));
+        m_sim = std::make_unique<SimProcess>(QStringList{"--module", "1", "--link", link});
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->ready(), 20000);
+        m_config = writeConfig(QStringLiteral("[broker]\nhost = 127.0.0.1\nport = %1\n"
+                                              "[bus hall]\nport = %2\npoll_interval = 0.3\n"
+                                              "[module hall 1]\n")
+                                   .arg(m_port)
+                                   .arg(link));
+        startBridge();
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "OFF"), 20000);
+        publish("quorvane/hall/1/1/set", "ON");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "ON"), 20000);
+        m_sim.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/availability", "offline"), 20000);
+        publish("quorvane/hall/1/2/set", "ON");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->last("quorvane/bridge/error"), 20000);
+        // A new module behind the same link, its relays off.
+        m_sim = std::make_unique<SimProcess>(QStringList{"--module", "1", "--link", link});
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->ready(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/availability", "online"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/1/state", "OFF"), 20000);
+        QVERIFY(!m_sub->last("quorvane/hall/1/2/state").value_or("OFF").contains("ON"));
+    }
+
     // The broker keeps no retained message over a restart here: every state there after it was
     // published again by the bridge.
     void brokerLost()
