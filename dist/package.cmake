@@ -34,7 +34,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # The bridge's example configuration is a conffile; its system user is made at install.
+# Without systemd-sysusers, adduser makes the user.
 if(QUORVANE_BRIDGE_CONTROL)
     set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${QUORVANE_BRIDGE_CONTROL})
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", adduser")
 endif()
 include(CPack)
