@@ -209,6 +209,18 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // The broker's part alone: a message to a topic this client takes itself, there and back.
+    std::vector<double> mqtt;
+    client.subscribe(QStringLiteral("quorvane-bench/ping"));
+    for (int i = 0; i < 50; ++i) {
+        const QString ping = QStringLiteral("quorvane-bench/ping");
+        const QByteArray token = QByteArray::number(i);
+        const double sent = double(clock.nsecsElapsed()) / 1e6;
+        client.publish(ping, token, false);
+        if (RunUntil([&] { return states.value(ping) == token; }, 5000))
+            mqtt.push_back(arrived.value(ping) - sent);
+    }
+
     std::vector<double> viaBridge;
     for (int i = 0; i < commands; ++i) {
         const QString bus = i % 2 ? QStringLiteral("b") : QStringLiteral("a");
@@ -243,6 +255,8 @@ int main(int argc, char *argv[])
                 Percentile(wire, 0.95));
     std::printf("%-44s %10.1f %10.1f\n", "MQTT set -> state published (bridge)", Median(viaBridge),
                 Percentile(viaBridge, 0.95));
+    std::printf("%-44s %10.1f %10.1f\n", "MQTT alone: there and back through the broker",
+                Median(mqtt), Percentile(mqtt, 0.95));
     std::printf("%-44s %10.2f %10.2f\n", "bridge / wire (goal: within 1.5)",
                 Median(viaBridge) / std::max(0.001, Median(wire)),
                 Percentile(viaBridge, 0.95) / std::max(0.001, Percentile(wire, 0.95)));
