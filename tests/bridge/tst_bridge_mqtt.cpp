@@ -174,9 +174,9 @@ private slots:
         m_port = FreePort();
         m_broker = std::make_unique<Broker>(m_dir.path(), m_port);
         QTRY_VERIFY_WITH_TIMEOUT(m_broker->listening(), 20000);
-        // Module 3 is configured but not on the bus.
+        // Module 3 is configured but not on the bus; relay 4 of module 2 is stuck.
         m_sim = std::make_unique<SimProcess>(
-            QStringList{"--module", "1", "--module", "2:QV-04", "--log"});
+            QStringList{"--module", "1", "--module", "2:QV-04:9600:stuck=4", "--log"});
         QTRY_VERIFY_WITH_TIMEOUT(m_sim->ready(), 20000);
         m_config =
             writeConfig(QStringLiteral("[broker]\nhost = 127.0.0.1\nport = %1\n\n"
@@ -215,6 +215,12 @@ private slots:
         QVERIFY(m_sub->is("quorvane/hall/2/1/state", "OFF"));
         publish("quorvane/hall/2/2/set", "TOGGLE");
         QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/2/2/state", "OFF"), 20000);
+        // Relay 4 of module 2 does not move, though the module answers the command: its state
+        // stays OFF. The command after it is on the bus after its state read.
+        publish("quorvane/hall/2/4/set", "ON");
+        publish("quorvane/hall/2/1/set", "ON");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/2/1/state", "ON"), 20000);
+        QCOMPARE(m_sub->history("quorvane/hall/2/4/state"), QList<QByteArray>{"OFF"});
         // Polls publish only what changed: one ON for channel 1, after the first OFF.
         QCOMPARE(m_sub->history("quorvane/hall/1/1/state"), (QList<QByteArray>{"OFF", "ON"}));
     }
@@ -224,7 +230,7 @@ private slots:
     {
         startBridge();
         QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/hall/1/2/state", "OFF"), 20000);
-        publish("quorvane/hall/1/2/set", R"({"jog": 1})");
+        publish("quorvane/hall/1/2/set", R"({"jog": 2})");
         QTRY_VERIFY_WITH_TIMEOUT(m_sub->history("quorvane/hall/1/2/state").size() == 3, 20000);
         QCOMPARE(m_sub->history("quorvane/hall/1/2/state"),
                  (QList<QByteArray>{"OFF", "ON", "OFF"}));
