@@ -280,6 +280,30 @@ private slots:
         QVERIFY(!m_sub->last("quorvane/hall/1/2/state").value_or("OFF").contains("ON"));
     }
 
+    // A bus behind a network gateway, as qvctl and the window reach it.
+    void networkPort_data()
+    {
+        QTest::addColumn<QString>("serve");
+        QTest::newRow("tcp://") << "--tcp";
+        QTest::newRow("mbtcp://") << "--mbtcp";
+    }
+
+    void networkPort()
+    {
+        QFETCH(QString, serve);
+        m_sim = std::make_unique<SimProcess>(QStringList{"--module", "5", serve, "0"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_sim->ready(), 20000);
+        m_config = writeConfig(QStringLiteral("[broker]\nhost = 127.0.0.1\nport = %1\n"
+                                              "[bus yard]\nport = %2\npoll_interval = 0.3\n"
+                                              "[module yard 5]\n")
+                                   .arg(m_port)
+                                   .arg(m_sim->path()));
+        startBridge();
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/yard/5/8/state", "OFF"), 20000);
+        publish("quorvane/yard/5/8/set", "ON");
+        QTRY_VERIFY_WITH_TIMEOUT(m_sub->is("quorvane/yard/5/8/state", "ON"), 20000);
+    }
+
     // The broker keeps no retained message over a restart here: every state there after it was
     // published again by the bridge.
     void brokerLost()
