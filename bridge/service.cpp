@@ -52,8 +52,13 @@ QString Service::start()
     connect(m_mqtt.get(), &MqttClient::disconnected, this, &Service::onDisconnected);
     connect(m_mqtt.get(), &MqttClient::message, this, &Service::onMessage);
     connect(m_mqtt.get(), &MqttClient::unreachable, this, [this](const QString &reason, int ms) {
-        emit log(QStringLiteral("cannot reach the broker: %1; trying again in %2 s")
-                     .arg(reason)
+        const bool tlsTrouble = m_config.broker.tls && reason.contains(QLatin1String("SSL"));
+        emit log(QStringLiteral("cannot connect to the broker: %1%2; trying again in %3 s")
+                     .arg(reason, tlsTrouble
+                                      ? QStringLiteral(" (check ca_file, and that the broker's "
+                                                       "certificate names the host %1)")
+                                            .arg(m_config.broker.host)
+                                      : QString())
                      .arg(ms / 1000.0));
     });
     emit log(QStringLiteral("connecting to the broker at %1:%2%3%4")
