@@ -51,9 +51,10 @@ void Stop(QProcess &process)
 class Broker
 {
 public:
-    Broker(const QString &dir, int port, const QString &user = {}, const QString &password = {})
+    Broker(const QString &dir, int port, const QString &user = {}, const QString &password = {},
+           const QString &extra = {})
     {
-        QString conf = QStringLiteral("listener %1 127.0.0.1\n").arg(port);
+        QString conf = QStringLiteral("listener %1 127.0.0.1\n").arg(port) + extra;
         // Started by root, mosquitto would become another user, who cannot read the test's files.
         if (::getuid() == 0)
             conf += QStringLiteral("user root\n");
@@ -450,6 +451,67 @@ private slots:
         QVERIFY2(said.contains("bridge"), said.constData()); // the user refused is named
         QVERIFY2(!said.contains("wr0ng-pw"), said.constData());
         QVERIFY2(!m_sim->logged(" in "), m_sim->log().constData());
+    }
+
+    // TLS to the broker: with the authority that signed its certificate, the bridge works;
+    // with another, it says why it cannot connect, keeps trying, and sends nothing to the bus.
+    void tls_data()
+    {
+        QTest::addColumn<bool>("rightAuthority");
+        QTest::newRow("the broker's authority") << true;
+        QTest::newRow("another authority") << false;
+    }
+
+    void tls()
+    {
+        QFETCH(bool, rightAuthority);
+        if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+            QSKIP("openssl is not installed: no certificates for the TLS test");
+        const QString d = m_dir.path() + u'/';
+        const auto openssl = [](const QStringList &arguments) {
+            QProcess p;
+            p.start(QStringLiteral("openssl"), arguments);
+            return p.waitForFinished(60000) && p.exitCode() == 0;
+        };
+        for (const QString &ca : {QStringLiteral("ca"), QStringLiteral("other")})
+            QVERIFY(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                             "/CN=" + ca, "-keyout", d + ca + ".key", "-out", d + ca + ".pem"}));
+        QVERIFY(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+                         "-keyout", d + "server.key", "-out", d + "server.csr"}));
+        QFile ext(d + "ext");
+        QVERIFY(ext.open(QIODevice::WriteOnly));
+        ext.write("subjectAltName=IP:127.0.0.1\n");
+        ext.close();
+        QVERIFY(openssl({"x509", "-req", "-in", d + "server.csr", "-CA", d + "ca.pem", "-CAkey",
+                         d + "ca.key", "-CAcreateserial", "-days", "2", "-extfile", d + "ext",
+                         "-out", d + "server.pem"}));
+        const int port = FreePort();
+        Broker secure(m_dir.path(), port, {}, {},
+                      QStringLiteral("allow_anonymous true\ncafile %1ca.pem\ncertfile "
+                                     "%1server.pem\nkeyfile %1server.key\n")
+                          .arg(d));
+        QTRY_VERIFY_WITH_TIMEOUT(secure.listening(), 20000);
+        m_config =
+            writeConfig(QString::fromUtf8(readConfig())
+                            .replace(QStringLiteral("port = %1\n").arg(m_port),
+                                     QStringLiteral("port = %1\ntls = on\nca_file = %2\n")
+                                         .arg(port)
+                                         .arg(rightAuthority ? QStringLiteral("ca.pem")
+                                                             : QStringLiteral("other.pem"))));
+        QProcess bridge;
+        bridge.setProcessChannelMode(QProcess::MergedChannels);
+        bridge.start(QStringLiteral(QUORVANE_BRIDGE), {QStringLiteral("--config"), m_config});
+        QByteArray said;
+        if (rightAuthority) {
+            QTRY_VERIFY_WITH_TIMEOUT((said += bridge.readAll()).contains("opened"), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_sim->logged(" in "), 20000);
+        } else {
+            // Said, and tried again after the back-off: said twice.
+            QTRY_VERIFY_WITH_TIMEOUT((said += bridge.readAll()).count("verify failed") >= 2, 30000);
+            QVERIFY2(!said.contains("opened"), said.constData());
+            QVERIFY(!m_sim->logged(" in "));
+        }
+        Stop(bridge);
     }
 
     void badConfiguration()
