@@ -4,7 +4,7 @@
 // the same command's wire round trip plus one state read made directly in the same run, and the
 // bridge's CPU and memory while it only polls.
 //
-//   quorvane-bench-bridge [commands] [idle seconds]
+//   quorvane-bench-bridge [commands] [idle seconds] [poll interval in seconds, default 1] [nagle]
 
 #include "bench/measure.h"
 #include "bridge/mqttclient.h"
@@ -96,6 +96,8 @@ std::vector<double> WireRoundTrips(const QString &path, int count)
             });
         });
         RunUntil([&] { return done; }, 5000);
+        // Spaced as the commands through the bridge are: the line quiet before each.
+        RunUntil([] { return false; }, 20 + (i * 37) % 90);
     }
     // Everything off again for the bridge.
     for (int a = 1; a <= 8; ++a) {
@@ -116,6 +118,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int commands = argc > 1 ? std::max(10, atoi(argv[1])) : 100;
     const int idleSeconds = argc > 2 ? std::max(2, atoi(argv[2])) : 20;
+    const QString pollSeconds = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("1");
+    // "nagle": the broker as it comes, small messages waiting for the acknowledgement of the one
+    // before.
+    const bool brokerNoDelay = !(argc > 4 && QByteArray(argv[4]) == "nagle");
     QString mosquitto = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
     if (mosquitto.isEmpty())
         mosquitto = QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
@@ -134,8 +140,11 @@ int main(int argc, char *argv[])
     QFile brokerConf(dir.filePath(QStringLiteral("broker.conf")));
     if (!brokerConf.open(QIODevice::WriteOnly))
         return 1;
-    brokerConf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n%2")
+    // Small messages leave the broker at once (its default waits for the acknowledgement of the
+    // one before: about 10 ms more per command here).
+    brokerConf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\n%2%3")
                          .arg(port)
+                         .arg(brokerNoDelay ? QStringLiteral("set_tcp_nodelay true\n") : QString())
                          .arg(::getuid() == 0 ? QStringLiteral("user root\n") : QString())
                          .toUtf8());
     brokerConf.close();
@@ -168,8 +177,8 @@ int main(int argc, char *argv[])
             .arg(port);
     for (const auto &[name, path] : {std::pair{QStringLiteral("a"), simA.path()},
                                      std::pair{QStringLiteral("b"), simB.path()}}) {
-        conf +=
-            QStringLiteral("[bus %1]\nport = %2\necho = none\npoll_interval = 1\n").arg(name, path);
+        conf += QStringLiteral("[bus %1]\nport = %2\necho = none\npoll_interval = %3\n")
+                    .arg(name, path, pollSeconds);
         for (int a = 1; a <= 8; ++a)
             conf += QStringLiteral("[module %1 %2]\n").arg(name).arg(a);
     }
@@ -248,8 +257,10 @@ int main(int argc, char *argv[])
         (CpuSeconds(bridgeProcess.processId()) - cpu0) / (double(idle.elapsed()) / 1000);
     const double rss = RssMb(bridgeProcess.processId());
 
-    std::printf("two buses at 9600 baud, eight QV-08 each, polled once a second; %d commands\n",
-                commands);
+    std::printf("two buses at 9600 baud, eight QV-08 each, a round of polls every %s s; %d "
+                "commands; broker %s\n",
+                qPrintable(pollSeconds), commands,
+                brokerNoDelay ? "with set_tcp_nodelay" : "as it comes (Nagle)");
     std::printf("%-44s %10s %10s\n", "", "median ms", "p95 ms");
     std::printf("%-44s %10.1f %10.1f\n", "wire: switch + one state read (direct)", Median(wire),
                 Percentile(wire, 0.95));

@@ -58,6 +58,9 @@ QString MqttClient::start()
     mosquitto_message_callback_set(m_mosq, &MqttClient::OnMessage);
     mosquitto_publish_callback_set(m_mosq, &MqttClient::OnPublish);
     mosquitto_log_callback_set(m_mosq, &MqttClient::OnLog);
+    // States and commands are small messages that should leave at once, not wait for the
+    // acknowledgement of the one before.
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     int rc = MOSQ_ERR_SUCCESS;
     if (!m_options.user.isEmpty()) {
         const QByteArray user = m_options.user.toUtf8();
