@@ -115,8 +115,11 @@ void Service::onRefused(int code, const QString &reason)
                             : QStringLiteral("; check user '%1' and the password file %2")
                                   .arg(m_config.broker.user, m_config.broker.passwordFile))
                      : QString());
-    if (!m_everConnected) {
-        // Nothing has been sent to any bus yet, and nothing will be.
+    // Credentials refused before the bridge was ever accepted: the configuration is wrong.
+    // Nothing has been sent to any bus yet, and nothing will be. (A broker that is only
+    // unavailable for now is tried again.)
+    const bool credentials = code == 4 || code == 5;
+    if (!m_everConnected && credentials) {
         emit fatal(text);
         return;
     }
