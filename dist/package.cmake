@@ -17,9 +17,10 @@ the rate a module answers at. Its serial console sends text or hex bytes and
 shows what comes back. Modules behind a network gateway are reached as
 tcp:// or mbtcp:// ports.
 
-The package holds the window program quorvane, the CRC-16 calculator crc16
-and qvctl, which does the same from the command line for scripts and test
-benches.
+The package holds the window program quorvane, the CRC-16 calculator crc16,
+qvctl, which does the same from the command line for scripts and test
+benches, and quorvane-bridge, a service that offers every module's channels
+on an MQTT broker for home and building automation (installed, not enabled).
 
 Serial devices belong to the group dialout: add your account to it once
 (sudo usermod -aG dialout $USER) and log in again before opening a port.")
@@ -32,4 +33,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+# The bridge's example configuration is a conffile; its system user is made at install.
+# Without systemd-sysusers, adduser makes the user.
+if(QUORVANE_BRIDGE_CONTROL)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${QUORVANE_BRIDGE_CONTROL})
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", adduser")
+endif()
 include(CPack)

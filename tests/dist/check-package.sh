@@ -45,13 +45,18 @@ for name in quorvane crc16; do
             fail "no $size px icon for $name"
     done
 done
-for page in quorvane crc16 qvctl; do
+for page in quorvane crc16 qvctl quorvane-bridge; do
     [ -f "$root/share/man/man1/$page.1.gz" ] || fail "no man page $page.1"
 done
 for metainfo in "$root"/share/metainfo/*.metainfo.xml; do
     appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $(basename "$metainfo")"
 done
 bash -n "$root/share/bash-completion/completions/qvctl" || fail "the qvctl completion is not bash"
+
+[ -f "$tmp/root/lib/systemd/system/quorvane-bridge.service" ] || fail "no quorvane-bridge.service"
+[ -f "$root/lib/sysusers.d/quorvane-bridge.conf" ] || fail "no system user for the bridge"
+dpkg-deb -e "$deb" "$tmp/control"
+grep -qx /etc/quorvane/bridge.conf "$tmp/control/conffiles" || fail "bridge.conf is no conffile"
 
 lintian --fail-on error "$deb" || fail "lintian reports errors"
 
@@ -60,4 +65,6 @@ export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 crc=$("$root/bin/crc16" 01050000FF00) || fail "crc16 01050000FF00"
 [ "$crc" = "8C 3A" ] || fail "crc16 01050000FF00 printed '$crc'"
 "$root/bin/quorvane" --help >/dev/null || fail "quorvane --help"
+"$root/bin/quorvane-bridge" --check --config "$tmp/root/etc/quorvane/bridge.conf" >/dev/null ||
+    fail "the example configuration is refused"
 exit $status
