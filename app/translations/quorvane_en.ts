@@ -948,7 +948,7 @@
     </message>
     <message>
         <source>模块 %1 在 %2 %3</source>
-        <translation>module %1 at %2 %3</translation>
+        <translation>Module %1 at %2 %3</translation>
     </message>
     <message>
         <source>，应答中位 %1 毫秒</source>
