@@ -26,8 +26,11 @@ LineCheck::~LineCheck()
 
 void LineCheck::start()
 {
+    if (m_running)
+        return;
     m_running = true;
     m_stopping = false;
+    m_ending = false;
     m_readings = {};
     m_readings.address = m_options.address;
     PortReading &port = m_readings.port;
@@ -217,9 +220,17 @@ void LineCheck::readNext()
 
 void LineCheck::end()
 {
-    if (!m_running)
+    if (!m_running || m_ending)
         return;
+    // Called from inside the master's callbacks and the port's signals: the master, the line and
+    // the port are let go of once those have returned.
+    m_ending = true;
     m_idle.stop();
+    QMetaObject::invokeMethod(this, &LineCheck::wrapUp, Qt::QueuedConnection);
+}
+
+void LineCheck::wrapUp()
+{
     if (m_master)
         m_readings.echo = m_master->lineEchoes();
     m_master.reset();
@@ -230,6 +241,7 @@ void LineCheck::end()
         m_readings.counters.after = counters.read(m_options.port, &m_readings.counters.why);
     }
     m_running = false;
+    m_ending = false;
     emit finished();
 }
 
@@ -240,7 +252,7 @@ void LineCheck::stop()
     m_stopping = true;
     // Before anything was sent there is no exchange to wait for.
     if (m_idle.isActive() || !m_master || !m_master->busy())
-        QTimer::singleShot(0, this, &LineCheck::end);
+        end();
 }
 
 } // namespace linecheck

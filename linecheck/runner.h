@@ -67,6 +67,7 @@ private:
     void trySetting();
     void readNext();
     void end();
+    void wrapUp();
 
     Options m_options;
     Readings m_readings;
@@ -80,6 +81,7 @@ private:
     int m_attempts = 0;
     bool m_running = false;
     bool m_stopping = false;
+    bool m_ending = false;
 };
 
 } // namespace linecheck

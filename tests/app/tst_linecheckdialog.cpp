@@ -96,6 +96,27 @@ private slots:
         QTRY_COMPARE(form->MSComm1.open(), serial::OpenResult::Ok);
     }
 
+    // Closed while the check runs: the check ends with it and the port is free for the window.
+    void closedWhileRunning()
+    {
+        SimProcess sim({});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
+        LineCheckDialog *dialog = openedBy("qzbutton14");
+        QVERIFY(dialog);
+        dialog->findChild<QComboBox *>("lineCheckPort")->setEditText(sim.path());
+        dialog->findChild<QLineEdit *>("lineCheckReads")->setText("1000");
+        dialog->start();
+        QVERIFY(dialog->running());
+        // Into the reads: a transaction is under way on the line when the dialog closes.
+        const auto *status = dialog->findChild<QLabel *>("lineCheckStatus");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            status->text().contains(app::LineCheckTitle(linecheck::Check::Times)), Deadline);
+        emit dialog->findChild<QzButton *>("lineCheckClose")->Click();
+        QTRY_VERIFY(!form->findChild<LineCheckDialog *>());
+        form->MSComm1.setPortName(sim.path());
+        QTRY_COMPARE(form->MSComm1.open(), serial::OpenResult::Ok);
+    }
+
     // While the window has the port open, the dialog says so and starts nothing.
     void asksToCloseTheWindowsPort()
     {

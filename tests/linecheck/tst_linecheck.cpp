@@ -429,6 +429,42 @@ private slots:
         QCOMPARE(counted.hint, Hint::LineBreak);
     }
 
+    // Stopped during the reads: it ends after the read under way, with what it read, and lets go
+    // of the port.
+    void stopEndsAfterTheReadUnderWay()
+    {
+        SimProcess sim({});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
+        ListedCounters counters;
+        LineCheck::Options options;
+        options.port = sim.path();
+        options.reads = 10000;
+        options.idleMs = 50;
+        options.counters = &counters;
+        LineCheck check(options);
+        bool finished = false;
+        connect(&check, &LineCheck::finished, this, [&] { finished = true; });
+        check.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!check.readings().reads.isEmpty() &&
+                                     check.readings().reads.first().asked >= 3,
+                                 Deadline);
+        check.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(finished, Deadline);
+        QVERIFY(!check.running());
+        const ReadSeries &series = check.readings().reads.first();
+        QVERIFY(series.asked < 10000);
+        QCOMPARE(series.timesMs.size(), series.asked);
+        // The next check opens the same port again.
+        finished = false;
+        options.reads = 2;
+        LineCheck again(options);
+        connect(&again, &LineCheck::finished, this, [&] { finished = true; });
+        again.start();
+        QTRY_VERIFY_WITH_TIMEOUT(finished, Deadline);
+        QVERIFY(again.readings().port.opened());
+        QCOMPARE(again.readings().reads.first().timesMs.size(), 2);
+    }
+
     // A module at another rate than the one asked for is found at its own, after the rates
     // before it stayed silent.
     void runnerFindsAnotherRate()
