@@ -15,6 +15,7 @@
 
 namespace linecheck {
 
+#if defined(Q_OS_LINUX)
 namespace {
 
 QString FirstLine(const QString &path)
@@ -26,6 +27,7 @@ QString FirstLine(const QString &path)
 }
 
 } // namespace
+#endif
 
 AdapterReading ReadAdapter(const QString &device, const QString &root)
 {
