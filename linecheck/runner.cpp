@@ -84,6 +84,14 @@ void LineCheck::opened()
         return;
     }
     port.open = serial::OpenResult::Ok;
+    if (m_options.rs485.enabled) {
+        if (const std::optional<QString> refused = m_port.setRs485(m_options.rs485)) {
+            port.open = serial::OpenResult::Other;
+            port.openError = *refused;
+            end();
+            return;
+        }
+    }
     m_line = std::make_unique<bus::PortLine>(m_port);
     // Listen before anything is sent: whatever comes now, nobody asked for.
     emit reading(int(Check::Idle));
@@ -102,7 +110,7 @@ void LineCheck::opened()
 void LineCheck::listened()
 {
     m_master = std::make_unique<bus::Master>(*m_line);
-    m_master->setPacing({0, m_options.timeoutMs, 0});
+    m_master->setPacing({m_options.pauseMs, m_options.timeoutMs, 0});
     m_master->setEcho(m_options.echo);
     connect(m_master.get(), &bus::Master::wrote, this, &LineCheck::wrote);
     connect(m_master.get(), &bus::Master::heard, this, &LineCheck::heard);

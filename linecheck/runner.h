@@ -38,6 +38,8 @@ public:
         // State reads at a setting where only garbled bytes came, before the next is tried.
         int attemptsPerSetting = 3;
         std::optional<int> timeoutMs; // each answer's wait (none: from the wire time)
+        double pauseMs = 0;           // between one answer and the next request
+        serial::Rs485 rs485;          // the driver's RS-485 mode, switched on once open
         bus::Echo echo = bus::Echo::Auto;
         QString sysRoot = QStringLiteral("/");
         QString procRoot = QStringLiteral("/proc");

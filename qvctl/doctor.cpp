@@ -47,6 +47,8 @@ Exit RunDoctor(const Invocation &in, const std::function<void(const QString &)> 
     options.address = in.address;
     options.reads = in.doctorReads;
     options.timeoutMs = in.timeoutMs;
+    options.pauseMs = in.gapMs;
+    options.rs485 = in.rs485;
     options.echo = in.echo;
     LineCheck check(options);
     const auto log = [&](const QString &text) {
