@@ -164,8 +164,10 @@ QString LineCheckFigure(const Finding &f)
     case Check::Errors:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "没有读取");
-        return QCoreApplication::translate("LineCheck", "%3 次读取中 %1 次乱码，%2 次无应答")
+        return QCoreApplication::translate("LineCheck",
+                                           "%4 次读取中 %1 次乱码（%2 次 CRC 错误），%3 次无应答")
             .arg(I(f, "garbled"))
+            .arg(I(f, "crc_errors"))
             .arg(I(f, "silences"))
             .arg(I(f, "reads"));
     }

@@ -89,7 +89,8 @@ struct ReadSeries
 {
     bus::LineSettings settings;
     int asked = 0;
-    int garbled = 0;
+    int garbled = 0;   // bytes came, but no whole answer
+    int crcErrors = 0; // of them, an answer whose CRC failed
     int silences = 0;
     QList<double> timesMs; // of each answer: request written to answer whole
     double expectedMs = 0; // the request and its answer on the wire plus the turnaround

@@ -11,6 +11,26 @@
 
 namespace linecheck {
 
+QList<bus::LineSettings> SearchOrder(const bus::LineSettings &first)
+{
+    QList<bus::LineSettings> formats{first};
+    for (const char *name : {"8N1", "8E1", "8O1", "8N2"}) {
+        const bus::LineSettings format = *bus::WithFormat(first, QLatin1String(name));
+        if (!formats.contains(format))
+            formats << format;
+    }
+    QList<bus::LineSettings> order{first};
+    for (const bus::LineSettings &format : formats) {
+        for (int code = 0; code < protocol::BaudCodeCount; ++code) {
+            bus::LineSettings s = format;
+            s.rate = *protocol::BaudRateOfCode(code);
+            if (!order.contains(s))
+                order << s;
+        }
+    }
+    return order;
+}
+
 LineCheck::LineCheck(const Options &options, QObject *parent) : QObject(parent), m_options(options)
 {
     m_idle.setSingleShot(true);
@@ -114,20 +134,9 @@ void LineCheck::listened()
     m_master->setEcho(m_options.echo);
     connect(m_master.get(), &bus::Master::wrote, this, &LineCheck::wrote);
     connect(m_master.get(), &bus::Master::heard, this, &LineCheck::heard);
-    m_tries = {m_options.settings};
-    if (m_options.tries.isEmpty()) {
-        for (int code = 0; code < protocol::BaudCodeCount; ++code) {
-            bus::LineSettings s = m_options.settings;
-            s.rate = *protocol::BaudRateOfCode(code);
-            if (!(s == m_options.settings))
-                m_tries << s;
-        }
-    } else {
-        for (const bus::LineSettings &s : m_options.tries) {
-            if (!m_tries.contains(s))
-                m_tries << s;
-        }
-    }
+    m_tries = m_options.tries.isEmpty() ? SearchOrder(m_options.settings) : m_options.tries;
+    m_tries.removeAll(m_options.settings);
+    m_tries.prepend(m_options.settings);
     // A network port has the gateway's rate: only the one setting.
     if (m_port.isNetworkPort())
         m_tries = {m_options.settings};
@@ -216,12 +225,15 @@ void LineCheck::readNext()
             end();
             return;
         }
-        if (o.answered() || o.check.verdict == modbus::Verdict::Exception)
+        if (o.answered() || o.check.verdict == modbus::Verdict::Exception) {
             series.timesMs << o.doneMs - o.sentMs;
-        else if (o.silent() || o.onlyEcho)
+        } else if (o.silent() || o.onlyEcho) {
             ++series.silences;
-        else
+        } else {
             ++series.garbled;
+            if (o.check.verdict == modbus::Verdict::BadCrc)
+                ++series.crcErrors;
+        }
         readNext();
     });
 }

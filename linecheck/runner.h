@@ -15,6 +15,10 @@
 
 namespace linecheck {
 
+// The settings the module is looked for at: first, then every rate in its format, then every
+// rate in each other format of these buses (8N1, 8E1, 8O1, 8N2).
+QList<bus::LineSettings> SearchOrder(const bus::LineSettings &first);
+
 // Gathers the readings of the line check on one port, in this order: the port (exists, other
 // programs holding it), the adapter behind it, the line counters, the port opened, an idle
 // listen, the module looked for with state reads at each line setting, N state reads where it
@@ -29,8 +33,7 @@ public:
         QString port;
         // The setting the idle listen uses and the search tries first.
         bus::LineSettings settings;
-        // The settings tried in turn after the first (empty: the twelve rates in the format of
-        // settings).
+        // The settings tried in turn after the first (empty: SearchOrder).
         QList<bus::LineSettings> tries;
         std::uint8_t address = 1;
         int reads = 20;

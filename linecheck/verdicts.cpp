@@ -185,11 +185,15 @@ Finding JudgeModule(const Readings &r)
                      {QStringLiteral("format"), FormatText(*r.found)}});
     }
     int garbledRates = 0;
-    for (const RateTry &t : r.tries)
+    QStringList tried;
+    for (const RateTry &t : r.tries) {
         garbledRates += t.garbled > 0 ? 1 : 0;
+        tried << QStringLiteral("%1 %2").arg(t.settings.rate).arg(FormatText(t.settings));
+    }
     const QVariantMap v{{QStringLiteral("address"), r.address},
                         {QStringLiteral("rates"), r.tries.size()},
-                        {QStringLiteral("garbled_rates"), garbledRates}};
+                        {QStringLiteral("garbled_rates"), garbledRates},
+                        {QStringLiteral("tried"), tried}};
     return Make(Check::Module, Level::Fault,
                 GarbledEverywhere(r.tries) ? Hint::SwapAB : Hint::NoModule, v);
 }
@@ -223,16 +227,18 @@ Finding JudgeErrors(const Readings &r)
 {
     // Whole frames heard unasked: answers garbled are more likely collisions with that talker.
     const bool secondTalker = r.idle && r.idle->bytes > 0 && WholeFrames(r.idle->sample) > 0;
-    int asked = 0, garbled = 0, silences = 0;
+    int asked = 0, garbled = 0, crc = 0, silences = 0;
     for (const ReadSeries &s : r.reads) {
         asked += s.asked;
         garbled += s.garbled;
+        crc += s.crcErrors;
         silences += s.silences;
     }
     if (asked == 0)
         return Make(Check::Errors, Level::Skipped);
     QVariantMap v{{QStringLiteral("reads"), asked},
                   {QStringLiteral("garbled"), garbled},
+                  {QStringLiteral("crc_errors"), crc},
                   {QStringLiteral("silences"), silences}};
     if (garbled == asked)
         return Make(Check::Errors, Level::Fault, Hint::SwapAB, v);

@@ -141,8 +141,9 @@ QString EnglishFigure(const Finding &f)
     case Check::Errors:
         if (f.level == Level::Skipped)
             return QStringLiteral("no reads");
-        return QStringLiteral("%1 garbled, %2 silent of %3 reads")
+        return QStringLiteral("%1 garbled (%2 bad CRC), %3 silent of %4 reads")
             .arg(I(f, "garbled"))
+            .arg(I(f, "crc_errors"))
             .arg(I(f, "silences"))
             .arg(I(f, "reads"));
     }

@@ -875,10 +875,6 @@
         <translation>no reads</translation>
     </message>
     <message>
-        <source>%3 次读取中 %1 次乱码，%2 次无应答</source>
-        <translation>%1 garbled, %2 silent of %3 reads</translation>
-    </message>
-    <message>
         <source>插上适配器，检查端口名称</source>
         <translation>plug the adapter in and check the port&apos;s name</translation>
     </message>
@@ -993,6 +989,10 @@
     <message>
         <source>适配器每 %1 毫秒才交出数据，每次收发最多多花 %1 毫秒：用 udev 规则把 latency_timer 设为 1（%2）</source>
         <translation>the adapter hands bytes over every %1 ms, adding up to %1 ms to every exchange: set latency_timer to 1 with a udev rule (%2)</translation>
+    </message>
+    <message>
+        <source>%4 次读取中 %1 次乱码（%2 次 CRC 错误），%3 次无应答</source>
+        <translation>%1 garbled (%2 bad CRC), %3 silent of %4 reads</translation>
     </message>
 </context>
 <context>

@@ -133,6 +133,8 @@ private slots:
             << TwoModules << none
             << QStringList{"--address", "200", "--model", "QV-08", "jog", "8", "1"} << 4 << "^$"
             << QStringList{} << QString();
+        QTest::newRow("module at 8N2") << QStringList{"--module", "1:QV-08:4800:8N2"}
+                                       << QStringList{} << 0 << QStringList{"module pass"} << 4800;
         QTest::newRow("no module at the address")
             << TwoModules << none << QStringList{"--address", "5", "--timeout", "300", "state"} << 1
             << "^$" << QStringList{} << QString();
@@ -602,6 +604,8 @@ private slots:
         QTest::newRow("module at another rate")
             << QStringList{"--module", "1:QV-08:19200"} << QStringList{} << 0
             << QStringList{"module pass", "errors pass"} << 19200;
+        QTest::newRow("module at 8N2") << QStringList{"--module", "1:QV-08:4800:8N2"}
+                                       << QStringList{} << 0 << QStringList{"module pass"} << 4800;
         QTest::newRow("no module at the address")
             << QStringList{"--module", "5"} << QStringList{} << 4
             << QStringList{"module fault no module", "times skipped", "errors skipped"} << 0;
@@ -637,6 +641,9 @@ private slots:
         }
         const QJsonObject module = findings.value(QStringLiteral("module"));
         QCOMPARE(module.value(u"rate").toInt(), rate);
+        if (rate > 0)
+            QCOMPARE(module.value(u"format").toString(),
+                     simulator.join(u' ').contains("8N2") ? "8N2" : "8N1");
         if (rate > 0) {
             // The answers' times: minimum, median and 95th percentile, in order.
             const QJsonObject times = findings.value(QStringLiteral("times"));
