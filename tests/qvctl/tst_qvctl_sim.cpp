@@ -133,8 +133,6 @@ private slots:
             << TwoModules << none
             << QStringList{"--address", "200", "--model", "QV-08", "jog", "8", "1"} << 4 << "^$"
             << QStringList{} << QString();
-        QTest::newRow("module at 8N2") << QStringList{"--module", "1:QV-08:4800:8N2"}
-                                       << QStringList{} << 0 << QStringList{"module pass"} << 4800;
         QTest::newRow("no module at the address")
             << TwoModules << none << QStringList{"--address", "5", "--timeout", "300", "state"} << 1
             << "^$" << QStringList{} << QString();
