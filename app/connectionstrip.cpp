@@ -2,6 +2,7 @@
 
 #include "app/lamp.h"
 #include "app/layout.h"
+#include "app/linecheckdialog.h"
 #include "app/mainwindow.h"
 #include "app/openfailure.h"
 #include "app/replies.h"
@@ -81,6 +82,8 @@ ConnectionStrip::ConnectionStrip(Form1 &form) : QObject(&form), f(form)
     connect(&f.MSComm1, &serial::CommPort::openFailed, this, &ConnectionStrip::ConnectFailed);
     // The whole port name, also when the list is too narrow to show it.
     connect(f.Combo2, &QComboBox::currentTextChanged, f.Combo2, &QComboBox::setToolTip);
+    connect(qobject_cast<QzButton *>(f.control(QStringLiteral("qzbutton15"))), &QzButton::Click,
+            this, [this] { LineCheckDialog::Open(f); });
 }
 
 void ConnectionStrip::ShowPortClosed()

@@ -62,6 +62,9 @@ LayoutTable MakeConnectionStrip()
          .twips = {960, 340, 1455, 300}, .items = baud},
         {.name = "qzbutton10", .kind = K::Button, .container = "Frame5",
          .twips = {3120, 300, 900, 375}, .text = QT_TRANSLATE_NOOP("Form1", "搜索模块"), .back = PaleButton},
+        // The line check of the port chosen.
+        {.name = "qzbutton15", .kind = K::Button, .container = "Frame5",
+         .twips = {2490, 300, 585, 375}, .text = QT_TRANSLATE_NOOP("Form1", "诊断"), .back = PaleButton},
         {.name = "Frame6", .kind = K::Frame, .twips = {4560, 120, 4605, 855}, .text = QT_TRANSLATE_NOOP("Form1", "端口选择"),
          .back = StripBack},
         {.name = "Label1(9)", .kind = K::Label, .container = "Frame6",
@@ -384,6 +387,9 @@ LayoutTable MakePage6()
          .twips = {4800, 2640, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "适配器回显")},
         {.name = "Combo11", .kind = K::ListCombo, .container = "Frame11",
          .twips = {6600, 2600, 1170, 300}, .items = EchoList()},
+        // The line check: what is wrong with the line, and what to do about it.
+        {.name = "qzbutton14", .kind = K::Button, .container = "Frame11",
+         .twips = {2880, 2560, 1170, 375}, .text = QT_TRANSLATE_NOOP("Form1", "线路诊断"), .back = PaleButton},
     };
 }
 

@@ -3,8 +3,10 @@
 #include "app/connectionstrip.h"
 #include "app/digitsonly.h"
 #include "app/language.h"
+#include "app/linecheckdialog.h"
 #include "app/mainwindow.h"
 #include "app/replies.h"
+#include "controls/qzbutton.h"
 #include "controls/safeswitch.h"
 #include "serial/portenumerator.h"
 #include "settings/autostart.h"
@@ -73,6 +75,8 @@ void SettingsPage::connectControls()
     connect(f.Combo10, &QComboBox::activated, this, &SettingsPage::Combo10_Click);
     connect(f.Combo11, &QComboBox::activated, this, &SettingsPage::Combo11_Click);
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
+    connect(qobject_cast<QzButton *>(f.control(QStringLiteral("qzbutton14"))), &QzButton::Click,
+            this, [this] { LineCheckDialog::Open(f); });
 }
 
 QString SettingsPage::read(const QString &key, const QString &defaultValue) const

@@ -269,6 +269,9 @@ constexpr CommandEntry Commands[] = {
     {"watch", Command::Watch, "",
      "the state of every module of --addresses or --scan, read in turn and shown as it changes",
      TestArguments},
+    {"doctor", Command::Doctor, "",
+     "check the port, the adapter and the line, and say what is wrong and what to do",
+     NoArgumentsOneModule},
 };
 
 const CommandEntry *FindCommand(const QString &name)
@@ -298,7 +301,8 @@ QString CommandsHelp()
         "3 the port or an output file cannot be opened or written (missing, busy, no\n"
         "permission, full); 4 a wrong answer (bad CRC, exception, mismatched echo); 5 test\n"
         "interrupted by Ctrl+C, SIGTERM or SIGHUP (relays off first). scan: 0 when at least\n"
-        "one module answered.\n");
+        "one module answered. doctor: 0 nothing worse than a warning, 4 a fault found, 3 the\n"
+        "port cannot be opened.\n");
     return text;
 }
 
@@ -484,6 +488,10 @@ struct Options
                                               "standard error.")};
     QCommandLineOption crc{QStringLiteral("crc"),
                            QStringLiteral("send: append the CRC-16 to the bytes.")};
+    QCommandLineOption reads{QStringLiteral("reads"),
+                             QStringLiteral("doctor: the state reads timed where the module "
+                                            "answers (default 20)."),
+                             QStringLiteral("N")};
 };
 
 // Reads the options that hold for every command into in; the usage error, if any.
@@ -491,7 +499,7 @@ Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocati
 {
     for (const QCommandLineOption *single :
          {&o.baud, &o.address, &o.model, &o.timeout, &o.retries, &o.parity, &o.stopBits, &o.gap,
-          &o.parities, &o.rs485Delays, &o.echo}) {
+          &o.parities, &o.rs485Delays, &o.echo, &o.reads}) {
         if (parser.values(*single).size() > 1)
             return QStringLiteral("--%1 given more than once").arg(single->names().front());
     }
@@ -578,6 +586,12 @@ Problem ReadOptions(const QCommandLineParser &parser, const Options &o, Invocati
         in.rs485.delayBeforeMs = *before;
         in.rs485.delayAfterMs = *after;
     }
+    if (parser.isSet(o.reads)) {
+        const auto value = WholeNumber(parser.value(o.reads), 1, 10000);
+        if (!value)
+            return QStringLiteral("--reads: not 1..10000: %1").arg(parser.value(o.reads));
+        in.doctorReads = *value;
+    }
     in.json = parser.isSet(o.json);
     in.verbose = parser.isSet(o.verbose);
     in.appendCrc = parser.isSet(o.crc);
@@ -629,7 +643,7 @@ ParseOutcome ParseArguments(const QStringList &arguments)
     const Options o;
     parser.addOptions({o.help, o.version, o.port, o.baud, o.address, o.model, o.timeout, o.retries,
                        o.parity, o.stopBits, o.gap, o.parities, o.rs485, o.rs485Delays, o.echo,
-                       o.json, o.verbose, o.crc});
+                       o.json, o.verbose, o.crc, o.reads});
     parser.addOptions(TestOptions());
     parser.addOptions(MonitorOptions());
     if (!parser.parse(arguments))
@@ -662,6 +676,8 @@ ParseOutcome ParseArguments(const QStringList &arguments)
         return Error(QStringLiteral("--crc belongs to send only"));
     if (parser.isSet(o.parities) && in.command != Command::FindBaud)
         return Error(QStringLiteral("--parities belongs to find-baud only"));
+    if (parser.isSet(o.reads) && in.command != Command::Doctor)
+        return Error(QStringLiteral("--reads belongs to doctor only"));
     if (const Problem problem = ReadPort(parser, o, in))
         return Error(*problem);
     if (const Problem problem = entry.read(CommandName(in.command), args, in))

@@ -52,6 +52,7 @@ enum class Command {
     Test,    // the module test: testcommand.h
     Monitor, // listening without sending: monitor.h
     Watch,   // the modules at a glance: watch.h
+    Doctor,  // the line check: doctor.h
 };
 
 // The command's name as typed ("delay-on", "all jog").
@@ -96,6 +97,8 @@ struct Invocation
     QString pcapPath;                                      // monitor: --pcap FILE
     bool stats = false;                                    // monitor: --stats
     double monitorSeconds = 0;                             // monitor: --duration; 0 until Ctrl+C
+
+    int doctorReads = 20; // doctor: --reads, the state reads timed where the module answers
 };
 
 // How a command line reads: something to run, a text to print and leave (help, version), or a

@@ -9,6 +9,7 @@
 #include "protocol/baud.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
+#include "qvctl/doctor.h"
 #include "qvctl/monitor.h"
 #include "qvctl/testcommand.h"
 #include "qvctl/watch.h"
@@ -75,6 +76,9 @@ Exit Runner::run()
         if (const Exit removed = RemoveEarlierReports(m_in, m_err); removed != Exit::Done)
             return removed;
     }
+    // The line check opens the port itself: a port that does not open is one of its findings.
+    if (m_in.command == Command::Doctor)
+        return RunDoctor(m_in, m_out, m_err);
     const Exit opened = open(m_in.baud);
     if (opened != Exit::Done)
         return opened;
@@ -135,6 +139,7 @@ void Runner::runCommand()
     case Command::Test:
     case Command::Watch:
     case Command::Monitor:
+    case Command::Doctor:
         finish(Exit::Done);
         return;
     case Command::On:

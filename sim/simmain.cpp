@@ -3,6 +3,7 @@
 // tests.
 //
 //   quorvane-sim [--module ADDR[:MODEL[:BAUD]][:FAULT]...]... [--link PATH] [--log] [--echo]
+//                [--noise P%] [--babble] [--seed N]
 //   quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT) [--bus-baud RATE] [--log]
 //
 // Prints the port to open on its first line (the terminal's path, or tcp://127.0.0.1:PORT and
@@ -12,6 +13,7 @@
 #include "protocol/hexcodec.h"
 #include "sim/bus.h"
 #include "sim/gateway.h"
+#include "sim/linefaults.h"
 #include "sim/linerate.h"
 #include "sim/master.h"
 
@@ -54,7 +56,7 @@ void onStopSignal(int)
 void usage(FILE *to)
 {
     std::fputs("usage: quorvane-sim [--module ADDR[:MODEL[:BAUD]]]... [--link PATH] [--log]\n"
-               "                    [--master] [--echo]\n"
+               "                    [--master] [--echo] [--noise P%] [--babble] [--seed N]\n"
                "       quorvane-sim [--module ...]... (--tcp PORT | --mbtcp PORT)\n"
                "                    [--bus-baud RATE] [--log]\n"
                "  --module  a relay module on the line: address 1..255, model QV-04 or QV-08\n"
@@ -73,6 +75,12 @@ void usage(FILE *to)
                "  --echo    the adapter hears itself: every byte written to the terminal comes\n"
                "            straight back, before the modules' answers (with --module at an\n"
                "            address nobody asks, the echo alone)\n"
+               "  --noise   P percent of the bytes on the line garbled, both ways (0..100,\n"
+               "            fractions allowed: 0.5%)\n"
+               "  --babble  a second talker: every 100 ms a frame of its own on the line, heard\n"
+               "            by the master and colliding with what the modules say\n"
+               "  --seed    the start of the noise's and the babble's sequence (default 1):\n"
+               "            the same seed, the same faults\n"
                "  --tcp     serve the modules on 127.0.0.1:PORT, RTU over TCP (0: a free port)\n"
                "  --mbtcp   serve them on 127.0.0.1:PORT as a MODBUS TCP gateway (0: a free port)\n"
                "  --bus-baud  the rate of the bus behind the network port (default 9600)\n"
@@ -90,6 +98,9 @@ struct Options
     bool log = false;
     bool master = false;
     bool echo = false;
+    double noise = 0; // the share of the bytes garbled, 0..1
+    bool babble = false;
+    std::uint64_t seed = 1;
     Serve serve = Serve::Terminal;
     int tcpPort = 0;
     qint32 busBaud = 9600;
@@ -125,6 +136,28 @@ bool parseArguments(int argc, char **argv, Options &options)
             options.master = true;
         } else if (arg == "--echo") {
             options.echo = true;
+        } else if (arg == "--babble") {
+            options.babble = true;
+        } else if (takeValue("--noise")) {
+            std::string number = value;
+            if (!number.empty() && number.back() == '%')
+                number.pop_back();
+            char *end = nullptr;
+            errno = 0;
+            const double percent = std::strtod(number.c_str(), &end);
+            if (number.empty() || !end || *end != '\0' || errno != 0 || !(percent >= 0) ||
+                percent > 100) {
+                std::fprintf(stderr, "quorvane-sim: not a share of 0..100%%: %s\n", value.c_str());
+                return false;
+            }
+            options.noise = percent / 100;
+        } else if (takeValue("--seed")) {
+            long seed = 0;
+            if (!parseNumber(value, 0, 2147483647, seed)) {
+                std::fprintf(stderr, "quorvane-sim: not a seed: %s\n", value.c_str());
+                return false;
+            }
+            options.seed = static_cast<std::uint64_t>(seed);
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout);
             std::exit(0);
@@ -163,8 +196,9 @@ bool parseArguments(int argc, char **argv, Options &options)
         std::fprintf(stderr, "quorvane-sim: --link is for the terminal only\n");
         return false;
     }
-    if (options.serve != Serve::Terminal && options.echo) {
-        std::fprintf(stderr, "quorvane-sim: --echo is for the terminal only\n");
+    if (options.serve != Serve::Terminal && (options.echo || options.noise > 0 || options.babble)) {
+        std::fprintf(stderr, "quorvane-sim: --echo, --noise and --babble are for the terminal "
+                             "only\n");
         return false;
     }
     return true;
@@ -478,6 +512,12 @@ int main(int argc, char **argv)
         }
     };
 
+    // Line faults: bytes garbled on their way, both ways, and a second talker. One sequence from
+    // the seed, so that a run repeats.
+    sim::LineFaults faults(options.noise, options.seed);
+    const sim::Micros babblePeriod{sim::LineFaults::BabblePeriodMs * 1000};
+    sim::Micros nextBabble = monotonicNow() + babblePeriod;
+
     // The master's requests go out on the terminal and to the modules, one poll a period.
     std::vector<std::uint8_t> addresses;
     for (int i = 0; i < bus.moduleCount(); ++i)
@@ -497,9 +537,16 @@ int main(int argc, char **argv)
             bus.receive(poll.request, masterRate, now);
             nextPoll = now + masterPeriod;
         }
+        if (options.babble && up && now >= nextBabble) {
+            const QByteArray talk = faults.babble();
+            writeOut(talk);
+            // The modules hear it too: it spoils what they were hearing.
+            bus.receive(talk, masterRate, now);
+            nextBabble = now + babblePeriod;
+        }
         bus.advance(now);
         if (const QByteArray out = bus.takeOutput(); !out.isEmpty() && up)
-            writeOut(out);
+            writeOut(faults.garble(out));
 
         struct pollfd fds[3] = {{up ? master : -1, POLLIN, 0},
                                 {openWatch, POLLIN, 0},
@@ -509,6 +556,9 @@ int main(int argc, char **argv)
             wait = std::max(sim::Micros{0}, *deadline - now);
         if (options.master && up)
             wait = std::min(wait.value_or(masterPeriod), std::max(sim::Micros{0}, nextPoll - now));
+        if (options.babble && up)
+            wait =
+                std::min(wait.value_or(babblePeriod), std::max(sim::Micros{0}, nextBabble - now));
         if (!up && (openWatch < 0 || !wait || *wait > sim::Micros{500000}))
             wait = sim::Micros{openWatch < 0 ? 20000 : 500000};
         struct timespec ts
@@ -537,7 +587,7 @@ int main(int argc, char **argv)
                     // The rate is read for every chunk: the program may change it at any time.
                     sim::CharacterFormat format;
                     const qint32 rate = sim::LineRateOf(master, &format);
-                    bus.receive(QByteArrayView(buffer, n), rate, format, monotonicNow());
+                    bus.receive(faults.garble(QByteArray(buffer, n)), rate, format, monotonicNow());
                     continue;
                 }
                 if (n < 0 && errno == EINTR)

@@ -695,6 +695,392 @@
         <source> （适配器有回显，已去除）</source>
         <translation> (the adapter echoes: its copy is taken off)</translation>
     </message>
+    <message>
+        <source>诊断</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>线路诊断</source>
+        <translation>Line check</translation>
+    </message>
+</context>
+<context>
+    <name>LineCheck</name>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>占用程序</source>
+        <translation>Other programs</translation>
+    </message>
+    <message>
+        <source>适配器</source>
+        <translation>Adapter</translation>
+    </message>
+    <message>
+        <source>延迟计时器</source>
+        <translation>Latency timer</translation>
+    </message>
+    <message>
+        <source>回显</source>
+        <translation>Echo</translation>
+    </message>
+    <message>
+        <source>线路错误</source>
+        <translation>Line errors</translation>
+    </message>
+    <message>
+        <source>空闲监听</source>
+        <translation>Idle listen</translation>
+    </message>
+    <message>
+        <source>模块</source>
+        <translation>Module</translation>
+    </message>
+    <message>
+        <source>应答时间</source>
+        <translation>Answer times</translation>
+    </message>
+    <message>
+        <source>读取结果</source>
+        <translation>Reads</translation>
+    </message>
+    <message>
+        <source>通过</source>
+        <translation>pass</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>warning</translation>
+    </message>
+    <message>
+        <source>故障</source>
+        <translation>FAULT</translation>
+    </message>
+    <message>
+        <source>未检查</source>
+        <translation>not checked</translation>
+    </message>
+    <message>
+        <source>不适用</source>
+        <translation>n/a</translation>
+    </message>
+    <message>
+        <source>此系统上无法检查</source>
+        <translation>not available here</translation>
+    </message>
+    <message>
+        <source>%1 可以打开</source>
+        <translation>%1 opens</translation>
+    </message>
+    <message>
+        <source>没有 %1 这个端口</source>
+        <translation>%1 does not exist</translation>
+    </message>
+    <message>
+        <source>没有权限打开 %1</source>
+        <translation>no permission to open %1</translation>
+    </message>
+    <message>
+        <source>%1 被其他程序占用</source>
+        <translation>%1 is in use by another program</translation>
+    </message>
+    <message>
+        <source>%1 无法打开：%2</source>
+        <translation>%1 cannot be opened: %2</translation>
+    </message>
+    <message>
+        <source>没有其他程序打开此端口</source>
+        <translation>no other program holds the port</translation>
+    </message>
+    <message>
+        <source>被 %1 打开</source>
+        <translation>held by %1</translation>
+    </message>
+    <message>
+        <source>网络端口：看不到网关一侧</source>
+        <translation>a network port: the gateway&apos;s side is not seen</translation>
+    </message>
+    <message>
+        <source>不是 USB 适配器</source>
+        <translation>not a USB adapter</translation>
+    </message>
+    <message>
+        <source>USB %1:%2 %3 %4，驱动 %5</source>
+        <translation>USB %1:%2 %3 %4, driver %5</translation>
+    </message>
+    <message>
+        <source>无需检查（不是 FTDI 类适配器）</source>
+        <translation>none to check (not an FTDI-type adapter)</translation>
+    </message>
+    <message>
+        <source>%1 毫秒</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>未检查：没有发送请求</source>
+        <translation>not checked: nothing was asked</translation>
+    </message>
+    <message>
+        <source>有回显（适配器收到自己发出的数据）</source>
+        <translation>on (the adapter hears what it sends)</translation>
+    </message>
+    <message>
+        <source>无回显</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>未知（没有应答可以判断）</source>
+        <translation>unknown (no answer told it)</translation>
+    </message>
+    <message>
+        <source>驱动没有线路计数</source>
+        <translation>the driver keeps no line counters</translation>
+    </message>
+    <message>
+        <source>帧错误 %1，校验错误 %2，溢出 %3，中断 %4</source>
+        <translation>framing %1, parity %2, overrun %3, break %4</translation>
+    </message>
+    <message>
+        <source>%1 毫秒内线路安静</source>
+        <translation>quiet for %1 ms</translation>
+    </message>
+    <message>
+        <source>无人请求时 %2 毫秒内收到 %1 字节（完整帧 %3 个）</source>
+        <translation>%1 bytes in %2 ms while nobody asked (%3 whole frames)</translation>
+    </message>
+    <message>
+        <source>地址 %1 在 %2 波特率 %3 应答</source>
+        <translation>address %1 answers at %2 baud %3</translation>
+    </message>
+    <message>
+        <source>地址 %1：%3 种设置中 %2 种只收到乱码</source>
+        <translation>address %1: only garbled answers, at %2 of %3 settings</translation>
+    </message>
+    <message>
+        <source>地址 %1 在 %2 种设置下都没有应答</source>
+        <translation>address %1 answers at none of %2 settings</translation>
+    </message>
+    <message>
+        <source>没有应答可计时</source>
+        <translation>no answers to time</translation>
+    </message>
+    <message>
+        <source>最短 %1 毫秒，中位 %2 毫秒，95% %3 毫秒（%4 次应答，线路需要 %5 毫秒）</source>
+        <translation>min %1 ms, median %2 ms, 95% %3 ms over %4 answers (the line needs %5 ms)</translation>
+    </message>
+    <message>
+        <source>没有读取</source>
+        <translation>no reads</translation>
+    </message>
+    <message>
+        <source>插上适配器，检查端口名称</source>
+        <translation>plug the adapter in and check the port&apos;s name</translation>
+    </message>
+    <message>
+        <source>把用户加入 %1 组（sudo usermod -aG %1 $USER），然后重新登录</source>
+        <translation>add your account to the group %1 (sudo usermod -aG %1 $USER) and log in again</translation>
+    </message>
+    <message>
+        <source>ModemManager 会探测新的串口适配器：sudo systemctl stop ModemManager（再 disable，或在 udev 规则中给适配器设 ID_MM_DEVICE_IGNORE=1）</source>
+        <translation>ModemManager probes new serial adapters: sudo systemctl stop ModemManager (and disable it, or give the adapter ID_MM_DEVICE_IGNORE=1 in a udev rule)</translation>
+    </message>
+    <message>
+        <source>brltty 把 USB 串口适配器当作盲文显示器：sudo systemctl stop brltty（或卸载 brltty）</source>
+        <translation>brltty takes USB serial adapters for braille displays: sudo systemctl stop brltty (or remove the brltty package)</translation>
+    </message>
+    <message>
+        <source>关闭打开此端口的程序：两个程序同用一个端口会互相抢走数据</source>
+        <translation>close the program that has the port open: two programs on one port steal each other&apos;s bytes</translation>
+    </message>
+    <message>
+        <source>回显已从应答中去除；在系统设置中把适配器回显设为“去除回显”可省去识别</source>
+        <translation>the echo is taken off each answer; setting Adapter echo to Remove on the System page saves the learning read</translation>
+    </message>
+    <message>
+        <source>字符不完整：总线上有设备使用别的波特率或格式，或有干扰</source>
+        <translation>characters broke off: a device on the bus at another rate or format, or noise</translation>
+    </message>
+    <message>
+        <source>数据来不及读取而丢失：系统太忙或 USB 集线器太慢</source>
+        <translation>bytes were lost before they were read: a busy system or a slow USB hub</translation>
+    </message>
+    <message>
+        <source>线路被拉低：A/B 接反、没有偏置电阻，或总线没有供电</source>
+        <translation>the line was held low: A and B swapped, no bias resistors, or the bus unpowered</translation>
+    </message>
+    <message>
+        <source>无人请求却收到完整帧：总线上有另一个主站，或有模块自己发送；同一时间只能有一个主站</source>
+        <translation>whole frames came unasked: another master polls this bus, or a module talks by itself; one master at a time</translation>
+    </message>
+    <message>
+        <source>有乱码：检查屏蔽层及其单端接地、偏置电阻、终端电阻，以及与电源线并行的走线</source>
+        <translation>garbled bytes: check the shield and its ground at one end, the bias resistors, the termination, and cables run beside power lines</translation>
+    </message>
+    <message>
+        <source>每个波特率下的应答都是乱码：A/B 接反，或总线没有偏置电阻</source>
+        <translation>every answer garbled at every rate: A and B swapped, or the bus has no bias resistors</translation>
+    </message>
+    <message>
+        <source>波特率越高错误越多：在总线两端各接 120 欧终端电阻，其他地方不要接</source>
+        <translation>errors grow with the rate: terminate both ends of the bus with 120 ohm, and nowhere else</translation>
+    </message>
+    <message>
+        <source>任何波特率下都没有应答：检查模块电源、A/B 接线、模块地址，以及适配器的收发指示灯</source>
+        <translation>no answer at any rate: check the module&apos;s power, the A/B wires, its address and the adapter&apos;s TX/RX lamps</translation>
+    </message>
+    <message>
+        <source>应答比线路所需的慢：适配器的延迟计时器、网关，或模块本身较慢</source>
+        <translation>answers come later than the line needs: the adapter&apos;s latency timer, a gateway, or a slow module</translation>
+    </message>
+    <message>
+        <source>有应答丢失：总线上有另一个主站、两个模块同一地址，或模块供电不稳</source>
+        <translation>answers missing: another master on the bus, two modules at one address, or the module&apos;s supply</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>模块 %1 在 %2 %3</source>
+        <translation>Module %1 at %2 %3</translation>
+    </message>
+    <message>
+        <source>，应答中位 %1 毫秒</source>
+        <translation>, answers in %1 ms (median)</translation>
+    </message>
+    <message>
+        <source>%1 项故障：%2</source>
+        <translation>%1 fault(s): %2</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>%1 项警告：%2</source>
+        <translation>%1 warning(s): %2</translation>
+    </message>
+    <message>
+        <source>没有发现问题</source>
+        <translation>nothing wrong found</translation>
+    </message>
+    <message>
+        <source>有故障</source>
+        <translation>FAULT</translation>
+    </message>
+    <message>
+        <source>有警告</source>
+        <translation>WARNING</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>结论：%1。%2。</source>
+        <translation>Summary: %1. %2.</translation>
+    </message>
+    <message>
+        <source>。</source>
+        <translation>. </translation>
+    </message>
+    <message>
+        <source>适配器每 %1 毫秒才交出数据，每次收发最多多花 %1 毫秒：用 udev 规则把 latency_timer 设为 1（%2）</source>
+        <translation>the adapter hands bytes over every %1 ms, adding up to %1 ms to every exchange: set latency_timer to 1 with a udev rule (%2)</translation>
+    </message>
+    <message>
+        <source>%4 次读取中 %1 次乱码（%2 次 CRC 错误），%3 次无应答</source>
+        <translation>%1 garbled (%2 bad CRC), %3 silent of %4 reads</translation>
+    </message>
+</context>
+<context>
+    <name>LineCheckDialog</name>
+    <message>
+        <source>线路诊断</source>
+        <translation>Line check</translation>
+    </message>
+    <message>
+        <source>诊断设置</source>
+        <translation>Check settings</translation>
+    </message>
+    <message>
+        <source>开始诊断</source>
+        <translation>Start check</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>模块地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>读取次数</source>
+        <translation>Reads</translation>
+    </message>
+    <message>
+        <source>诊断结果</source>
+        <translation>Findings</translation>
+    </message>
+    <message>
+        <source>检查项</source>
+        <translation>Check</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Figure</translation>
+    </message>
+    <message>
+        <source>处理建议</source>
+        <translation>What to do</translation>
+    </message>
+    <message>
+        <source>复制结论</source>
+        <translation>Copy summary</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>窗口的串口 %1 已打开：请先按“关闭串口”，诊断会自己打开端口。</source>
+        <translation>The window has the port %1 open: press “Close port” first; the check opens the port itself.</translation>
+    </message>
+    <message>
+        <source>模块地址应为 1 到 255</source>
+        <translation>The address is 1 to 255</translation>
+    </message>
+    <message>
+        <source>读取次数应为 1 到 1000</source>
+        <translation>Reads are 1 to 1000</translation>
+    </message>
+    <message>
+        <source>正在检查：%1</source>
+        <translation>Checking: %1</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>诊断完成</source>
+        <translation>Check done</translation>
+    </message>
+    <message>
+        <source>端口无法打开</source>
+        <translation>The port cannot be opened</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>

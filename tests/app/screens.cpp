@@ -1,7 +1,9 @@
-// Renders each page of the main window off-screen into DIR/page-<n>.png, in Chinese or English.
-// Usage: quorvane-screens DIR [zh|en]   (run with QT_QPA_PLATFORM=offscreen)
+// Renders each page of the main window off-screen into DIR/page-<n>.png, in Chinese or English,
+// and the line check ("线路诊断") run on PORT (default the virtual module) into DIR/linecheck.png.
+// Usage: quorvane-screens DIR [zh|en [PORT]]   (run with QT_QPA_PLATFORM=offscreen)
 
 #include "app/language.h"
+#include "app/linecheckdialog.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/services.h"
@@ -9,6 +11,7 @@
 #include "sim/demo.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -22,9 +25,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     const std::optional<app::Language> language =
-        app::LanguageOfCode(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("zh"));
-    if (argc < 2 || argc > 3 || !language) {
-        std::fprintf(stderr, "usage: %s DIR [zh|en]\n", argv[0]);
+        app::LanguageOfCode(argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("zh"));
+    if (argc < 2 || argc > 4 || !language) {
+        std::fprintf(stderr, "usage: %s DIR [zh|en [PORT]]\n", argv[0]);
         return 2;
     }
     app::InstallLanguage(*language);
@@ -59,5 +62,19 @@ int main(int argc, char *argv[])
         }
         std::printf("%s\n", qPrintable(file));
     }
+
+    LineCheckDialog *check = LineCheckDialog::Open(window);
+    if (auto *port = check->findChild<QComboBox *>(QStringLiteral("lineCheckPort")))
+        port->setEditText(argc == 4 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("DEMO"));
+    check->start();
+    started.restart();
+    while (check->running() && started.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const QString file = dir.filePath(QStringLiteral("linecheck.png"));
+    if (check->running() || !check->grab().save(file)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
     return 0;
 }

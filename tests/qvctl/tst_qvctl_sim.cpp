@@ -3,9 +3,11 @@
 
 #include "qvctlrun.h"
 #include "serial/commport.h"
+#include "serial/holders.h"
 #include "tests/support/ptypair.h"
 #include "tests/support/simprocess.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -513,6 +515,12 @@ private slots:
             << port + QStringList{"--address", "256", "state"} << "--address: not 0..255: 256";
         QTest::newRow("state of the broadcast address")
             << port + QStringList{"--address", "0", "state"} << "not the broadcast address";
+        QTest::newRow("reads of another command")
+            << port + QStringList{"--reads", "5", "state"} << "--reads belongs to doctor only";
+        QTest::newRow("no reads") << port + QStringList{"--reads", "0", "doctor"}
+                                  << "--reads: not 1..10000: 0";
+        QTest::newRow("line check of the broadcast address")
+            << port + QStringList{"--address", "0", "doctor"} << "not the broadcast address";
         QTest::newRow("model") << port + QStringList{"--model", "QV-16", "state"} << "--model";
         QTest::newRow("timeout 0") << port + QStringList{"--timeout", "0", "state"} << "--timeout";
         QTest::newRow("retries") << port + QStringList{"--retries", "x", "state"} << "--retries";
@@ -566,6 +574,120 @@ private slots:
         QVERIFY2(Matches(run.err, "^qvctl: [^\n]+\n$"), qPrintable(run.err));
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
+    }
+
+    // The line check against the simulator's line faults: each row names the finding of each
+    // check it looks at (level, and the hint where one is expected) and the exit status.
+    void doctor_data()
+    {
+        QTest::addColumn<QStringList>("simulator");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("expected"); // "check level [hint]"
+        QTest::addColumn<int>("rate");             // where the module answers; 0: not found
+
+        QTest::newRow("clean line")
+            << QStringList{} << QStringList{} << 0
+            << QStringList{"port pass",   "holders pass", "echo pass",  "idle pass",
+                           "module pass", "times pass",   "errors pass"}
+            << 9600;
+        QTest::newRow("echo and 5% noise")
+            << QStringList{"--echo", "--noise", "5%", "--seed", "1"} << QStringList{"--reads", "40"}
+            << 4
+            << QStringList{"echo warning echo", "idle pass", "module pass", "errors fault noise"}
+            << 9600;
+        QTest::newRow("second talker")
+            << QStringList{"--babble", "--seed", "3"} << QStringList{} << 4
+            << QStringList{"idle fault second talker", "module pass"} << 9600;
+        QTest::newRow("module at another rate")
+            << QStringList{"--module", "1:QV-08:19200"} << QStringList{} << 0
+            << QStringList{"module pass", "errors pass"} << 19200;
+        QTest::newRow("module at 8N2") << QStringList{"--module", "1:QV-08:4800:8N2"}
+                                       << QStringList{} << 0 << QStringList{"module pass"} << 4800;
+        QTest::newRow("no module at the address")
+            << QStringList{"--module", "5"} << QStringList{} << 4
+            << QStringList{"module fault no module", "times skipped", "errors skipped"} << 0;
+        QTest::newRow("RS-485 mode refused")
+            << QStringList{} << QStringList{"--rs485"} << 3
+            << QStringList{"port fault", "idle skipped", "module skipped"} << 0;
+    }
+
+    void doctor()
+    {
+        QFETCH(QStringList, simulator);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, expected);
+        QFETCH(int, rate);
+        SimProcess sim(simulator);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
+        const QvctlRun run = OnPort(sim.path(), QStringList{"--json", "doctor"} + arguments);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(Describe(run)));
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(json.value(u"exit").toInt(), exitCode);
+        QMap<QString, QJsonObject> findings;
+        for (const QJsonValue &f : json.value(u"findings").toArray())
+            findings[f.toObject().value(u"check").toString()] = f.toObject();
+        for (const QString &line : expected) {
+            const QStringList words = line.split(u' ');
+            const QJsonObject f = findings.value(words.at(0));
+            const QString seen =
+                QStringLiteral("%1 %2 %3")
+                    .arg(words.at(0), f.value(u"level").toString(), f.value(u"hint").toString())
+                    .trimmed();
+            QCOMPARE(seen, line);
+        }
+        const QJsonObject module = findings.value(QStringLiteral("module"));
+        QCOMPARE(module.value(u"rate").toInt(), rate);
+        if (rate > 0)
+            QCOMPARE(module.value(u"format").toString(),
+                     simulator.join(u' ').contains("8N2") ? "8N2" : "8N1");
+        if (rate > 0) {
+            // The answers' times: minimum, median and 95th percentile, in order.
+            const QJsonObject times = findings.value(QStringLiteral("times"));
+            const double min = times.value(u"min_ms").toDouble();
+            const double median = times.value(u"median_ms").toDouble();
+            const double p95 = times.value(u"p95_ms").toDouble();
+            QVERIFY2(min > 0 && min <= median && median <= p95, qPrintable(run.out));
+        }
+        // The summary a technician reads out names the rate and every fault.
+        const QString summary = json.value(u"summary").toString();
+        QVERIFY2(summary.startsWith(exitCode == 0 ? "OK" : "FAULT"), qPrintable(summary));
+        if (rate > 0)
+            QVERIFY2(summary.contains(QString::number(rate)), qPrintable(summary));
+    }
+
+    // Another program holding the port is named, and the port counts as not opened.
+    void doctorNamesHolder()
+    {
+        SimProcess sim({});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.ready(), Deadline);
+        QProcess holder;
+        holder.setProgram(QStringLiteral("sleep"));
+        holder.setArguments({QStringLiteral("60")});
+        holder.setStandardInputFile(sim.path());
+        holder.start();
+        QVERIFY(holder.waitForStarted());
+        const qint64 pid = holder.processId();
+        QTRY_VERIFY_WITH_TIMEOUT(!serial::FindHolders(sim.path()).isEmpty(), Deadline);
+        const QvctlRun run = OnPort(sim.path(), {"doctor"});
+        ::kill(pid_t(pid), SIGTERM);
+        holder.waitForFinished(5000);
+        QVERIFY2(run.exitCode == 3, qPrintable(Describe(run)));
+        QVERIFY2(
+            Matches(run.out,
+                    QStringLiteral("other programs +FAULT +held by sleep \\(pid %1\\)").arg(pid)),
+            qPrintable(run.out));
+    }
+
+    void doctorOnMissingPort()
+    {
+        const QvctlRun run = RunQvctl({"--port", "/dev/ttyQuorvaneMissing7", "--json", "doctor"});
+        QCOMPARE(run.exitCode, 3);
+        const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        const QJsonObject port = json.value(u"findings").toArray().at(0).toObject();
+        QCOMPARE(port.value(u"level").toString(), "fault");
+        QCOMPARE(port.value(u"hint").toString(), "no such port");
     }
 
     void helpWithoutDisplay()

@@ -154,12 +154,50 @@ private slots:
         QVERIFY(!QFileInfo(link).isSymLink());
     }
 
+    // The noise garbles what the modules hear, the same way for the same seed: a run repeats.
+    void noiseRepeatsWithItsSeed()
+    {
+        const auto heard = [](const QString &seed) {
+            SimProcess sim({"--log", "--noise", "10%", "--seed", seed});
+            QStringList lines;
+            if (!QTest::qWaitFor([&] { return sim.ready(); }, Deadline))
+                return lines;
+            RawTerminal line;
+            if (!line.open(sim.path(), B9600))
+                return lines;
+            for (int i = 0; i < 12; ++i) {
+                line.write(protocol::StateRequest(1).frame);
+                // One log line per request heard (they are sent apart, one frame each).
+                if (!QTest::qWaitFor([&] { return sim.log().count(" in ") > i; }, Deadline))
+                    return lines;
+            }
+            for (const QByteArray &l : sim.log().split('\n')) {
+                const qsizetype at = l.indexOf(" in ");
+                if (at >= 0)
+                    lines << QString::fromLatin1(l.mid(at + 4).simplified());
+            }
+            return lines;
+        };
+        const QStringList first = heard("7");
+        QCOMPARE(first.size(), 12);
+        QCOMPARE(heard("7"), first);
+        QVERIFY(heard("8") != first);
+        const QString clean = QStringLiteral("9600 ") + hexOf(protocol::StateRequest(1).frame);
+        QVERIFY(first.count(clean) < 12); // some garbled
+        QVERIFY(first.count(clean) > 0);  // not all
+    }
+
     void badArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("address 0") << QStringList{"--module", "0"};
         QTest::newRow("unknown model") << QStringList{"--module", "1:QV-16"};
         QTest::newRow("unknown option") << QStringList{"--fast"};
+        QTest::newRow("noise above 100%") << QStringList{"--noise", "101%"};
+        QTest::newRow("noise not a share") << QStringList{"--noise", "some"};
+        QTest::newRow("noise on a network port") << QStringList{"--tcp", "0", "--noise", "5%"};
+        QTest::newRow("babble on a network port") << QStringList{"--mbtcp", "0", "--babble"};
+        QTest::newRow("negative seed") << QStringList{"--seed", "-1"};
     }
     void badArguments()
     {
