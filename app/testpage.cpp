@@ -213,6 +213,7 @@ void TestPage::Start_Click()
         return;
     m_settings = std::get<moduletest::Settings>(std::move(settings));
     m_waiting = true;
+    emit testStarted();
     m_start->setCaption(app::Caption(QT_TRANSLATE_NOOP("Form1", "停止测试")));
     begin();
 }
@@ -235,7 +236,8 @@ void TestPage::begin()
     if (!m_waiting)
         return;
     // A reply being read belongs to the request before the test: the test waits for it.
-    if (f.ReplyBeingCollected()) {
+    // (The bus overview gives the port back once its last poll is over.)
+    if (f.ReplyBeingCollected() || PortClaimed(f)) {
         QTimer::singleShot(10, this, &TestPage::begin);
         return;
     }

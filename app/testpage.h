@@ -52,6 +52,8 @@ public:
     const std::optional<moduletest::Report> &report() const { return m_report; }
 
 signals:
+    // A test was confirmed: it takes the port once the window and the bus overview leave it.
+    void testStarted();
     // A test ended: the port is the window's again.
     void testFinished();
 
