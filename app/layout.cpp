@@ -539,13 +539,13 @@ LayoutTable MakeOverviewPage()
         {.name = "OverviewAdd", .kind = K::Button, .container = "Frame21",
          .twips = {3740, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "添加"), .back = PaleButton},
         {.name = "OverviewRemove", .kind = K::Button, .container = "Frame21",
-         .twips = {4500, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "删除"), .back = PaleButton},
+         .twips = {4500, 40, 820, 330}, .text = QT_TRANSLATE_NOOP("Form1", "删除"), .back = PaleButton},
         {.name = "OverviewAllOff", .kind = K::Button, .container = "Frame21",
-         .twips = {5320, 40, 1000, 330}, .text = QT_TRANSLATE_NOOP("Form1", "全部关闭"), .back = orange, .fore = White},
+         .twips = {5380, 40, 960, 330}, .text = QT_TRANSLATE_NOOP("Form1", "全部关闭"), .back = orange, .fore = White},
         {.name = "OverviewExport", .kind = K::Button, .container = "Frame21",
-         .twips = {6380, 40, 900, 330}, .text = QT_TRANSLATE_NOOP("Form1", "导出CSV"), .back = PaleButton},
+         .twips = {6400, 40, 900, 330}, .text = QT_TRANSLATE_NOOP("Form1", "导出CSV"), .back = PaleButton},
         {.name = "OverviewDetach", .kind = K::Button, .container = "Frame21",
-         .twips = {7340, 40, 1400, 330}, .text = QT_TRANSLATE_NOOP("Form1", "在新窗口中打开"), .back = PaleButton},
+         .twips = {7360, 40, 1380, 330}, .text = QT_TRANSLATE_NOOP("Form1", "在新窗口中打开"), .back = PaleButton},
         {.name = "Label33", .kind = K::Label, .container = "Frame21",
          .twips = {60, 470, 1000, 180}, .text = QT_TRANSLATE_NOOP("Form1", "间隔(毫秒)")},
         {.name = "OverviewInterval", .kind = K::TextBox, .container = "Frame21",
@@ -647,10 +647,9 @@ const LayoutTable &TabStripLayout()
 
 const LayoutTable &PageLayout(int page)
 {
-    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),       MakePage2(),
-                                                 MakePage3(), MakePage4(),       MakePage5(),
-                                                 MakePage6(), MakeMonitorPage(), MakeTestPage(),
-                                                 MakeOverviewPage()};
+    static const LayoutTable pages[PageCount] = {
+        MakePage0(), MakePage1(), MakePage2(),       MakePage3(),    MakePage4(),
+        MakePage5(), MakePage6(), MakeMonitorPage(), MakeTestPage(), MakeOverviewPage()};
     return pages[page >= 0 && page < PageCount ? page : 0];
 }
 

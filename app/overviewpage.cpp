@@ -382,10 +382,9 @@ OverviewPage::OverviewPage(Form1 &form, bus::Master *master)
 
 OverviewPage::~OverviewPage()
 {
+    // Only with the window: the window's regions (its replies among them) are gone already.
     m_poller->stop();
     m_scan.reset();
-    if (m_holding && f.replies)
-        f.replies->release();
 }
 
 bool OverviewPage::shown() const
@@ -438,6 +437,9 @@ void OverviewPage::updatePolling()
         if (holdLine(true)) {
             m_master->setEcho(f.EchoMode);
             m_poller->start();
+        } else {
+            // The window's reply being read or its search under way: soon again.
+            QTimer::singleShot(20, this, &OverviewPage::updatePolling);
         }
     } else if (!wanted && m_poller->running()) {
         m_poller->stop();

@@ -717,7 +717,7 @@
     </message>
     <message>
         <source>在新窗口中打开</source>
-        <translation>Open in window</translation>
+        <translation>New window</translation>
     </message>
     <message>
         <source>间隔(毫秒)</source>
