@@ -61,6 +61,22 @@ std::optional<std::pair<int, int>> ReadRange(const QString &text)
     return std::pair{from, to};
 }
 
+// The list's pieces in Config.ini: 255 modules need at most eleven.
+constexpr int MaxPieces = 16;
+
+bus::WatchList StoredList(const QString &ini)
+{
+    QStringList pieces;
+    for (int i = 0; i < MaxPieces; ++i) {
+        const QString piece = settings::ReadIni(ini, settings::OverviewSection,
+                                                settings::OverviewModulesKeyAt(i), {});
+        if (piece.isEmpty())
+            break;
+        pieces << piece;
+    }
+    return bus::WatchListFromPieces(pieces);
+}
+
 QString Clock(const QDateTime &when)
 {
     return when.isValid() ? when.toString(QStringLiteral("HH:mm:ss")) : QString();
@@ -325,8 +341,7 @@ OverviewPage::OverviewPage(Form1 &form, bus::Master *master)
 
     // The list and the names as stored.
     QHash<int, QString> names;
-    const bus::WatchList stored = bus::WatchListFromText(
-        settings::ReadIni(ini, settings::OverviewSection, settings::OverviewModulesKey, QString()));
+    const bus::WatchList stored = StoredList(ini);
     for (const bus::WatchedModule &m : stored)
         names.insert(m.address, settings::ReadIni(ini, settings::OverviewNamesSection,
                                                   QString::number(m.address), QString()));
@@ -490,8 +505,21 @@ void OverviewPage::applyModules(const bus::WatchList &modules)
 
 void OverviewPage::saveModules()
 {
-    if (!settings::WriteIni(f.iniPath(), settings::OverviewSection, settings::OverviewModulesKey,
-                            bus::WatchListText(m_model->modules())))
+    // In pieces under 模块, 模块2, 模块3 …; the first empty one ends the list.
+    const QStringList pieces = bus::WatchListPieces(m_model->modules());
+    bool written = true;
+    for (int i = 0; i < MaxPieces; ++i) {
+        const QString value = pieces.value(i);
+        if (value.isEmpty() && i > int(pieces.size()) &&
+            settings::ReadIni(f.iniPath(), settings::OverviewSection,
+                              settings::OverviewModulesKeyAt(i), {})
+                .isEmpty())
+            break;
+        written = settings::WriteIni(f.iniPath(), settings::OverviewSection,
+                                     settings::OverviewModulesKeyAt(i), value) &&
+                  written;
+    }
+    if (!written)
         f.messages().inform(
             app::Message::Icon::Error,
             QCoreApplication::translate("Messages", "无法写入文件：%1").arg(f.iniPath()));

@@ -29,6 +29,29 @@ QString WatchListText(const WatchList &list)
     return parts.join(u',');
 }
 
+QStringList WatchListPieces(const WatchList &list, int limit)
+{
+    QStringList pieces;
+    QString piece;
+    for (const WatchedModule &m : list) {
+        const QString entry =
+            QStringLiteral("%1:%2").arg(m.address).arg(ModelOfChannels(m.channels));
+        if (!piece.isEmpty() && piece.size() + 1 + entry.size() > limit) {
+            pieces << piece;
+            piece.clear();
+        }
+        piece += (piece.isEmpty() ? QString() : QStringLiteral(",")) + entry;
+    }
+    if (!piece.isEmpty())
+        pieces << piece;
+    return pieces;
+}
+
+WatchList WatchListFromPieces(const QStringList &pieces)
+{
+    return WatchListFromText(pieces.join(u','));
+}
+
 WatchList WatchListFromText(const QString &text)
 {
     WatchList list;

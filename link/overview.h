@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <set>
@@ -31,6 +32,10 @@ int ChannelsOfModel(const QString &model);
 // a hand-edited file never gives a list the page cannot poll.
 QString WatchListText(const WatchList &list);
 WatchList WatchListFromText(const QString &text);
+// The same text in pieces of at most limit characters, cut between entries, for a store whose
+// values hold no more (Config.ini: 253 characters, less than 32 modules); read back joined.
+QStringList WatchListPieces(const WatchList &list, int limit = 250);
+WatchList WatchListFromPieces(const QStringList &pieces);
 
 // The list with module added, or with its model changed when the address is there; ascending.
 WatchList WithModule(WatchList list, const WatchedModule &module);

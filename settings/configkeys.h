@@ -36,6 +36,12 @@ inline const QString OverviewModulesKey = QStringLiteral("模块");
 inline const QString OverviewIntervalKey = QStringLiteral("轮询间隔");
 inline const QString OverviewMissesKey = QStringLiteral("离线次数");
 inline const QString OverviewNamesSection = QStringLiteral("模块名称");
+// The list is kept in pieces (a value holds at most 253 characters): 模块, 模块2, 模块3 …; the
+// first empty one ends it.
+inline QString OverviewModulesKeyAt(int piece)
+{
+    return piece == 0 ? OverviewModulesKey : OverviewModulesKey + QString::number(piece + 1);
+}
 // The size of a page's own window, "WIDTHxHEIGHT", in section WindowsSection.
 inline const QString WindowsSection = QStringLiteral("窗口");
 inline const QString OverviewWindowKey = QStringLiteral("总线总览");

@@ -64,6 +64,33 @@ private slots:
         QCOMPARE(bus::WatchListFromText(bus::WatchListText(list)), list);
     }
 
+    // A long list in pieces each short enough for a Config.ini value, cut between entries, and
+    // read back whole.
+    void longListInPieces_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("pieces");
+        QTest::newRow("none") << 0 << 0;
+        QTest::newRow("three") << 3 << 1;
+        QTest::newRow("thirty-two") << 32 << 2;
+        QTest::newRow("every address") << 255 << 10;
+    }
+    void longListInPieces()
+    {
+        QFETCH(int, count);
+        QFETCH(int, pieces);
+        bus::WatchList list;
+        for (int a = 1; a <= count; ++a)
+            list.append({std::uint8_t(a), a % 3 ? 8 : 4});
+        const QStringList stored = bus::WatchListPieces(list);
+        QCOMPARE(stored.size(), pieces);
+        for (const QString &piece : stored) {
+            QVERIFY(piece.size() <= 250);
+            QVERIFY(!piece.startsWith(u',') && !piece.endsWith(u','));
+        }
+        QCOMPARE(bus::WatchListFromPieces(stored), list);
+    }
+
     // Adding an address that is there changes its model, never lists it twice; a scan lists
     // what answered, each keeping the model the user gave it.
     void editsAndScans_data()
