@@ -21,8 +21,11 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QSaveFile>
 #include <QTableView>
 
@@ -75,6 +78,19 @@ bus::WatchList StoredList(const QString &ini)
         pieces << piece;
     }
     return bus::WatchListFromPieces(pieces);
+}
+
+// The online lamp: a small round light.
+QIcon Lamp(const QColor &colour)
+{
+    QPixmap picture(10, 10);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(colour.darker(140));
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(0.5, 0.5, 9, 9));
+    return QIcon(picture);
 }
 
 QString Clock(const QDateTime &when)
@@ -166,7 +182,7 @@ QVariant OverviewModel::data(const QModelIndex &index, int role) const
     if (role == Qt::BackgroundRole && isChannel && channel <= m.channels && s && s->bits)
         return (*s->bits >> (channel - 1)) & 1 ? OnColour : OffColour;
     if (role == Qt::DecorationRole && column == Online && heard)
-        return online ? QColor(0, 200, 0) : OfflineText;
+        return Lamp(online ? QColor(0, 200, 0) : OfflineText);
     if (role == Qt::ForegroundRole && heard && !online)
         return OfflineText;
     if (role == Qt::ForegroundRole && isChannel)
@@ -187,7 +203,7 @@ QVariant OverviewModel::headerData(int section, Qt::Orientation orientation, int
     static const char *const titles[] = {
         QT_TRANSLATE_NOOP("Form1", "地址"),     QT_TRANSLATE_NOOP("Form1", "型号"),
         QT_TRANSLATE_NOOP("Form1", "名称"),     QT_TRANSLATE_NOOP("Form1", "状态"),
-        QT_TRANSLATE_NOOP("Form1", "最后应答"), QT_TRANSLATE_NOOP("Form1", "无应答"),
+        QT_TRANSLATE_NOOP("Form1", "最后应答"), QT_TRANSLATE_NOOP("Form1", "未应答"),
         QT_TRANSLATE_NOOP("Form1", "错误"),     QT_TRANSLATE_NOOP("Form1", "关闭")};
     const int title = section < FirstChannel ? section : section - Online + 3;
     return title >= 0 && title < 8 ? app::Caption(titles[title]) : QVariant();

@@ -773,11 +773,11 @@
     </message>
     <message>
         <source>最后应答</source>
-        <translation>Answered</translation>
+        <translation>Answer</translation>
     </message>
     <message>
         <source>错误</source>
-        <translation>Garbled</translation>
+        <translation>Bad</translation>
     </message>
     <message>
         <source>关闭</source>
@@ -810,6 +810,10 @@
     <message>
         <source>停止扫描</source>
         <translation>Stop scan</translation>
+    </message>
+    <message>
+        <source>未应答</source>
+        <translation>Silent</translation>
     </message>
 </context>
 <context>
