@@ -7,6 +7,7 @@
 #include "app/messages.h"
 #include "app/monitorpage.h"
 #include "app/overviewpage.h"
+#include "app/testpage.h"
 #include "controls/qzbutton.h"
 #include "controls/safetabs.h"
 #include "protocol/hexcodec.h"
@@ -18,6 +19,7 @@
 #include "support/services.h"
 #include "support/simprocess.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -255,6 +257,30 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(module(1)->polls > polls + 2, 5000);
         page().detached().close();
         QVERIFY(!page().polling());
+    }
+
+    // A module test started while the overview polls in its own window: the polling stops, the
+    // test gets the port and passes, and the polling goes on once it ends. The window then
+    // closes with the overview's window still open.
+    void moduleTestStopsPolling()
+    {
+        showPage(OverviewPage::Page);
+        support::Click(control<QzButton>("OverviewDetach"));
+        QTRY_VERIFY(page().polling());
+        showPage(TestPage::Page);
+        for (int i = 0; i < 6; ++i) {
+            auto *box = control<QCheckBox>(QStringLiteral("TestStep(%1)").arg(i));
+            box->setChecked(i == 0 || i == 1);
+        }
+        form->Text1->setEditText("5");
+        messages.answers.push_back(app::Answer::Yes);
+        support::Click(control<QzButton>("TestStart"));
+        QVERIFY(!page().polling());
+        QVERIFY(form->testPage->running());
+        QTRY_VERIFY_WITH_TIMEOUT(!form->testPage->running(), 30000);
+        QVERIFY(form->testPage->report() && form->testPage->report()->passed());
+        QTRY_VERIFY(page().polling());
+        QVERIFY(page().detached().isOpen());
     }
 
 private:
