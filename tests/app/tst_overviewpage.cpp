@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
@@ -205,6 +206,25 @@ private slots:
         QVERIFY(heard().last().endsWith(Hex(protocol::StateRequest(5).frame)));
         showPage(OverviewPage::Page);
         QTRY_VERIFY(page().polling());
+    }
+
+    // The port closed under the polling: it stops and says why; opened again, the polling goes
+    // on by itself and the modules answer.
+    void closingThePortStopsPolling()
+    {
+        showPage(OverviewPage::Page);
+        QTRY_VERIFY(page().polling());
+        messages.clear();
+        support::Click(form->Command2);
+        QVERIFY(!form->MSComm1.isOpen());
+        QTRY_VERIFY(!page().polling());
+        QTRY_COMPARE(control<QLabel>("OverviewState")->text(), QString("未轮询：串口未打开"));
+        QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'|')));
+        support::Click(form->Command2);
+        QVERIFY(form->MSComm1.isOpen());
+        QTRY_VERIFY(page().polling());
+        const quint64 polls = module(5)->polls;
+        QTRY_VERIFY_WITH_TIMEOUT(module(5)->polls > polls + 1 && online(5), 5000);
     }
 
     // The monitor in a window of its own: enlarged, its table shows more rows and its columns
