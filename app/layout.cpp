@@ -448,23 +448,25 @@ LayoutTable MakeMonitorPage()
         {.name = "Frame19", .kind = K::Frame, .container = "safetabs1",
          .twips = {120, 420, 8800, 3440}, .back = PageBack, .page = 7},
         {.name = "MonitorStart", .kind = K::Button, .container = "Frame19",
-         .twips = {60, 40, 780, 330}, .text = QT_TRANSLATE_NOOP("Form1", "开始"), .back = orange, .fore = White},
+         .twips = {60, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "开始"), .back = orange, .fore = White},
         {.name = "MonitorClear", .kind = K::Button, .container = "Frame19",
-         .twips = {900, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "清空"), .back = PaleButton},
+         .twips = {820, 40, 600, 330}, .text = QT_TRANSLATE_NOOP("Form1", "清空"), .back = PaleButton},
         {.name = "MonitorSave", .kind = K::Button, .container = "Frame19",
-         .twips = {1660, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "保存"), .back = PaleButton},
+         .twips = {1480, 40, 600, 330}, .text = QT_TRANSLATE_NOOP("Form1", "保存"), .back = PaleButton},
         {.name = "MonitorRecord", .kind = K::Button, .container = "Frame19",
-         .twips = {2420, 40, 1100, 330}, .text = QT_TRANSLATE_NOOP("Form1", "录制到文件"), .back = PaleButton},
+         .twips = {2140, 40, 1000, 330}, .text = QT_TRANSLATE_NOOP("Form1", "录制到文件"), .back = PaleButton},
+        {.name = "MonitorDetach", .kind = K::Button, .container = "Frame19",
+         .twips = {3200, 40, 800, 330}, .text = QT_TRANSLATE_NOOP("Form1", "新窗口"), .back = PaleButton},
         {.name = "Label29", .kind = K::Label, .container = "Frame19",
-         .twips = {3640, 110, 420, 180}, .text = QT_TRANSLATE_NOOP("Form1", "地址")},
+         .twips = {4060, 110, 420, 180}, .text = QT_TRANSLATE_NOOP("Form1", "地址")},
         {.name = "MonitorAddress", .kind = K::TextBox, .container = "Frame19",
-         .twips = {4080, 60, 500, 290}},
+         .twips = {4500, 60, 460, 290}},
         {.name = "MonitorFunction", .kind = K::ListCombo, .container = "Frame19",
-         .twips = {4660, 60, 1700, 290}, .items = functions},
+         .twips = {5020, 60, 1500, 290}, .items = functions},
         {.name = "MonitorErrors", .kind = K::CheckBox, .container = "Frame19",
-         .twips = {6420, 60, 1120, 290}, .text = QT_TRANSLATE_NOOP("Form1", "只看错误")},
+         .twips = {6580, 60, 1080, 290}, .text = QT_TRANSLATE_NOOP("Form1", "只看错误")},
         {.name = "MonitorCount", .kind = K::Label, .container = "Frame19",
-         .twips = {7560, 110, 1200, 180}, .text = QT_TRANSLATE_NOOP("Form1", "帧数：0"), .fore = QColor(0, 192, 0)},
+         .twips = {7700, 110, 1040, 180}, .text = QT_TRANSLATE_NOOP("Form1", "帧数：0"), .fore = QColor(0, 192, 0)},
         {.name = "MonitorTable", .kind = K::Table, .container = "Frame19",
          .twips = {60, 420, 8680, 2000}},
         {.name = "MonitorStats", .kind = K::Table, .container = "Frame19",
@@ -520,6 +522,49 @@ LayoutTable MakeTestPage()
     table.push_back({.name = "TestLog", .kind = K::MultiLineTextBox, .container = "Frame20",
                      .twips = {60, 1600, 8680, 1780}, .scrollBar = true});
     return table;
+}
+
+// The bus overview: the list's tools and the polling's settings on top, one row per module
+// below.
+LayoutTable MakeOverviewPage()
+{
+    const QColor orange(255, 168, 58);
+    return {
+        {.name = "Frame21", .kind = K::Frame, .container = "safetabs1",
+         .twips = {120, 420, 8800, 3440}, .back = PageBack, .page = 9},
+        {.name = "OverviewScan", .kind = K::Button, .container = "Frame21",
+         .twips = {60, 40, 960, 330}, .text = QT_TRANSLATE_NOOP("Form1", "扫描总线"), .back = PaleButton},
+        {.name = "OverviewRange", .kind = K::TextBox, .container = "Frame21",
+         .twips = {1080, 60, 660, 290}, .text = "1-32"},
+        {.name = "Label32", .kind = K::Label, .container = "Frame21",
+         .twips = {1820, 110, 420, 180}, .text = QT_TRANSLATE_NOOP("Form1", "地址")},
+        {.name = "OverviewAddress", .kind = K::TextBox, .container = "Frame21",
+         .twips = {2260, 60, 460, 290}},
+        {.name = "OverviewModel", .kind = K::ListCombo, .container = "Frame21",
+         .twips = {2780, 60, 900, 290}, .items = ModelList()},
+        {.name = "OverviewAdd", .kind = K::Button, .container = "Frame21",
+         .twips = {3740, 40, 700, 330}, .text = QT_TRANSLATE_NOOP("Form1", "添加"), .back = PaleButton},
+        {.name = "OverviewRemove", .kind = K::Button, .container = "Frame21",
+         .twips = {4500, 40, 820, 330}, .text = QT_TRANSLATE_NOOP("Form1", "删除"), .back = PaleButton},
+        {.name = "OverviewAllOff", .kind = K::Button, .container = "Frame21",
+         .twips = {5380, 40, 960, 330}, .text = QT_TRANSLATE_NOOP("Form1", "全部关闭"), .back = orange, .fore = White},
+        {.name = "OverviewExport", .kind = K::Button, .container = "Frame21",
+         .twips = {6400, 40, 900, 330}, .text = QT_TRANSLATE_NOOP("Form1", "导出CSV"), .back = PaleButton},
+        {.name = "OverviewDetach", .kind = K::Button, .container = "Frame21",
+         .twips = {7360, 40, 1380, 330}, .text = QT_TRANSLATE_NOOP("Form1", "在新窗口中打开"), .back = PaleButton},
+        {.name = "Label33", .kind = K::Label, .container = "Frame21",
+         .twips = {60, 470, 1000, 180}, .text = QT_TRANSLATE_NOOP("Form1", "间隔(毫秒)")},
+        {.name = "OverviewInterval", .kind = K::TextBox, .container = "Frame21",
+         .twips = {1080, 420, 660, 290}, .text = "0"},
+        {.name = "Label34", .kind = K::Label, .container = "Frame21",
+         .twips = {1820, 470, 900, 180}, .text = QT_TRANSLATE_NOOP("Form1", "离线次数")},
+        {.name = "OverviewMisses", .kind = K::TextBox, .container = "Frame21",
+         .twips = {2780, 420, 460, 290}, .text = "3"},
+        {.name = "OverviewState", .kind = K::Label, .container = "Frame21",
+         .twips = {3320, 470, 5420, 180}},
+        {.name = "OverviewTable", .kind = K::Table, .container = "Frame21",
+         .twips = {60, 780, 8680, 2600}},
+    };
 }
 
 // clang-format on
@@ -608,9 +653,9 @@ const LayoutTable &TabStripLayout()
 
 const LayoutTable &PageLayout(int page)
 {
-    static const LayoutTable pages[PageCount] = {MakePage0(), MakePage1(),       MakePage2(),
-                                                 MakePage3(), MakePage4(),       MakePage5(),
-                                                 MakePage6(), MakeMonitorPage(), MakeTestPage()};
+    static const LayoutTable pages[PageCount] = {
+        MakePage0(), MakePage1(), MakePage2(),       MakePage3(),    MakePage4(),
+        MakePage5(), MakePage6(), MakeMonitorPage(), MakeTestPage(), MakeOverviewPage()};
     return pages[page >= 0 && page < PageCount ? page : 0];
 }
 
@@ -626,7 +671,7 @@ QStringList TabCaptions()
             QT_TRANSLATE_NOOP("Form1", "延时控制"), QT_TRANSLATE_NOOP("Form1", "组合控制"),
             QT_TRANSLATE_NOOP("Form1", "协议测试"), QT_TRANSLATE_NOOP("Form1", "名称设置"),
             QT_TRANSLATE_NOOP("Form1", "系统设置"), QT_TRANSLATE_NOOP("Form1", "总线监听"),
-            QT_TRANSLATE_NOOP("Form1", "模块测试")};
+            QT_TRANSLATE_NOOP("Form1", "模块测试"), QT_TRANSLATE_NOOP("Form1", "总线总览")};
 }
 
 LayoutTable WindowLayout()

@@ -81,7 +81,7 @@ const LayoutTable &ConnectionStripLayout();
 const LayoutTable &TabStripLayout();
 const LayoutTable &PageLayout(int page);
 const LayoutTable &StatusFrameLayout();
-inline constexpr int PageCount = 9;
+inline constexpr int PageCount = 10;
 QStringList TabCaptions();
 
 // Every row of every region, in creation order (containers before their contents).

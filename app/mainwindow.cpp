@@ -7,6 +7,7 @@
 #include "app/lamp.h"
 #include "app/moduleconfig.h"
 #include "app/monitorpage.h"
+#include "app/overviewpage.h"
 #include "app/relaypanel.h"
 #include "app/replies.h"
 #include "app/settingspage.h"
@@ -246,6 +247,11 @@ Form1::Form1(const app::StartOptions &options, const app::Services &services, QW
     console = new Console(*this);
     monitorPage = new MonitorPage(*this);
     testPage = new TestPage(*this);
+    overviewPage = new OverviewPage(*this);
+    connect(testPage, &TestPage::testStarted, overviewPage,
+            [this] { overviewPage->setTestRunning(true); });
+    connect(testPage, &TestPage::testFinished, overviewPage,
+            [this] { overviewPage->setTestRunning(false); });
 
     // Start-up: the load handler; Timer4 finishes it from the event loop.
     Form_Load();

@@ -43,6 +43,7 @@ class ConnectionStrip;
 class Console;
 class ModuleConfig;
 class MonitorPage;
+class OverviewPage;
 class RelayPanel;
 class Replies;
 class SettingsPage;
@@ -58,7 +59,7 @@ using TabsControl = ::SafeTabs;
 // and the window-wide variables. Controls are public members named as the window names them
 // (objectName "LblTD(3)" is member LblTD[3]). The handlers of each region of the window are one
 // object holding the window (ConnectionStrip, RelayPanel, TimeBoxes, Replies, ModuleConfig,
-// Console, MonitorPage, TestPage), in one file pair.
+// Console, MonitorPage, TestPage, OverviewPage), in one file pair.
 class Form1 : public QWidget
 {
     Q_OBJECT
@@ -184,6 +185,7 @@ public:
     Console *console = nullptr;
     MonitorPage *monitorPage = nullptr;
     TestPage *testPage = nullptr;
+    OverviewPage *overviewPage = nullptr;
     // True while a reply is being gathered or interpreted: a timer step that sends skips its tick.
     bool ReplyBeingCollected() const;
     // Whether the tab strip shows the page that holds control.

@@ -1,11 +1,13 @@
 #include "app/monitorpage.h"
 
+#include "app/detachedpage.h"
 #include "app/layout.h"
 #include "app/mainwindow.h"
 #include "app/replies.h"
 #include "controls/qzbutton.h"
 #include "controls/safetabs.h"
 #include "monitor/decode.h"
+#include "settings/configkeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -130,6 +132,7 @@ MonitorPage::MonitorPage(Form1 &form)
       m_clear(Control<QzButton>(form, "MonitorClear")),
       m_save(Control<QzButton>(form, "MonitorSave")),
       m_record(Control<QzButton>(form, "MonitorRecord")),
+      m_detach(Control<QzButton>(form, "MonitorDetach")),
       m_address(Control<QLineEdit>(form, "MonitorAddress")),
       m_function(Control<QComboBox>(form, "MonitorFunction")),
       m_errors(Control<QCheckBox>(form, "MonitorErrors")),
@@ -161,6 +164,14 @@ MonitorPage::MonitorPage(Form1 &form)
     connect(f.replies, &Replies::monitorReceive, this, &MonitorPage::Receive);
     connect(&f, &Form1::requestSent, this, &MonitorPage::Sent);
     connect(f.safetabs1, &SafeTabs::TabSwitch, this, &MonitorPage::tabSwitched);
+    // In its own window the frames and the counters take the room the window gives.
+    m_detached =
+        new DetachedPage(f, *f.safetabs1, Page, *Control<QWidget>(form, "Frame19"), f.iniPath(),
+                         settings::MonitorWindowKey,
+                         {{m_table, true, true, false}, {m_statsView, true, false, true}}, this);
+    m_detach->setToolTip(app::Caption(QT_TRANSLATE_NOOP("Form1", "在新窗口中打开")));
+    connect(m_detach, &QzButton::Click, m_detached, &DetachedPage::open);
+    connect(m_detached, &DetachedPage::openChanged, this, &MonitorPage::tabSwitched);
     // Every 50 ms: a frame given up after silence, the unanswered requests; the table every
     // 100 ms.
     m_tick.setInterval(50);
@@ -183,13 +194,18 @@ void MonitorPage::newCapture()
 
 void MonitorPage::tabSwitched()
 {
-    const bool shown = f.showsPageOf(m_table);
-    // While its page is shown the monitor takes what arrives.
+    // While its page is shown, or its own window is open, the monitor takes what arrives.
+    const bool shown = f.showsPageOf(m_table) || m_detached->isOpen();
     f.replies->setMonitorListening(shown);
     if (shown == m_shown)
         return;
     m_shown = shown;
     emit shownChanged(shown);
+}
+
+bool MonitorPage::listeningDetached() const
+{
+    return m_capturing && m_detached && m_detached->isOpen();
 }
 
 void MonitorPage::Receive()

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class DetachedPage;
 class Form1;
 class QCheckBox;
 class QComboBox;
@@ -78,6 +79,13 @@ public:
     bool capturing() const { return m_capturing; }
     const monitor::Capture &capture() const { return *m_capture; }
     FrameTableModel &frames() { return m_model; }
+    // The page in a window of its own ("在新窗口中打开").
+    DetachedPage &detached() { return *m_detached; }
+    // Listening in its own window: what arrives is the monitor's whatever page the main window
+    // shows.
+    bool listeningDetached() const;
+    // On view: its tab is the active one or its own window is open.
+    bool shown() const { return m_shown; }
 
     // Bytes for the monitor are waiting in the port.
     void Receive();
@@ -101,7 +109,7 @@ private:
     void showStats();
 
     Form1 &f;
-    QzButton *m_start, *m_clear, *m_save, *m_record;
+    QzButton *m_start, *m_clear, *m_save, *m_record, *m_detach;
     QLineEdit *m_address;
     QComboBox *m_function;
     QCheckBox *m_errors;
@@ -120,4 +128,5 @@ private:
     QFile m_recordFile;
     std::unique_ptr<monitor::FrameWriter> m_recorder;
     FileChooser m_chooser;
+    DetachedPage *m_detached = nullptr;
 };

@@ -185,6 +185,7 @@ void TestPage::Start_Click()
         return;
     m_settings = std::get<moduletest::Settings>(std::move(settings));
     m_waiting = true;
+    emit testStarted();
     m_start->setCaption(app::Caption(QT_TRANSLATE_NOOP("Form1", "停止测试")));
     begin();
 }
@@ -206,7 +207,8 @@ void TestPage::begin()
 {
     if (!m_waiting)
         return;
-    // A reply being read belongs to the request before the test: the test waits for it.
+    // A reply being read belongs to the request before the test, and the bus overview's last
+    // poll ends first: the test waits for the line to be free.
     if (f.ReplyBeingCollected()) {
         QTimer::singleShot(10, this, &TestPage::begin);
         return;

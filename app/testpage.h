@@ -52,6 +52,9 @@ public:
     const std::optional<moduletest::Report> &report() const { return m_report; }
 
 signals:
+    // A test was confirmed: it holds the master once the line is free (the bus overview stops
+    // polling).
+    void testStarted();
     // A test ended: the port is the window's again.
     void testFinished();
 

@@ -133,8 +133,9 @@ void Poller::take(std::uint8_t address, const Outcome &outcome)
             ++m.garbled;
         ++m.missedInARow;
         // Offline once the misses add up; a module never heard is told once it is known to be.
-        if (m.missedInARow == m_options.missesOffline) {
-            changes = m.online || !m.offlineSince.isValid();
+        // (A module already past a lowered allowance goes offline at its next miss.)
+        if (m.missedInARow >= m_options.missesOffline && (m.online || !m.offlineSince.isValid())) {
+            changes = true;
             m.online = false;
             m.offlineSince = QDateTime::currentDateTime();
         }

@@ -53,6 +53,11 @@ public:
     QList<std::uint8_t> addresses() const { return m_order; }
     const Module *module(std::uint8_t address) const;
 
+    // The pace and the misses allowed, changed while it runs; the next poll keeps them.
+    void setIntervalMs(int ms) { m_options.intervalMs = ms < 0 ? 0 : ms; }
+    void setMissesOffline(int misses) { m_options.missesOffline = misses < 1 ? 1 : misses; }
+    const Options &options() const { return m_options; }
+
     void start();
     // No poll is queued after this; the one on the line ends as it does.
     void stop();

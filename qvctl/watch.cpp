@@ -6,6 +6,7 @@
 #include "qvctl/report.h"
 #include "qvctl/testcommand.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QTimer>
@@ -153,6 +154,15 @@ Exit RunWatch(const Invocation &in, bus::Master &master,
         drawn = true;
         out(text);
     };
+    // On a terminal the times and counts move too: drawn again after a round, once a second.
+    QElapsedTimer sinceDrawn;
+    sinceDrawn.start();
+    QObject::connect(&poller, &bus::Poller::roundDone, &loop, [&] {
+        if (redraw && sinceDrawn.elapsed() >= 1000) {
+            draw();
+            sinceDrawn.restart();
+        }
+    });
     QObject::connect(&poller, &bus::Poller::changed, &loop, [&](std::uint8_t a) {
         if (redraw)
             draw();

@@ -28,6 +28,25 @@ inline const QString LanguageKey = QStringLiteral("界面语言");
 // The adapter's echo: "auto", "drop" or "none".
 inline const QString EchoKey = QStringLiteral("适配器回显");
 
+// The bus overview: its modules ("1:QV-08,2:QV-04"), the least time between polls in ms, the
+// polls missed before a module counts as offline; each module's name under its address in
+// OverviewNamesSection.
+inline const QString OverviewSection = QStringLiteral("总线总览");
+inline const QString OverviewModulesKey = QStringLiteral("模块");
+inline const QString OverviewIntervalKey = QStringLiteral("轮询间隔");
+inline const QString OverviewMissesKey = QStringLiteral("离线次数");
+inline const QString OverviewNamesSection = QStringLiteral("模块名称");
+// The list is kept in pieces (a value holds at most 253 characters): 模块, 模块2, 模块3 …; the
+// first empty one ends it.
+inline QString OverviewModulesKeyAt(int piece)
+{
+    return piece == 0 ? OverviewModulesKey : OverviewModulesKey + QString::number(piece + 1);
+}
+// The size of a page's own window, "WIDTHxHEIGHT", in section WindowsSection.
+inline const QString WindowsSection = QStringLiteral("窗口");
+inline const QString OverviewWindowKey = QStringLiteral("总线总览");
+inline const QString MonitorWindowKey = QStringLiteral("总线监听");
+
 // What a key holds when Config.ini lacks it.
 inline const QString DefaultBaud = QStringLiteral("1,9600");
 inline const QString DefaultPort = QStringLiteral("0,COM1");

@@ -9,8 +9,9 @@ class VirtualLine;
 
 inline constexpr char DemoPortName[] = "DEMO";
 
-// The built-in module of the --demo option: one virtual QV-08 at address 1, 9600 baud, on a
-// line registered with the serial port object under the name "DEMO".
+// The built-in modules of the --demo option: virtual modules at 9600 baud (a QV-08 at address 1,
+// a QV-04 at 2, a QV-08 at 5) on a line registered with the serial port object under the name
+// "DEMO".
 //
 //     // in main(), before the window fills its port list:
 //     const QString demoPort = sim::InstallDemoPort(&window); // "DEMO"

@@ -17,9 +17,12 @@ VirtualLine::VirtualLine(QObject *parent) : serial::LineDevice(parent)
             return;
         if (!m_demo) {
             std::vector<std::uint8_t> addresses;
-            for (int i = 0; i < m_bus.moduleCount(); ++i)
+            int channels = 8; // only channels every module has: no exception answers
+            for (int i = 0; i < m_bus.moduleCount(); ++i) {
                 addresses.push_back(m_bus.module(i).address());
-            m_demo = std::make_unique<DemoMaster>(addresses);
+                channels = std::min(channels, m_bus.module(i).relayCount());
+            }
+            m_demo = std::make_unique<DemoMaster>(addresses, channels);
         }
         const DemoMaster::Poll poll = m_demo->next();
         m_bus.receive(poll.request, lineRate(), now());

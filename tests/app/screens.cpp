@@ -6,7 +6,9 @@
 #include "app/linecheckdialog.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
+#include "app/overviewpage.h"
 #include "app/services.h"
+#include "controls/qzbutton.h"
 #include "controls/safetabs.h"
 #include "sim/demo.h"
 
@@ -15,10 +17,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 
 int main(int argc, char *argv[])
 {
@@ -53,8 +57,43 @@ int main(int argc, char *argv[])
     while (window.Timer4.isActive() || started.elapsed() < 1500)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
+    const auto waitFor = [](const std::function<bool()> &done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
+    };
     for (int page = 0; page < window.safetabs1->TabCount(); ++page) {
         window.safetabs1->setActiveTab(page);
+        if (page == OverviewPage::Page) {
+            // The demo's modules as a new user sees them: the port opened, the bus scanned,
+            // the two eight-channel modules given their model, channel 3 of module 5 on.
+            OverviewPage &overview = *window.overviewPage;
+            if (!window.MSComm1.isOpen())
+                emit window.Command2->Click();
+            qobject_cast<QLineEdit *>(window.control(QStringLiteral("OverviewRange")))
+                ->setText(QStringLiteral("1-6"));
+            overview.scan();
+            waitFor([&] { return !overview.scanning(); });
+            for (const char *address : {"1", "5"}) {
+                qobject_cast<QLineEdit *>(window.control(QStringLiteral("OverviewAddress")))
+                    ->setText(QString::fromLatin1(address));
+                qobject_cast<QComboBox *>(window.control(QStringLiteral("OverviewModel")))
+                    ->setCurrentIndex(1);
+                emit qobject_cast<QzButton *>(window.control(QStringLiteral("OverviewAdd")))
+                    ->Click();
+            }
+            waitFor([&] {
+                const auto *m = overview.poller().module(5);
+                return m && m->online;
+            });
+            overview.switchChannel(5, 3);
+            waitFor([&] {
+                const auto *m = overview.poller().module(5);
+                return m && m->bits && (*m->bits & 0x04);
+            });
+        }
         const QString file = dir.filePath(QStringLiteral("page-%1.png").arg(page));
         if (!window.grab().save(file)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));

@@ -155,6 +155,73 @@ private slots:
         QTRY_COMPARE(told, (QList<bool>{true, false, true}));
         QVERIFY(poller.module(1)->online);
     }
+    // A click after every poll, on one module: each click goes out after at most the poll on
+    // the line, and the rounds still reach every module, the clicked one included.
+    void clicksNeverStarveTheRound_data()
+    {
+        QTest::addColumn<QList<int>>("watched");
+        QTest::addColumn<int>("clicked");
+        QTest::newRow("four, the first clicked") << QList<int>{1, 2, 3, 4} << 1;
+        QTest::newRow("four, the last clicked") << QList<int>{1, 2, 3, 4} << 4;
+        QList<int> many;
+        for (int a = 1; a <= 32; ++a)
+            many << a;
+        QTest::newRow("thirty-two, one in the middle") << many << 17;
+    }
+    void clicksNeverStarveTheRound()
+    {
+        QFETCH(QList<int>, watched);
+        QFETCH(int, clicked);
+        ModulesLine line(watched);
+        bus::Master master(line);
+        bus::Poller poller(master, {});
+        poller.setModules(Eights(watched));
+        QSignalSpy rounds(&poller, &bus::Poller::roundDone);
+        int clicks = 0;
+        QList<int> waits; // frames written between a click and its switch
+        int clickedAt = -1;
+        bool on = false;
+        connect(&master, &bus::Master::wrote, this, [&](const QByteArray &frame) {
+            if (frame.at(1) == 0x05 && clickedAt >= 0) {
+                waits << int(line.written.size()) - 1 - clickedAt;
+                clickedAt = -1;
+            }
+            // A poll of another module written: the user clicks meanwhile.
+            if (frame.at(1) == 0x03 && std::uint8_t(frame.at(0)) != clicked && clickedAt < 0 &&
+                rounds.size() < 3) {
+                ++clicks;
+                on = !on;
+                clickedAt = int(line.written.size());
+                poller.command(protocol::SwitchRequest(std::uint8_t(clicked), 0, on).frame);
+            }
+        });
+        poller.start();
+        QTRY_VERIFY_WITH_TIMEOUT(rounds.size() >= 3, 20000);
+        poller.stop();
+        QVERIFY(clicks >= 3 * (watched.size() - 1) - 1);
+        for (const int wait : waits)
+            QVERIFY2(wait <= 1, qPrintable(QString::number(wait)));
+        for (const int a : watched)
+            QVERIFY2(poller.module(std::uint8_t(a))->polls >= 3, qPrintable(QString::number(a)));
+    }
+
+    // The misses allowed lowered while a module is already missing: it is offline at its next
+    // miss, not never.
+    void loweredAllowance()
+    {
+        ModulesLine line({1, 2});
+        bus::Master master(line);
+        master.setPacing({0, 30, 0});
+        bus::Poller poller(master, {0, 10});
+        poller.setModules(Eights({1, 2}));
+        poller.start();
+        QTRY_VERIFY(poller.module(2)->online);
+        line.absent << 2;
+        QTRY_VERIFY(poller.module(2)->missedInARow >= 4);
+        QVERIFY(poller.module(2)->online);
+        poller.setMissesOffline(2);
+        QTRY_VERIFY(!poller.module(2)->online);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstPoller)

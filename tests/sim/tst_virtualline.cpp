@@ -26,15 +26,17 @@ class TestVirtualLine : public QObject
 {
     Q_OBJECT
 private slots:
-    // The demo port: registered as "DEMO", one QV-08 at address 1, 9600 baud.
+    // The demo port: registered as "DEMO", both models at addresses 1, 2 and 5, 9600 baud.
     void demoPort()
     {
         auto owner = std::make_unique<QObject>();
         sim::VirtualLine *line = nullptr;
         QCOMPARE(sim::InstallDemoPort(owner.get(), &line), QStringLiteral("DEMO"));
         QVERIFY(serial::CommPort::VirtualPortNames().contains(QStringLiteral("DEMO")));
-        QCOMPARE(line->bus().moduleCount(), 1);
+        QCOMPARE(line->bus().moduleCount(), 3);
         QCOMPARE(line->bus().module(0).modelName(), QStringLiteral("QV-08"));
+        QCOMPARE(line->bus().module(1).modelName(), QStringLiteral("QV-04"));
+        QCOMPARE(line->bus().module(2).address(), std::uint8_t(5));
 
         serial::CommPort port;
         QVERIFY(port.setPortName(QStringLiteral("DEMO")));
@@ -44,8 +46,8 @@ private slots:
         QByteArray in;
         const auto arrived = [&] { return hexOf(in += port.readAll()); };
 
-        QVERIFY(port.write(protocol::AddressProbe().frame));
-        QTRY_COMPARE_WITH_TIMEOUT(arrived(), hexOf(rtu("01 03 02 00 01")), Deadline);
+        QVERIFY(port.write(protocol::StateRequest(5).frame));
+        QTRY_COMPARE_WITH_TIMEOUT(arrived(), hexOf(rtu("05 03 02 00 00")), Deadline);
         QVERIFY(received.count() >= 1);
         in.clear();
         // Relay 8 on, then the state shows it.
