@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/openfailure.h"
 #include "app/replies.h"
+#include "app/settingspage.h"
 #include "controls/qzbutton.h"
 #include "protocol/baud.h"
 
@@ -36,12 +37,6 @@ void FitPopupToNames(QComboBox *combo)
         widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
     combo->view()->setMinimumWidth(widest +
                                    2 * combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
-}
-
-// The port's settings at rate: eight data bits, no parity, one stop bit.
-serial::LineSettings LineAt(qint32 rate)
-{
-    return {rate, 'N', 8, 1};
 }
 
 } // namespace
@@ -105,6 +100,15 @@ void ConnectionStrip::ShowPortOpen()
     // The port cannot change while it is open; the baud rate can.
     f.Combo2->setEnabled(false);
     f.Shape1->setFillColor(QColor(255, 0, 0));
+    // A device port set to have its driver switch the transceiver's direction: asked of the
+    // driver now; a refusal is said and changes nothing else.
+    if (f.MSComm1.isNetworkPort() || !f.settingsPage->Rs485Set(f.MSComm1.portName()))
+        return;
+    if (const std::optional<QString> refusal = f.MSComm1.setRs485({true, 0, 0}))
+        f.messages().inform(
+            app::Message::Icon::Warning,
+            QCoreApplication::translate("Messages", "无法启用 RS-485 方向控制：%1").arg(*refusal),
+            NoticeTitle);
 }
 
 void ConnectionStrip::Command2_Click()
@@ -124,7 +128,7 @@ void ConnectionStrip::Command2_Click()
     f.Command2->setCaption(app::Caption(CloseCaption));
     f.replies->learnLineAnew(); // another port, or the same one anew: its adapter is learned again
     f.MSComm1.setPortName(portName);
-    f.MSComm1.setLineSettings(LineAt(app::ChosenRate(f.Combo3)));
+    f.MSComm1.setLineSettings(f.replies->portSettingsAt(app::ChosenRate(f.Combo3)));
     const serial::OpenResult result = f.MSComm1.open();
     if (result == serial::OpenResult::Ok) {
         ShowPortOpen();
@@ -154,7 +158,7 @@ void ConnectionStrip::Combo3_Click()
     if (!f.MSComm1.isOpen())
         return; // the rate applies at the next open
     // The open port takes the new rate at once.
-    if (f.MSComm1.setLineSettings(LineAt(app::ChosenRate(f.Combo3))))
+    if (f.MSComm1.setLineSettings(f.replies->portSettingsAt(app::ChosenRate(f.Combo3))))
         return;
     const QString reason = app::FailureReason(f.MSComm1.failure());
     f.MSComm1.close();

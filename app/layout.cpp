@@ -387,6 +387,9 @@ LayoutTable MakePage6()
          .twips = {4800, 2640, 1695, 255}, .text = QT_TRANSLATE_NOOP("Form1", "适配器回显")},
         {.name = "Combo11", .kind = K::ListCombo, .container = "Frame11",
          .twips = {6600, 2600, 1170, 300}, .items = EchoList()},
+        // The line beside its rate: format, pacing, the driver's RS-485 mode.
+        {.name = "qzbutton16", .kind = K::Button, .container = "Frame11",
+         .twips = {2880, 1860, 1170, 375}, .text = QT_TRANSLATE_NOOP("Form1", "线路设置"), .back = PaleButton},
         // The line check: what is wrong with the line, and what to do about it.
         {.name = "qzbutton14", .kind = K::Button, .container = "Frame11",
          .twips = {2880, 2560, 1170, 375}, .text = QT_TRANSLATE_NOOP("Form1", "线路诊断"), .back = PaleButton},

@@ -213,9 +213,11 @@ void MonitorPage::Receive()
     const QByteArray bytes = f.MSComm1.readAll();
     if (!m_capturing)
         return; // not listening: what arrives is dropped, as on a page that ignores it
-    const qint32 rate = f.MSComm1.lineSettings().baudRate;
-    if (rate > 0 && rate != m_capture->baudRate())
-        m_capture->setBaudRate(rate);
+    // Frames are told apart at the port's rate and format (an 8E1 character is 11 bits long).
+    const serial::LineSettings line = f.MSComm1.lineSettings();
+    if (line.baudRate > 0 && line.baudRate != m_capture->baudRate())
+        m_capture->setBaudRate(line.baudRate);
+    m_capture->setFormat({8, line.parity != 'N', line.stopBits});
     m_capture->received(bytes, m_clock.nowUs());
 }
 

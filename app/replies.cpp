@@ -79,6 +79,18 @@ void Replies::setWindow(std::chrono::milliseconds window)
     });
 }
 
+void Replies::setPacing(double pauseMs, std::optional<int> answerWaitMs)
+{
+    m_master->setPacing({pauseMs, answerWaitMs, 0});
+}
+
+serial::LineSettings Replies::portSettingsAt(qint32 rate) const
+{
+    bus::LineSettings line = m_format;
+    line.rate = rate;
+    return bus::PortSettings(line);
+}
+
 void Replies::learnLineAnew()
 {
     m_master->setEcho(f.EchoMode);
@@ -143,7 +155,7 @@ bool Replies::submit(const protocol::Request &request)
     t.expect = bus::Expect::Window;
     // A scan asks one address per tick of its own: an answer later than the line's time is read
     // when it comes, as one nobody waited for.
-    t.timeoutMs = request.kind == protocol::RequestKind::Address1
+    t.timeoutMs = request.kind == protocol::RequestKind::Address1 && !m_master->pacing().timeoutMs
                       ? modbus::ScanWaitMs(m_line->rate())
                       : m_master->firstByteWaitFor(request.frame);
     t.windowMs = int(m_window.count());

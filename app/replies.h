@@ -3,6 +3,7 @@
 #include "link/line.h"
 #include "link/master.h"
 #include "protocol/requests.h"
+#include "serial/linedevice.h"
 
 #include <QObject>
 
@@ -59,6 +60,15 @@ public:
     // is its tail, shown and not interpreted.
     bool inTail() const;
 
+    // The line's format beside its rate (parity and stop bits of format; its rate is not
+    // used), the pause between requests and the answer wait (none: from the line's rate). The
+    // format applies at the next open or rate change.
+    void setLineFormat(const bus::LineSettings &format) { m_format = format; }
+    const bus::LineSettings &lineFormat() const { return m_format; }
+    void setPacing(double pauseMs, std::optional<int> answerWaitMs);
+    // The port's settings at rate in the line's format.
+    serial::LineSettings portSettingsAt(qint32 rate) const;
+
     // The reading window (tests shorten it).
     void setWindow(std::chrono::milliseconds window);
 
@@ -100,6 +110,7 @@ private:
     // are its tail; none once the console wrote.
     std::optional<protocol::Request> m_lastWritten;
     double m_tailUntil = -1;
+    bus::LineSettings m_format;
     bool m_consoleShown = false;
     bool m_monitorListening = false;
     bool m_echoLearned = false; // learned to echo, not said yet

@@ -4,6 +4,7 @@
 #include "app/digitsonly.h"
 #include "app/language.h"
 #include "app/linecheckdialog.h"
+#include "app/linesettingsdialog.h"
 #include "app/mainwindow.h"
 #include "app/replies.h"
 #include "controls/qzbutton.h"
@@ -77,6 +78,63 @@ void SettingsPage::connectControls()
     connect(&f.sheding, &QTimer::timeout, this, &SettingsPage::sheding_Timer);
     connect(qobject_cast<QzButton *>(f.control(QStringLiteral("qzbutton14"))), &QzButton::Click,
             this, [this] { LineCheckDialog::Open(f); });
+    connect(qobject_cast<QzButton *>(f.control(QStringLiteral("qzbutton16"))), &QzButton::Click,
+            this, [this] { LineSettingsDialog::Open(f); });
+}
+
+SettingsPage::LineChoice SettingsPage::lineChoice() const
+{
+    LineChoice choice;
+    choice.format =
+        bus::WithFormat({}, read(FormatKey, QStringLiteral("8N1"))).value_or(bus::LineSettings{});
+    choice.pauseMs = StoredMs(read(PauseKey, QString()), LongestMs);
+    choice.answerWaitMs = StoredMs(read(AnswerWaitKey, QString()), LongestMs);
+    return choice;
+}
+
+void SettingsPage::applyLineChoice(const LineChoice &choice)
+{
+    f.replies->setLineFormat(choice.format);
+    f.replies->setPacing(choice.pauseMs, choice.answerWaitMs > 0
+                                             ? std::optional<int>(choice.answerWaitMs)
+                                             : std::nullopt);
+}
+
+bool SettingsPage::setLineChoice(const LineChoice &choice)
+{
+    const bool written =
+        WriteIni(f.iniPath(), SystemSection, FormatKey, bus::FormatName(choice.format)) &&
+        WriteIni(f.iniPath(), SystemSection, PauseKey, QString::number(choice.pauseMs)) &&
+        WriteIni(f.iniPath(), SystemSection, AnswerWaitKey, QString::number(choice.answerWaitMs));
+    if (!written) {
+        f.messages().inform(
+            app::Message::Icon::Error,
+            QCoreApplication::translate("Messages", "无法写入文件：%1").arg(f.iniPath()));
+        return false;
+    }
+    applyLineChoice(choice);
+    // An open port takes the format at once, at the rate it has.
+    if (f.MSComm1.isOpen() && !f.MSComm1.isNetworkPort())
+        f.MSComm1.setLineSettings(f.replies->portSettingsAt(f.MSComm1.lineSettings().baudRate));
+    return true;
+}
+
+bool SettingsPage::Rs485Set(const QString &port) const
+{
+    return !port.isEmpty() && ReadIni(f.iniPath(), Rs485Section, port, QString()) == u"1";
+}
+
+bool SettingsPage::setRs485(const QString &port, bool on)
+{
+    if (port.isEmpty())
+        return false;
+    if (!WriteIni(f.iniPath(), Rs485Section, port, FlagText(on))) {
+        f.messages().inform(
+            app::Message::Icon::Error,
+            QCoreApplication::translate("Messages", "无法写入文件：%1").arg(f.iniPath()));
+        return false;
+    }
+    return true;
 }
 
 QString SettingsPage::read(const QString &key, const QString &defaultValue) const
@@ -100,8 +158,10 @@ void SettingsPage::Restore()
     f.Combo10->setCurrentIndex(LanguagePosition(read(LanguageKey, QString())));
     f.EchoMode = bus::EchoFromText(read(EchoKey, QString())).value_or(bus::Echo::Auto);
     f.Combo11->setCurrentIndex(int(f.EchoMode));
-    if (f.replies)
+    if (f.replies) {
         f.replies->learnLineAnew();
+        applyLineChoice(lineChoice());
+    }
 
     // Off is written while the switch shows disabled; its handler runs all the same.
     if (read(AutoStartKey, QStringLiteral("0")) == u"1")

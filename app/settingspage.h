@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/line.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -44,6 +46,23 @@ public:
     // The entry of the language list for a stored code, and the code of an entry.
     static int LanguagePosition(const QString &stored);
     static QString LanguageCodeAt(int position);
+    // The line beside its rate: its format, the pause between requests and the answer wait
+    // (0: from the line's rate), as stored; applied to the window's master.
+    struct LineChoice
+    {
+        bus::LineSettings format; // parity and stop bits; the rate is the connection strip's
+        int pauseMs = 0;
+        int answerWaitMs = 0;
+    };
+    static constexpr int LongestMs = 10000;
+    LineChoice lineChoice() const;
+    // Stores and applies choice (an open port takes the format at once); false, with a
+    // message, when it could not be stored.
+    bool setLineChoice(const LineChoice &choice);
+    // Whether the driver of port switches the transceiver's direction (stored per port).
+    bool Rs485Set(const QString &port) const;
+    bool setRs485(const QString &port, bool on);
+
     // Opens the default port when it is the one selected, then arms the start-up read.
     void sheding_Timer();
 
@@ -55,6 +74,7 @@ private:
     void write(const QString &key, const QString &value);
     // The stored default port chosen in the default-port list.
     void showDefaultPort(const QString &name);
+    void applyLineChoice(const LineChoice &choice);
 
     Form1 &f;
 };

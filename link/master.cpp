@@ -118,6 +118,8 @@ int Master::timeoutFor(const QByteArray &request) const
 
 int Master::firstByteWaitFor(const QByteArray &request) const
 {
+    if (m_pacing.timeoutMs)
+        return *m_pacing.timeoutMs;
     const LineSettings line = m_line.settings();
     const modbus::LineTime wire =
         modbus::WireTime(request.size() + modbus::LongestAnswer(request), line.rate, line.format());

@@ -138,8 +138,9 @@ public:
 
     // The wait an answer to request gets under the current pacing.
     int timeoutFor(const QByteArray &request) const;
-    // The wait for the first byte of a reading window: the request and its longest answer on
-    // the wire and the module's turnaround (and the network's margin).
+    // The wait for the first byte of a reading window: the pacing's answer wait, else the
+    // request and its longest answer on the wire and the module's turnaround (and the
+    // network's margin).
     int firstByteWaitFor(const QByteArray &request) const;
     // ms since the master was made.
     double now() const { return double(m_clock.nsecsElapsed()) / 1e6; }

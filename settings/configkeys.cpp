@@ -1,5 +1,7 @@
 #include "settings/configkeys.h"
 
+#include <algorithm>
+
 namespace settings {
 
 namespace {
@@ -73,6 +75,15 @@ int StoredPosition(const QString &stored, int count)
 {
     const int position = SmallWholeNumber(stored);
     return position >= 0 && position < count ? position : 0;
+}
+
+int StoredMs(const QString &stored, int most)
+{
+    bool ok = false;
+    const int ms = stored.toInt(&ok);
+    const bool digits =
+        std::all_of(stored.begin(), stored.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return ok && digits && ms <= most ? ms : 0;
 }
 
 QString StoredAddress(const QString &stored)

@@ -28,6 +28,14 @@ inline const QString LanguageKey = QStringLiteral("界面语言");
 // The adapter's echo: "auto", "drop" or "none".
 inline const QString EchoKey = QStringLiteral("适配器回显");
 
+// The line beside its rate: the format "8N1" (missing: 8N1), "8E1", "8O1" or "8N2"; the pause
+// between requests and the answer wait in ms (0 or missing: none, and from the line's rate).
+inline const QString FormatKey = QStringLiteral("线路格式");
+inline const QString PauseKey = QStringLiteral("请求间隔");
+inline const QString AnswerWaitKey = QStringLiteral("应答等待");
+// The driver's RS-485 mode, per port: "1" under the port's name in Rs485Section.
+inline const QString Rs485Section = QStringLiteral("RS485方向控制");
+
 // The bus overview: its modules ("1:QV-08,2:QV-04"), the least time between polls in ms, the
 // polls missed before a module counts as offline; each module's name under its address in
 // OverviewNamesSection.
@@ -75,6 +83,9 @@ QString FlagText(bool on);
 // The entry of entries whose number equals the number of rate ("9600" matches "9600 "); -1 when
 // rate is no number or matches none.
 int EntryOfRate(const QStringList &entries, const QString &rate);
+
+// A time in ms as stored: the number when it is a whole number 0..most, else 0.
+int StoredMs(const QString &stored, int most);
 
 // A list position as stored ("0", "1"): the position when it is one of 0..count-1, else 0.
 int StoredPosition(const QString &stored, int count);

@@ -703,6 +703,130 @@
         <source>线路诊断</source>
         <translation>Line check</translation>
     </message>
+    <message>
+        <source>此页已在新窗口中打开，关闭该窗口即回到这里。</source>
+        <translation>This page is open in a window of its own; closing that window brings it back here.</translation>
+    </message>
+    <message>
+        <source>线路设置</source>
+        <translation>Line settings</translation>
+    </message>
+    <message>
+        <source>新窗口</source>
+        <translation>Window</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>CSV</translation>
+    </message>
+    <message>
+        <source>在新窗口中打开</source>
+        <translation>New window</translation>
+    </message>
+    <message>
+        <source>间隔(毫秒)</source>
+        <translation>Pause (ms)</translation>
+    </message>
+    <message>
+        <source>离线次数</source>
+        <translation>Misses</translation>
+    </message>
+    <message>
+        <source>总线总览</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;所有文件 (*)</source>
+        <translation>CSV (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>在线</source>
+        <translation>online</translation>
+    </message>
+    <message>
+        <source>离线 %1</source>
+        <translation>off since %1</translation>
+    </message>
+    <message>
+        <source>全关</source>
+        <translation>all off</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>单击切换第 %1 路</source>
+        <translation>Click to switch channel %1</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>最后应答</source>
+        <translation>Answer</translation>
+    </message>
+    <message>
+        <source>未应答</source>
+        <translation>Silent</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>Bad</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>正在扫描地址 %1 …</source>
+        <translation>Scanning address %1 …</translation>
+    </message>
+    <message>
+        <source>轮询中：%1 个模块</source>
+        <translation>Polling %1 modules</translation>
+    </message>
+    <message>
+        <source>未轮询：串口未打开</source>
+        <translation>Not polling: the port is closed</translation>
+    </message>
+    <message>
+        <source>未轮询：模块测试中</source>
+        <translation>Not polling: a module test runs</translation>
+    </message>
+    <message>
+        <source>没有模块：请扫描总线或添加地址</source>
+        <translation>No modules: scan the bus or add an address</translation>
+    </message>
+    <message>
+        <source>未轮询</source>
+        <translation>Not polling</translation>
+    </message>
+    <message>
+        <source>停止扫描</source>
+        <translation>Stop scan</translation>
+    </message>
 </context>
 <context>
     <name>LineCheck</name>
@@ -1081,125 +1205,56 @@
         <source>端口无法打开</source>
         <translation>The port cannot be opened</translation>
     </message>
+</context>
+<context>
+    <name>LineSettingsDialog</name>
     <message>
-        <source>此页已在新窗口中打开，关闭该窗口即回到这里。</source>
-        <translation>This page is open in a window of its own; closing that window brings it back here.</translation>
+        <source>线路设置</source>
+        <translation>Line settings</translation>
     </message>
     <message>
-        <source>新窗口</source>
-        <translation>Window</translation>
+        <source>驱动切换 RS-485 收发方向（%1）</source>
+        <translation>Driver switches the RS-485 direction (%1)</translation>
     </message>
     <message>
-        <source>添加</source>
-        <translation>Add</translation>
+        <source>数据格式</source>
+        <translation>Format</translation>
     </message>
     <message>
-        <source>删除</source>
-        <translation>Remove</translation>
+        <source>模块只用 8N1；与使用其他格式的设备共用总线时才改</source>
+        <translation>The modules speak 8N1; change it only on a bus shared with devices of another format</translation>
     </message>
     <message>
-        <source>导出CSV</source>
-        <translation>CSV</translation>
-    </message>
-    <message>
-        <source>在新窗口中打开</source>
-        <translation>New window</translation>
-    </message>
-    <message>
-        <source>间隔(毫秒)</source>
+        <source>请求间隔（毫秒）</source>
         <translation>Pause (ms)</translation>
     </message>
     <message>
-        <source>离线次数</source>
-        <translation>Misses</translation>
+        <source>每次应答之后、下一个请求之前</source>
+        <translation>after each answer, before the next request</translation>
     </message>
     <message>
-        <source>总线总览</source>
-        <translation>Overview</translation>
+        <source>应答等待（毫秒）</source>
+        <translation>Answer wait (ms)</translation>
     </message>
     <message>
-        <source>CSV (*.csv);;所有文件 (*)</source>
-        <translation>CSV (*.csv);;All files (*)</translation>
+        <source>0：按波特率自动计算</source>
+        <translation>0: from the baud rate</translation>
     </message>
     <message>
-        <source>在线</source>
-        <translation>online</translation>
+        <source>确定</source>
+        <translation>OK</translation>
     </message>
     <message>
-        <source>离线 %1</source>
-        <translation>off since %1</translation>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
     <message>
-        <source>全关</source>
-        <translation>all off</translation>
+        <source>请求间隔和应答等待应为 0 到 %1 之间的整数</source>
+        <translation>The pause and the answer wait must be whole numbers from 0 to %1</translation>
     </message>
     <message>
-        <source>开</source>
-        <translation>on</translation>
-    </message>
-    <message>
-        <source>关</source>
-        <translation>off</translation>
-    </message>
-    <message>
-        <source>单击切换第 %1 路</source>
-        <translation>Click to switch channel %1</translation>
-    </message>
-    <message>
-        <source>型号</source>
-        <translation>Model</translation>
-    </message>
-    <message>
-        <source>名称</source>
-        <translation>Name</translation>
-    </message>
-    <message>
-        <source>状态</source>
-        <translation>State</translation>
-    </message>
-    <message>
-        <source>最后应答</source>
-        <translation>Answer</translation>
-    </message>
-    <message>
-        <source>错误</source>
-        <translation>Bad</translation>
-    </message>
-    <message>
-        <source>关闭</source>
-        <translation>All off</translation>
-    </message>
-    <message>
-        <source>正在扫描地址 %1 …</source>
-        <translation>Scanning address %1 …</translation>
-    </message>
-    <message>
-        <source>轮询中：%1 个模块</source>
-        <translation>Polling %1 modules</translation>
-    </message>
-    <message>
-        <source>未轮询：串口未打开</source>
-        <translation>Not polling: the port is closed</translation>
-    </message>
-    <message>
-        <source>未轮询：模块测试中</source>
-        <translation>Not polling: a module test runs</translation>
-    </message>
-    <message>
-        <source>没有模块：请扫描总线或添加地址</source>
-        <translation>No modules: scan the bus or add an address</translation>
-    </message>
-    <message>
-        <source>未轮询</source>
-        <translation>Not polling</translation>
-    </message>
-    <message>
-        <source>停止扫描</source>
-        <translation>Stop scan</translation>
-    </message>
-    <message>
-        <source>未应答</source>
-        <translation>Silent</translation>
+        <source>无法启用 RS-485 方向控制：%1</source>
+        <translation>Cannot switch on the RS-485 direction control: %1</translation>
     </message>
 </context>
 <context>
@@ -1435,10 +1490,6 @@ Add your account to the group %1 (sudo usermod -aG %1 $USER), then log in again.
         <translation>The address range must lie within 1 to 255, such as 1-32</translation>
     </message>
     <message>
-        <source>正在读取或搜索模块，请结束后再扫描</source>
-        <translation>A module is being read or searched for: scan once that is over</translation>
-    </message>
-    <message>
         <source>地址 %1 的每一路继电器都会断开。请确认所接负载可以动作。继续吗？</source>
         <translation>Every relay of address %1 will be switched off. Make sure the loads connected may switch. Go on?</translation>
     </message>
@@ -1449,6 +1500,10 @@ Add your account to the group %1 (sudo usermod -aG %1 $USER), then log in again.
     <message>
         <source>地址应为 1 到 255</source>
         <translation>The address must be 1 to 255</translation>
+    </message>
+    <message>
+        <source>无法启用 RS-485 方向控制：%1</source>
+        <translation>Cannot switch on the RS-485 direction control: %1</translation>
     </message>
 </context>
 </TS>

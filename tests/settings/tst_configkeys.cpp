@@ -38,16 +38,20 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<int>("position"); // in a list of two
         QTest::addColumn<QString>("address");
-        QTest::newRow("0") << "0" << 0 << "1";
-        QTest::newRow("1") << "1" << 1 << "1";
-        QTest::newRow("beyond the list, 2") << "2" << 0 << "2";
-        QTest::newRow("leading zeros") << "007" << 0 << "7";
-        QTest::newRow("255") << "255" << 0 << "255";
-        QTest::newRow("256") << "256" << 0 << "1";
-        QTest::newRow("huge") << "99999999999999999999" << 0 << "1";
-        QTest::newRow("negative") << "-1" << 0 << "1";
-        QTest::newRow("text") << "RS485" << 0 << "1";
-        QTest::newRow("empty") << "" << 0 << "1";
+        QTest::addColumn<int>("ms"); // of at most 10000
+        QTest::newRow("0") << "0" << 0 << "1" << 0;
+        QTest::newRow("1") << "1" << 1 << "1" << 1;
+        QTest::newRow("beyond the list, 2") << "2" << 0 << "2" << 2;
+        QTest::newRow("leading zeros") << "007" << 0 << "7" << 7;
+        QTest::newRow("255") << "255" << 0 << "255" << 255;
+        QTest::newRow("256") << "256" << 0 << "1" << 256;
+        QTest::newRow("the longest wait") << "10000" << 0 << "1" << 10000;
+        QTest::newRow("beyond the longest wait") << "10001" << 0 << "1" << 0;
+        QTest::newRow("huge") << "99999999999999999999" << 0 << "1" << 0;
+        QTest::newRow("negative") << "-1" << 0 << "1" << 0;
+        QTest::newRow("signed") << "+5" << 0 << "1" << 0;
+        QTest::newRow("text") << "RS485" << 0 << "1" << 0;
+        QTest::newRow("empty") << "" << 0 << "1" << 0;
     }
     void storedNumbers()
     {
@@ -56,6 +60,8 @@ private slots:
         QFETCH(QString, address);
         QCOMPARE(StoredPosition(stored, 2), position);
         QCOMPARE(StoredAddress(stored), address);
+        QFETCH(int, ms);
+        QCOMPARE(StoredMs(stored, 10000), ms);
     }
 };
 
