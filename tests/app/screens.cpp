@@ -1,9 +1,11 @@
 // Renders each page of the main window off-screen into DIR/page-<n>.png, in Chinese or English,
+// the line settings ("线路设置") into DIR/linesettings.png,
 // and the line check ("线路诊断") run on PORT (default the virtual module) into DIR/linecheck.png.
 // Usage: quorvane-screens DIR [zh|en [PORT]]   (run with QT_QPA_PLATFORM=offscreen)
 
 #include "app/language.h"
 #include "app/linecheckdialog.h"
+#include "app/linesettingsdialog.h"
 #include "app/mainwindow.h"
 #include "app/messages.h"
 #include "app/overviewpage.h"
@@ -101,6 +103,16 @@ int main(int argc, char *argv[])
         }
         std::printf("%s\n", qPrintable(file));
     }
+
+    LineSettingsDialog *line = LineSettingsDialog::Open(window);
+    QCoreApplication::processEvents();
+    const QString lineFile = dir.filePath(QStringLiteral("linesettings.png"));
+    if (!line->grab().save(lineFile)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(lineFile));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(lineFile));
+    line->reject();
 
     LineCheckDialog *check = LineCheckDialog::Open(window);
     if (auto *port = check->findChild<QComboBox *>(QStringLiteral("lineCheckPort")))
