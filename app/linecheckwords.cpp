@@ -6,23 +6,6 @@ namespace app {
 
 using namespace linecheck;
 
-namespace {
-
-QString V(const Finding &f, const char *key)
-{
-    return f.values.value(QLatin1String(key)).toString();
-}
-int I(const Finding &f, const char *key)
-{
-    return f.values.value(QLatin1String(key)).toInt();
-}
-QString Ms(const Finding &f, const char *key)
-{
-    return QString::number(f.values.value(QLatin1String(key)).toDouble(), 'f', 1);
-}
-
-} // namespace
-
 QString LineCheckTitle(Check check)
 {
     switch (check) {
@@ -74,24 +57,25 @@ QString LineCheckFigure(const Finding &f)
     switch (f.check) {
     case Check::Port:
         if (f.level == Level::Pass)
-            return QCoreApplication::translate("LineCheck", "%1 可以打开").arg(V(f, "port"));
+            return QCoreApplication::translate("LineCheck", "%1 可以打开").arg(f.text("port"));
         switch (f.hint) {
         case Hint::NoSuchPort:
-            return QCoreApplication::translate("LineCheck", "没有 %1 这个端口").arg(V(f, "port"));
+            return QCoreApplication::translate("LineCheck", "没有 %1 这个端口").arg(f.text("port"));
         case Hint::Dialout:
-            return QCoreApplication::translate("LineCheck", "没有权限打开 %1").arg(V(f, "port"));
+            return QCoreApplication::translate("LineCheck", "没有权限打开 %1").arg(f.text("port"));
         case Hint::CloseHolder:
-            return QCoreApplication::translate("LineCheck", "%1 被其他程序占用").arg(V(f, "port"));
+            return QCoreApplication::translate("LineCheck", "%1 被其他程序占用")
+                .arg(f.text("port"));
         default:
             return QCoreApplication::translate("LineCheck", "%1 无法打开：%2")
-                .arg(V(f, "port"), V(f, "error"));
+                .arg(f.text("port"), f.text("error"));
         }
     case Check::Holders:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "未检查");
         if (f.level == Level::Pass)
             return QCoreApplication::translate("LineCheck", "没有其他程序打开此端口");
-        return QCoreApplication::translate("LineCheck", "被 %1 打开").arg(V(f, "named"));
+        return QCoreApplication::translate("LineCheck", "被 %1 打开").arg(f.text("named"));
     case Check::Adapter:
         if (f.values.value(QStringLiteral("network")).toBool())
             return QCoreApplication::translate("LineCheck", "网络端口：看不到网关一侧");
@@ -100,76 +84,76 @@ QString LineCheckFigure(const Finding &f)
         if (!f.values.value(QStringLiteral("usb")).toBool())
             return QCoreApplication::translate("LineCheck", "不是 USB 适配器");
         return QCoreApplication::translate("LineCheck", "USB %1:%2 %3 %4，驱动 %5")
-            .arg(V(f, "vendor"), V(f, "product"), V(f, "manufacturer"), V(f, "name"),
-                 V(f, "driver"))
+            .arg(f.text("vendor"), f.text("product"), f.text("manufacturer"), f.text("name"),
+                 f.text("driver"))
             .simplified();
     case Check::Latency:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "无需检查（不是 FTDI 类适配器）");
-        return QCoreApplication::translate("LineCheck", "%1 毫秒").arg(I(f, "latency_ms"));
+        return QCoreApplication::translate("LineCheck", "%1 毫秒").arg(f.number("latency_ms"));
     case Check::Echo:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "未检查：没有发送请求");
-        if (V(f, "echo") == QLatin1String("on"))
+        if (f.text("echo") == QLatin1String("on"))
             return QCoreApplication::translate("LineCheck", "有回显（适配器收到自己发出的数据）");
-        if (V(f, "echo") == QLatin1String("off"))
+        if (f.text("echo") == QLatin1String("off"))
             return QCoreApplication::translate("LineCheck", "无回显");
         return QCoreApplication::translate("LineCheck", "未知（没有应答可以判断）");
     case Check::Counters:
         if (f.level == Level::Skipped)
-            return V(f, "why").isEmpty()
+            return f.text("why").isEmpty()
                        ? QCoreApplication::translate("LineCheck", "未检查")
                        : QCoreApplication::translate("LineCheck", "驱动没有线路计数");
         return QCoreApplication::translate("LineCheck", "帧错误 %1，校验错误 %2，溢出 %3，中断 %4")
-            .arg(I(f, "framing"))
-            .arg(I(f, "parity"))
-            .arg(I(f, "overrun"))
-            .arg(I(f, "break"));
+            .arg(f.number("framing"))
+            .arg(f.number("parity"))
+            .arg(f.number("overrun"))
+            .arg(f.number("break"));
     case Check::Idle:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "未检查");
         if (f.level == Level::Pass)
             return QCoreApplication::translate("LineCheck", "%1 毫秒内线路安静")
-                .arg(I(f, "listen_ms"));
+                .arg(f.number("listen_ms"));
         return QCoreApplication::translate("LineCheck",
                                            "无人请求时 %2 毫秒内收到 %1 字节（完整帧 %3 个）")
-            .arg(I(f, "bytes"))
-            .arg(I(f, "listen_ms"))
-            .arg(I(f, "frames"));
+            .arg(f.number("bytes"))
+            .arg(f.number("listen_ms"))
+            .arg(f.number("frames"));
     case Check::Module:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "未检查");
         if (f.level == Level::Pass)
             return QCoreApplication::translate("LineCheck", "地址 %1 在 %2 波特率 %3 应答")
-                .arg(I(f, "address"))
-                .arg(I(f, "rate"))
-                .arg(V(f, "format"));
+                .arg(f.number("address"))
+                .arg(f.number("rate"))
+                .arg(f.text("format"));
         if (f.hint == Hint::SwapAB)
             return QCoreApplication::translate("LineCheck", "地址 %1：%3 种设置中 %2 种只收到乱码")
-                .arg(I(f, "address"))
-                .arg(I(f, "garbled_rates"))
-                .arg(I(f, "rates"));
+                .arg(f.number("address"))
+                .arg(f.number("garbled_rates"))
+                .arg(f.number("rates"));
         return QCoreApplication::translate("LineCheck", "地址 %1 在 %2 种设置下都没有应答")
-            .arg(I(f, "address"))
-            .arg(I(f, "rates"));
+            .arg(f.number("address"))
+            .arg(f.number("rates"));
     case Check::Times:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "没有应答可计时");
         return QCoreApplication::translate(
                    "LineCheck",
                    "最短 %1 毫秒，中位 %2 毫秒，95% %3 毫秒（%4 次应答，线路需要 %5 毫秒）")
-            .arg(Ms(f, "min_ms"), Ms(f, "median_ms"), Ms(f, "p95_ms"))
-            .arg(I(f, "answers"))
-            .arg(Ms(f, "expected_ms"));
+            .arg(f.ms("min_ms"), f.ms("median_ms"), f.ms("p95_ms"))
+            .arg(f.number("answers"))
+            .arg(f.ms("expected_ms"));
     case Check::Errors:
         if (f.level == Level::Skipped)
             return QCoreApplication::translate("LineCheck", "没有读取");
         return QCoreApplication::translate("LineCheck",
                                            "%4 次读取中 %1 次乱码（%2 次 CRC 错误），%3 次无应答")
-            .arg(I(f, "garbled"))
-            .arg(I(f, "crc_errors"))
-            .arg(I(f, "silences"))
-            .arg(I(f, "reads"));
+            .arg(f.number("garbled"))
+            .arg(f.number("crc_errors"))
+            .arg(f.number("silences"))
+            .arg(f.number("reads"));
     }
     return {};
 }
@@ -184,7 +168,7 @@ QString LineCheckAdvice(const Finding &f)
     case Hint::Dialout:
         return QCoreApplication::translate(
                    "LineCheck", "把用户加入 %1 组（sudo usermod -aG %1 $USER），然后重新登录")
-            .arg(V(f, "group"));
+            .arg(f.text("group"));
     case Hint::StopModemManager:
         return QCoreApplication::translate(
             "LineCheck", "ModemManager 会探测新的串口适配器：sudo systemctl stop ModemManager"
@@ -200,7 +184,7 @@ QString LineCheckAdvice(const Finding &f)
         return QCoreApplication::translate(
                    "LineCheck", "适配器每 %1 毫秒才交出数据，每次收发最多多花 %1 毫秒：用 udev 规则"
                                 "把 latency_timer 设为 1（%2）")
-            .arg(I(f, "latency_ms"))
+            .arg(f.number("latency_ms"))
             .arg(QStringLiteral("ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
                                 "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\""));
     case Hint::EchoDrop:
@@ -256,12 +240,12 @@ QString LineCheckSummary(const QList<Finding> &findings)
             warnings << said;
         if (f.check == Check::Module && f.level == Level::Pass)
             module = QCoreApplication::translate("LineCheck", "模块 %1 在 %2 %3")
-                         .arg(I(f, "address"))
-                         .arg(I(f, "rate"))
-                         .arg(V(f, "format"));
+                         .arg(f.number("address"))
+                         .arg(f.number("rate"))
+                         .arg(f.text("format"));
         if (f.check == Check::Times && f.level != Level::Skipped && !module.isEmpty())
             module += QCoreApplication::translate("LineCheck", "，应答中位 %1 毫秒")
-                          .arg(Ms(f, "median_ms"));
+                          .arg(f.ms("median_ms"));
     }
     QStringList parts;
     if (!module.isEmpty())

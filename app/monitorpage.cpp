@@ -208,9 +208,8 @@ bool MonitorPage::listeningDetached() const
     return m_capturing && m_detached && m_detached->isOpen();
 }
 
-void MonitorPage::Receive()
+void MonitorPage::Receive(const QByteArray &bytes)
 {
-    const QByteArray bytes = f.MSComm1.readAll();
     if (!m_capturing)
         return; // not listening: what arrives is dropped, as on a page that ignores it
     // Frames are told apart at the port's rate and format (an 8E1 character is 11 bits long).

@@ -88,7 +88,7 @@ public:
     bool shown() const { return m_shown; }
 
     // Bytes for the monitor are waiting in the port.
-    void Receive();
+    void Receive(const QByteArray &bytes);
     // The window sent a request.
     void Sent(const QByteArray &frame);
 

@@ -122,20 +122,25 @@ bool Replies::routesToInterpreter() const
 
 void Replies::OnComm()
 {
-    if (routesToInterpreter()) {
-        m_line->deliver(f.MSComm1.readAll());
+    const bool monitor =
+        m_monitorListening && isSignalConnected(QMetaMethod::fromSignal(&Replies::monitorReceive));
+    if (monitor || routesToInterpreter()) {
+        const QByteArray bytes = f.MSComm1.readAll();
+        if (monitor)
+            emit monitorReceive(bytes);
+        // The monitor listening: only an answer to a request on the line goes on to the master.
+        if (routesToInterpreter() || (monitor && m_master->busy()))
+            m_line->deliver(bytes);
         return;
     }
-    const auto signal = m_monitorListening ? QMetaMethod::fromSignal(&Replies::monitorReceive)
-                                           : QMetaMethod::fromSignal(&Replies::consoleReceive);
-    if (!isSignalConnected(signal)) {
+    if (m_monitorListening) {
         f.MSComm1.discardInput();
         return;
     }
-    if (m_monitorListening)
-        emit monitorReceive();
-    else
+    if (isSignalConnected(QMetaMethod::fromSignal(&Replies::consoleReceive)))
         emit consoleReceive();
+    else
+        f.MSComm1.discardInput();
 }
 
 // --- requests and their replies ----------------------------------------------------------------

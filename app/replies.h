@@ -23,9 +23,10 @@ class Form1;
 // in a window of its own and interpreted in the light of the last request recorded; bytes that
 // follow a reply read early, within its window, are only added to the received box.
 //
-// Arriving bytes go to the master unless a page takes them: the bus monitor while it listens,
-// the serial console while its page is shown and no request routes replies to the interpreter.
-// While the module test holds the master, they go to the master whatever is shown.
+// Arriving bytes go to the master unless a page takes them: the bus monitor while it listens
+// (it is handed a copy of what answers a request on the line), the serial console while its
+// page is shown and no request routes replies to the interpreter. While the module test holds
+// the master, they go to the master whatever is shown.
 class Replies : public QObject
 {
     Q_OBJECT
@@ -81,8 +82,10 @@ public:
 signals:
     // Every reply read, in full (the adapter's echo included), before it is interpreted.
     void replyRead(const QByteArray &bytes);
-    // Bytes for the bus monitor are waiting in the port (while it listens).
-    void monitorReceive();
+    // What arrived, for the bus monitor (while it listens). A reply to a request of the window's
+    // goes to the master as well: the monitor in a window of its own sees the traffic of the
+    // main window's clicks without taking their answers.
+    void monitorReceive(const QByteArray &bytes);
     // Bytes for the serial console are waiting in the port. When nothing is connected here, they
     // are dropped so they cannot be mistaken for the next reply.
     void consoleReceive();

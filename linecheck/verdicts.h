@@ -60,6 +60,14 @@ struct Finding
     // The figures behind it by name ("bytes", "rate", "median_ms", ...), for the wording and the
     // JSON output.
     QVariantMap values;
+
+    // One figure as the wordings show it: as text, as a whole number, as ms with one decimal.
+    QString text(const char *key) const { return values.value(QLatin1String(key)).toString(); }
+    int number(const char *key) const { return values.value(QLatin1String(key)).toInt(); }
+    QString ms(const char *key) const
+    {
+        return QString::number(values.value(QLatin1String(key)).toDouble(), 'f', 1);
+    }
 };
 
 // The findings from the readings, one per check, in Check order.

@@ -5,23 +5,6 @@
 
 namespace linecheck {
 
-namespace {
-
-QString V(const Finding &f, const char *key)
-{
-    return f.values.value(QLatin1String(key)).toString();
-}
-int I(const Finding &f, const char *key)
-{
-    return f.values.value(QLatin1String(key)).toInt();
-}
-QString Ms(const Finding &f, const char *key)
-{
-    return QString::number(f.values.value(QLatin1String(key)).toDouble(), 'f', 1);
-}
-
-} // namespace
-
 QString EnglishTitle(Check check)
 {
     switch (check) {
@@ -56,23 +39,23 @@ QString EnglishFigure(const Finding &f)
     switch (f.check) {
     case Check::Port:
         if (f.level == Level::Pass)
-            return QStringLiteral("%1 opens").arg(V(f, "port"));
+            return QStringLiteral("%1 opens").arg(f.text("port"));
         switch (f.hint) {
         case Hint::NoSuchPort:
-            return QStringLiteral("%1 does not exist").arg(V(f, "port"));
+            return QStringLiteral("%1 does not exist").arg(f.text("port"));
         case Hint::Dialout:
-            return QStringLiteral("no permission to open %1").arg(V(f, "port"));
+            return QStringLiteral("no permission to open %1").arg(f.text("port"));
         case Hint::CloseHolder:
-            return QStringLiteral("%1 is in use by another program").arg(V(f, "port"));
+            return QStringLiteral("%1 is in use by another program").arg(f.text("port"));
         default:
-            return QStringLiteral("%1 cannot be opened: %2").arg(V(f, "port"), V(f, "error"));
+            return QStringLiteral("%1 cannot be opened: %2").arg(f.text("port"), f.text("error"));
         }
     case Check::Holders:
         if (f.level == Level::Skipped)
             return QStringLiteral("not checked");
         if (f.level == Level::Pass)
             return QStringLiteral("no other program holds the port");
-        return QStringLiteral("held by %1").arg(V(f, "named"));
+        return QStringLiteral("held by %1").arg(f.text("named"));
     case Check::Adapter:
         if (f.values.value(QStringLiteral("network")).toBool())
             return QStringLiteral("a network port: the gateway's side is not seen");
@@ -81,71 +64,71 @@ QString EnglishFigure(const Finding &f)
         if (!f.values.value(QStringLiteral("usb")).toBool())
             return QStringLiteral("not a USB adapter");
         return QStringLiteral("USB %1:%2 %3 %4, driver %5")
-            .arg(V(f, "vendor"), V(f, "product"), V(f, "manufacturer"), V(f, "name"),
-                 V(f, "driver"))
+            .arg(f.text("vendor"), f.text("product"), f.text("manufacturer"), f.text("name"),
+                 f.text("driver"))
             .simplified();
     case Check::Latency:
         if (f.level == Level::Skipped)
             return QStringLiteral("none to check (not an FTDI-type adapter)");
-        return QStringLiteral("%1 ms").arg(I(f, "latency_ms"));
+        return QStringLiteral("%1 ms").arg(f.number("latency_ms"));
     case Check::Echo:
         if (f.level == Level::Skipped)
             return QStringLiteral("not checked: nothing was asked");
-        if (V(f, "echo") == QLatin1String("on"))
+        if (f.text("echo") == QLatin1String("on"))
             return QStringLiteral("on (the adapter hears what it sends)");
-        if (V(f, "echo") == QLatin1String("off"))
+        if (f.text("echo") == QLatin1String("off"))
             return QStringLiteral("off");
         return QStringLiteral("unknown (no answer told it)");
     case Check::Counters:
         if (f.level == Level::Skipped)
-            return V(f, "why").isEmpty() ? QStringLiteral("not checked")
-                                         : QStringLiteral("not read: %1").arg(V(f, "why"));
+            return f.text("why").isEmpty() ? QStringLiteral("not checked")
+                                           : QStringLiteral("not read: %1").arg(f.text("why"));
         return QStringLiteral("framing %1, parity %2, overrun %3, break %4 during the check")
-            .arg(I(f, "framing"))
-            .arg(I(f, "parity"))
-            .arg(I(f, "overrun"))
-            .arg(I(f, "break"));
+            .arg(f.number("framing"))
+            .arg(f.number("parity"))
+            .arg(f.number("overrun"))
+            .arg(f.number("break"));
     case Check::Idle:
         if (f.level == Level::Skipped)
             return QStringLiteral("not checked");
         if (f.level == Level::Pass)
-            return QStringLiteral("quiet for %1 ms").arg(I(f, "listen_ms"));
+            return QStringLiteral("quiet for %1 ms").arg(f.number("listen_ms"));
         return QStringLiteral("%1 bytes in %2 ms while nobody asked (%3 whole frames)")
-            .arg(I(f, "bytes"))
-            .arg(I(f, "listen_ms"))
-            .arg(I(f, "frames"));
+            .arg(f.number("bytes"))
+            .arg(f.number("listen_ms"))
+            .arg(f.number("frames"));
     case Check::Module:
         if (f.level == Level::Skipped)
             return QStringLiteral("not checked");
         if (f.level == Level::Pass)
             return QStringLiteral("address %1 answers at %2 baud %3")
-                .arg(I(f, "address"))
-                .arg(I(f, "rate"))
-                .arg(V(f, "format"));
+                .arg(f.number("address"))
+                .arg(f.number("rate"))
+                .arg(f.text("format"));
         if (f.hint == Hint::SwapAB)
             return QStringLiteral("address %1: only garbled answers, at %2 of %3 settings")
-                .arg(I(f, "address"))
-                .arg(I(f, "garbled_rates"))
-                .arg(I(f, "rates"));
+                .arg(f.number("address"))
+                .arg(f.number("garbled_rates"))
+                .arg(f.number("rates"));
         return QStringLiteral("address %1 answers at none of %2 settings")
-            .arg(I(f, "address"))
-            .arg(I(f, "rates"));
+            .arg(f.number("address"))
+            .arg(f.number("rates"));
     case Check::Times:
         if (f.level == Level::Skipped)
             return QStringLiteral("no answers to time");
         return QStringLiteral("min %1 ms, median %2 ms, 95% %3 ms over %4 answers (the line "
                               "needs %5 ms)")
-            .arg(Ms(f, "min_ms"), Ms(f, "median_ms"), Ms(f, "p95_ms"))
-            .arg(I(f, "answers"))
-            .arg(Ms(f, "expected_ms"));
+            .arg(f.ms("min_ms"), f.ms("median_ms"), f.ms("p95_ms"))
+            .arg(f.number("answers"))
+            .arg(f.ms("expected_ms"));
     case Check::Errors:
         if (f.level == Level::Skipped)
             return QStringLiteral("no reads");
         return QStringLiteral("%1 garbled (%2 bad CRC), %3 silent of %4 reads")
-            .arg(I(f, "garbled"))
-            .arg(I(f, "crc_errors"))
-            .arg(I(f, "silences"))
-            .arg(I(f, "reads"));
+            .arg(f.number("garbled"))
+            .arg(f.number("crc_errors"))
+            .arg(f.number("silences"))
+            .arg(f.number("reads"));
     }
     return {};
 }
@@ -160,7 +143,7 @@ QString EnglishAdvice(const Finding &f)
     case Hint::Dialout:
         return QStringLiteral("add your account to the group %1 (sudo usermod -aG %1 $USER) and "
                               "log in again")
-            .arg(V(f, "group"));
+            .arg(f.text("group"));
     case Hint::StopModemManager:
         return QStringLiteral("ModemManager probes new serial adapters: sudo systemctl stop "
                               "ModemManager (and disable it, or give the adapter "
@@ -177,7 +160,7 @@ QString EnglishAdvice(const Finding &f)
                               "/sys/bus/usb-serial/devices/<port>/latency_timer, or for good a "
                               "udev rule: ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
                               "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\"")
-            .arg(I(f, "latency_ms"));
+            .arg(f.number("latency_ms"));
     case Hint::EchoDrop:
         return QStringLiteral("the echo is taken off each answer (--echo drop saves the learning "
                               "read); an adapter with a switchable echo can be set to none");
@@ -229,11 +212,11 @@ QString EnglishSummary(const QList<Finding> &findings)
             warnings << said;
         if (f.check == Check::Module && f.level == Level::Pass)
             module = QStringLiteral("module %1 at %2 %3")
-                         .arg(I(f, "address"))
-                         .arg(I(f, "rate"))
-                         .arg(V(f, "format"));
+                         .arg(f.number("address"))
+                         .arg(f.number("rate"))
+                         .arg(f.text("format"));
         if (f.check == Check::Times && f.level != Level::Skipped)
-            times = QStringLiteral("answers in %1 ms (median)").arg(Ms(f, "median_ms"));
+            times = QStringLiteral("answers in %1 ms (median)").arg(f.ms("median_ms"));
     }
     QString text;
     if (!faults.isEmpty())

@@ -9,6 +9,7 @@
 #include "app/overviewpage.h"
 #include "app/testpage.h"
 #include "controls/qzbutton.h"
+#include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "protocol/hexcodec.h"
 #include "protocol/requests.h"
@@ -246,9 +247,16 @@ private slots:
         QVERIFY(table->width() >= designed.width() + 400);
         // The last column stretches into the room: every column gets at least what it had.
         QVERIFY(table->horizontalHeader()->length() >= designedWidth);
-        // Leaving the tab keeps the detached page shown.
+        // Leaving the tab keeps the detached page shown, and listening: a click in the main
+        // window is seen on the monitor and still answered in the window.
         showPage(0);
         QVERIFY(form->monitorPage->shown());
+        support::Click(control<QzButton>("MonitorStart"));
+        form->Text1->setEditText("2");
+        emit form->Readzt->Click();
+        QTRY_VERIFY_WITH_TIMEOUT(form->LblIn->text().startsWith("02 03 02 "), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->monitorPage->capture().frameCount() >= 2, 5000);
+        support::Click(control<QzButton>("MonitorStart"));
         detached.close();
         QVERIFY(!detached.isOpen());
         QCOMPARE(frame->parentWidget(), form->safetabs1);
@@ -275,6 +283,14 @@ private slots:
         QTRY_VERIFY(page().polling());
         const quint64 polls = module(1)->polls;
         QTRY_VERIFY_WITH_TIMEOUT(module(1)->polls > polls + 2, 5000);
+        // A click in the main window goes before the polls; its answer is the window's, and the
+        // next poll sees the relay it switched.
+        form->Text1->setEditText("1");
+        form->Combo1->setCurrentIndex(1);
+        SetSwitchQuietly(form->SafeSwitch[1], false);
+        form->SafeSwitch[1]->setValue(true);
+        QTRY_COMPARE_WITH_TIMEOUT(form->LblIn->text(), QString("01 05 00 01 FF 00 DD FA "), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(module(1)->bits && (*module(1)->bits & 0x2), 5000);
         page().detached().close();
         QVERIFY(!page().polling());
     }

@@ -8,6 +8,8 @@
 #include "controls/safeswitch.h"
 #include "controls/safetabs.h"
 #include "modbus/crc.h"
+#include "protocol/hexcodec.h"
+#include "protocol/requests.h"
 #include "support/fakeline.h"
 #include "support/frames.h"
 #include "support/panelprobe.h"
@@ -251,6 +253,42 @@ private slots:
         this->reply(reply);
         QCOMPARE(switches(), after);
         QCOMPARE(sent(), QString());
+    }
+
+    // The window's requests queue on its one master: a click made while a reply is being read
+    // goes out once that reply is in, and each reply is read in the light of its own request.
+    void clickWaitsForTheReplyBeingRead()
+    {
+        using namespace std::chrono_literals;
+        form->replies->setPacing(0, 5000); // no wait runs out under a loaded machine
+        form->replies->setWindow(5s);      // ended by the whole answer, never by its time
+        click(form->Readzt);
+        QCOMPARE(sent(), QString("01 03 00 00 00 01 84 0A"));
+        const QByteArray state = rtu("0103020081");
+        line->feed(state.first(3));
+        QTRY_VERIFY(form->replies->collecting());
+        form->SafeSwitch[2]->setValue(true);
+        QCOMPARE(form->replies->master().unwritten(), 1);
+        QVERIFY(line->written.isEmpty());
+        line->feed(state.mid(3));
+        // Read as the state it answers: channel 3 reads off, as the module says.
+        QTRY_COMPARE(switches(), QString("10000001"));
+        QCOMPARE(sent(), hexOf(protocol::SwitchRequest(1, 2, true).frame));
+        reply(protocol::SwitchRequest(1, 2, true).frame);
+        QCOMPARE(switches(), QString("10100001"));
+    }
+
+    // An answer later than its wait, or bytes nobody asked for, are still read, in the light of
+    // the last request.
+    void lateAnswerIsStillRead()
+    {
+        form->replies->setPacing(0, 1);
+        click(form->Readzt);
+        QCOMPARE(sent(), QString("01 03 00 00 00 01 84 0A"));
+        QTRY_VERIFY(!form->replies->collecting());
+        reply(rtu("0103020005"));
+        QCOMPARE(switches(), QString("10100000"));
+        QCOMPARE(form->LblIn->text(), protocol::HexFrameText(rtu("0103020005")));
     }
 
     // A line that floods: the received box keeps at most a longest frame of it, whether the
