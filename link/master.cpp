@@ -18,6 +18,9 @@ constexpr std::size_t RememberedRequests = 8;
 // How late the system may hand on bytes that have already come: a reading window is over only
 // once the line has been quiet this much longer than a frame gap.
 constexpr double ArrivalJitterMs = 10;
+// The longest a request waits for the line to fall quiet: a talker that never pauses (a
+// babbling module, a flood) is talked over rather than waited for forever.
+constexpr double LongestWaitForQuietMs = 500;
 
 int WholeMs(double ms)
 {
@@ -151,9 +154,11 @@ void Master::pump()
         }
     }
     // MODBUS frames are told apart by silence: the line must be quiet for a moment first.
+    if (m_current->dueMs < 0)
+        m_current->dueMs = now();
     const double wait = m_lineFreeAt - now();
-    if (wait > 0) {
-        m_wake.start(WholeMs(wait));
+    if (wait > 0 && now() - m_current->dueMs < LongestWaitForQuietMs) {
+        m_wake.start(WholeMs(std::min(wait, m_current->dueMs + LongestWaitForQuietMs - now())));
         return;
     }
     write();
@@ -164,6 +169,7 @@ void Master::write()
     Current &c = *m_current;
     const Transaction &t = c.queued.transaction;
     ++c.attempt;
+    c.dueMs = -1; // an attempt asked again waits for quiet anew
     c.outcome.attempts = c.attempt;
     c.outcome.received.clear();
     c.outcome.echo.clear();

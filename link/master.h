@@ -179,6 +179,7 @@ private:
         int attempt = 0;
         bool written = false;
         bool echoSettled = false; // the front of this attempt's bytes is judged: echo or not
+        double dueMs = -1;        // when this attempt could first have been written
     };
 
     void schedule();

@@ -116,18 +116,23 @@ bus::Master &Runner::master()
             else
                 log(QStringLiteral("the line does not echo"));
         });
-        connect(m_master.get(), &bus::Master::wrote, this,
-                [this](const QByteArray &frame) { log(QStringLiteral("out %1").arg(Hex(frame))); });
-        connect(m_master.get(), &bus::Master::heard, this,
-                [this](const QByteArray &chunk) { log(QStringLiteral("in  %1").arg(Hex(chunk))); });
-        connect(m_master.get(), &bus::Master::timedOut, this,
-                [this](int ms) { log(QStringLiteral("timeout after %1 ms").arg(ms)); });
-        connect(m_master.get(), &bus::Master::retrying, this, [this](int retry, int retries) {
-            log(QStringLiteral("retry %1 of %2").arg(retry).arg(retries));
-        });
-        connect(m_master.get(), &bus::Master::stray, this, [this](const QByteArray &bytes) {
-            log(QStringLiteral("dropped %1").arg(Hex(bytes)));
-        });
+        // The traffic is told only with --verbose: a flood of bytes is not worth formatting.
+        if (m_in.verbose) {
+            connect(m_master.get(), &bus::Master::wrote, this, [this](const QByteArray &frame) {
+                log(QStringLiteral("out %1").arg(Hex(frame)));
+            });
+            connect(m_master.get(), &bus::Master::heard, this, [this](const QByteArray &chunk) {
+                log(QStringLiteral("in  %1").arg(Hex(chunk)));
+            });
+            connect(m_master.get(), &bus::Master::timedOut, this,
+                    [this](int ms) { log(QStringLiteral("timeout after %1 ms").arg(ms)); });
+            connect(m_master.get(), &bus::Master::retrying, this, [this](int retry, int retries) {
+                log(QStringLiteral("retry %1 of %2").arg(retry).arg(retries));
+            });
+            connect(m_master.get(), &bus::Master::stray, this, [this](const QByteArray &bytes) {
+                log(QStringLiteral("dropped %1").arg(Hex(bytes)));
+            });
+        }
     }
     return *m_master;
 }

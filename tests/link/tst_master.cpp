@@ -12,6 +12,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using bus::Expect;
 using namespace testframes;
@@ -376,6 +377,24 @@ private slots:
         QTRY_VERIFY(outcome.has_value());
         QCOMPARE(replies, QList<QByteArray>{hex("01 02 03 04 05")});
         QVERIFY(outcome->sentMs >= listenedUntil);
+    }
+
+    // A talker that never pauses (a babbling module, a flood) is talked over after a while
+    // rather than waited for forever.
+    void talkerThatNeverPauses()
+    {
+        PtyMaster m;
+        QVERIFY(m.opened);
+        QTimer babble;
+        connect(&babble, &QTimer::timeout, this, [&] { m.pty.write(QByteArray(8, '\x55')); });
+        QSignalSpy heard(&m.master, &bus::Master::heard);
+        babble.start(1);
+        QTRY_VERIFY(heard.size() > 2);
+        std::optional<bus::Outcome> outcome;
+        m.master.submit(Tx(rtu("00 05 00 00 FF 00"), Expect::Nothing),
+                        [&](const bus::Outcome &o) { outcome = o; });
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 10000);
+        QVERIFY(outcome->delivered());
     }
 
     // The line stays quiet between frames for the frame gap, and for the pause the user sets.
