@@ -17,51 +17,12 @@
 
 #include <algorithm>
 
-// The window's port as the master's line: it writes to the port and hands on what the router
-// gives it.
-class Replies::WindowLine : public bus::Line
-{
-public:
-    explicit WindowLine(serial::CommPort &port) : m_port(port)
-    {
-        connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &x) {
-            emit failed(x.detail.isEmpty() ? QStringLiteral("the port failed") : x.detail);
-        });
-    }
-    bool write(const QByteArray &frame) override { return m_port.write(frame); }
-    bus::LineSettings settings() const override
-    {
-        const serial::LineSettings port = m_port.lineSettings();
-        return {port.baudRate, bus::Parity(port.parity), port.stopBits};
-    }
-    bool setSettings(const bus::LineSettings &settings) override
-    {
-        return m_port.setLineSettings(bus::PortSettings(settings));
-    }
-    bool isNetwork() const override { return m_port.isNetworkPort(); }
-    QString failure() const override
-    {
-        return m_port.isOpen() ? m_port.errorText() : QStringLiteral("the port was closed");
-    }
-    void deliver(const QByteArray &chunk)
-    {
-        if (!chunk.isEmpty())
-            emit received(chunk);
-    }
-
-private:
-    serial::CommPort &m_port;
-};
-
 Replies::Replies(Form1 &form)
-    : QObject(&form), f(form), m_line(std::make_unique<WindowLine>(form.MSComm1)),
+    : QObject(&form), f(form), m_line(std::make_unique<bus::PortLine>(form.MSComm1, false)),
       m_master(std::make_unique<bus::Master>(*m_line))
 {
     m_master->setEcho(f.EchoMode);
-    m_master->listen(int(m_window.count()), [this](const QByteArray &bytes) {
-        return m_lastWritten && f.RequestKind == m_lastWritten->kind &&
-               wholeAnswer(*m_lastWritten, bytes);
-    });
+    setWindow(DefaultWindow);
     connect(m_master.get(), &bus::Master::unasked, this, &Replies::unasked);
     connect(m_master.get(), &bus::Master::echoLearned, this,
             [this](bool echoes) { m_echoLearned = echoes; });
@@ -73,6 +34,8 @@ Replies::~Replies() = default;
 void Replies::setWindow(std::chrono::milliseconds window)
 {
     m_window = window;
+    // Bytes nobody asked for are read in the same window, ended early by a whole answer to the
+    // request last written while it is still the one recorded.
     m_master->listen(int(window.count()), [this](const QByteArray &bytes) {
         return m_lastWritten && f.RequestKind == m_lastWritten->kind &&
                wholeAnswer(*m_lastWritten, bytes);

@@ -2,6 +2,7 @@
 
 #include "link/line.h"
 #include "link/master.h"
+#include "link/portline.h"
 #include "protocol/requests.h"
 #include "serial/linedevice.h"
 
@@ -91,8 +92,6 @@ signals:
     void consoleReceive();
 
 private:
-    class WindowLine;
-
     // A transaction of the window's is over.
     void answered(const protocol::Request &request, const bus::Outcome &outcome);
     // Bytes nobody asked for: a reply in the light of the last request, or a tail.
@@ -106,7 +105,7 @@ private:
     bool wholeAnswer(const protocol::Request &request, const QByteArray &received) const;
 
     Form1 &f;
-    std::unique_ptr<WindowLine> m_line;
+    std::unique_ptr<bus::PortLine> m_line; // handed what the router gives the master
     std::unique_ptr<bus::Master> m_master;
     std::chrono::milliseconds m_window = DefaultWindow;
     // The request written last, and until when (on the master's clock) bytes after its reply

@@ -2,13 +2,11 @@
 
 namespace bus {
 
-PortLine::PortLine(serial::CommPort &port, QObject *parent) : Line(parent), m_port(port)
+PortLine::PortLine(serial::CommPort &port, bool readsPort, QObject *parent)
+    : Line(parent), m_port(port)
 {
-    connect(&m_port, &serial::CommPort::received, this, [this] {
-        const QByteArray chunk = m_port.readAll();
-        if (!chunk.isEmpty())
-            emit received(chunk);
-    });
+    if (readsPort)
+        connect(&m_port, &serial::CommPort::received, this, [this] { deliver(m_port.readAll()); });
     connect(&m_port, &serial::CommPort::failed, this, [this](const serial::LineFailure &f) {
         emit failed(f.detail.isEmpty() ? QStringLiteral("the port failed") : f.detail);
     });

@@ -11,7 +11,15 @@ class PortLine : public Line
 {
     Q_OBJECT
 public:
-    explicit PortLine(serial::CommPort &port, QObject *parent = nullptr);
+    // readsPort: the line reads what arrives itself; false: its owner decides who reads the
+    // port and hands the line its part with deliver().
+    explicit PortLine(serial::CommPort &port, bool readsPort = true, QObject *parent = nullptr);
+
+    void deliver(const QByteArray &chunk)
+    {
+        if (!chunk.isEmpty())
+            emit received(chunk);
+    }
 
     bool write(const QByteArray &frame) override;
     LineSettings settings() const override;
